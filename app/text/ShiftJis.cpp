@@ -1,0 +1,170 @@
+#include "text/ShiftJis.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace quirtle::text {
+namespace {
+
+// Owns one iconv conversion descriptor.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid()) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return cd_; }
+
+private:
+    iconv_t cd_;
+};
+
+// The editor's text as code points, every line break (CR LF, CR, LF, U+2029) turned into CR LF.
+std::vector<char32_t> WithCrLf(QStringView text) {
+    const QList<uint> ucs4 = text.toUcs4();
+    std::vector<char32_t> out;
+    out.reserve(static_cast<size_t>(ucs4.size()) + static_cast<size_t>(ucs4.size()) / 16);
+    for (qsizetype i = 0; i < ucs4.size(); ++i) {
+        const char32_t c = ucs4[i];
+        if (c == U'\r') {
+            if (i + 1 < ucs4.size() && ucs4[i + 1] == U'\n') ++i;
+        } else if (c != U'\n' && c != U'\x2029') {
+            out.push_back(c);
+            continue;
+        }
+        out.push_back(U'\r');
+        out.push_back(U'\n');
+    }
+    return out;
+}
+
+}  // namespace
+
+EncodedText EncodeShiftJis(QStringView text) {
+    EncodedText result;
+    std::vector<char32_t> input = WithCrLf(text);
+    if (input.empty()) return result;
+
+    Converter converter("CP932", "UTF-32LE");
+    if (!converter.valid()) {
+        // No CP932 table: nothing can be represented faithfully.
+        result.firstUnencodable = Unencodable{input.front(), 1};
+        result.bytes.assign(input.size(), '?');
+        return result;
+    }
+
+    result.bytes.resize(input.size() * 2 + 16);
+    char* in = reinterpret_cast<char*>(input.data());
+    size_t inLeft = input.size() * sizeof(char32_t);
+    char* out = result.bytes.data();
+    size_t outLeft = result.bytes.size();
+    while (inLeft > 0) {
+        const size_t rc = iconv(converter.get(), &in, &inLeft, &out, &outLeft);
+        if (rc != static_cast<size_t>(-1)) break;
+        if (errno == E2BIG) {
+            const size_t used = static_cast<size_t>(out - result.bytes.data());
+            result.bytes.resize(result.bytes.size() * 2);
+            out = result.bytes.data() + used;
+            outLeft = result.bytes.size() - used;
+            continue;
+        }
+        // EILSEQ (no CP932 code) or EINVAL: replace this one character and go on.
+        const size_t index = static_cast<size_t>(in - reinterpret_cast<char*>(input.data())) /
+                             sizeof(char32_t);
+        if (!result.firstUnencodable) {
+            int line = 1;
+            for (size_t i = 0; i < index; ++i) {
+                if (input[i] == U'\n') ++line;
+            }
+            result.firstUnencodable = Unencodable{input[index], line};
+        }
+        if (outLeft == 0) {
+            const size_t used = static_cast<size_t>(out - result.bytes.data());
+            result.bytes.resize(result.bytes.size() * 2);
+            out = result.bytes.data() + used;
+            outLeft = result.bytes.size() - used;
+        }
+        *out++ = '?';
+        --outLeft;
+        in += sizeof(char32_t);
+        inLeft -= sizeof(char32_t);
+    }
+    result.bytes.resize(static_cast<size_t>(out - result.bytes.data()));
+    return result;
+}
+
+std::optional<QString> DecodeShiftJis(std::string_view bytes) {
+    if (bytes.empty()) return QString();
+    Converter converter("UTF-16LE", "CP932");
+    if (!converter.valid()) return std::nullopt;
+
+    // Every CP932 character is one or two bytes and becomes one UTF-16 unit.
+    std::vector<char16_t> units(bytes.size() + 1);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* out = reinterpret_cast<char*>(units.data());
+    size_t outLeft = units.size() * sizeof(char16_t);
+    if (iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
+        return std::nullopt;  // an invalid or truncated sequence
+    }
+    const size_t count = static_cast<size_t>(out - reinterpret_cast<char*>(units.data())) /
+                         sizeof(char16_t);
+
+    QString text;
+    text.reserve(static_cast<qsizetype>(count));
+    for (size_t i = 0; i < count; ++i) {
+        const char16_t c = units[i];
+        if (c == u'\r') {
+            if (i + 1 < count && units[i + 1] == u'\n') ++i;
+            text.append(QChar(u'\n'));
+        } else {
+            text.append(QChar(c));
+        }
+    }
+    return text;
+}
+
+bool LooksLikeUtf8(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) return true;
+    bool multibyte = false;
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        size_t length = 0;
+        char32_t min = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            min = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            min = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            min = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + length > bytes.size()) return false;
+        char32_t value = lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            value = (value << 6) | (next & 0x3F);
+        }
+        if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+        multibyte = true;
+        i += length;
+    }
+    return multibyte;
+}
+
+}  // namespace quirtle::text

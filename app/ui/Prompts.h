@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace quirtle {
+
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MessageIcon { None, Information, Warning, Error, Question };
+// Closing a box with its close button or Esc answers Cancel where the box has a Cancel
+// button, otherwise Ok (YesNo boxes cannot be closed that way).
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+struct FileFilter {
+    QString description;  // shown text, e.g. "テキスト ファイル (*.txt)"
+    QString pattern;      // e.g. "*.txt"
+};
+
+struct FileDialogRequest {
+    QList<FileFilter> filters;
+    int selectedFilter = 0;   // index into filters selected when the dialog opens
+    QString defaultSuffix;    // appended to a name typed without extension ("txt")
+    QString initialName;      // file name shown when the dialog opens ("無題")
+    bool overwritePrompt = false;  // save dialogs: confirm before choosing an existing file
+};
+
+// Every question the program asks the user goes through this interface, so that tests
+// can answer it. The real implementation shows Qt message boxes and file dialogs.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    virtual MessageAnswer ShowMessage(QWidget* owner, const QString& text, const QString& caption,
+                                      MessageButtons buttons, MessageIcon icon) = 0;
+    // Returns the chosen path, or nothing when the dialog was cancelled.
+    virtual std::optional<QString> GetOpenFileName(QWidget* owner,
+                                                   const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> GetSaveFileName(QWidget* owner,
+                                                   const FileDialogRequest& request) = 0;
+};
+
+}  // namespace quirtle
