@@ -43,6 +43,34 @@ constexpr std::array<unsigned char, 256> MakeCharClasses() {
 
 constexpr std::array<unsigned char, 256> charClasses = MakeCharClasses();
 
+// The matching scan also stops at the three closers.
+constexpr std::array<unsigned char, 256> MakeMatchClasses() {
+    std::array<unsigned char, 256> classes = MakeCharClasses();
+    for (unsigned char byte : {'&', '<', '>', '"'}) {
+        classes[byte] = plainByte;
+    }
+    for (unsigned char byte : {'[', '*', '{'}) {
+        classes[byte] = specialByte;
+    }
+    return classes;
+}
+
+constexpr std::array<unsigned char, 256> matchClasses = MakeMatchClasses();
+
+// The class table for one scan: `base`, with the terminator bytes made special.
+const unsigned char* ClassesFor(const std::array<unsigned char, 256>& base,
+                                std::string_view terminators,
+                                std::array<unsigned char, 256>& storage) {
+    if (terminators.empty()) {
+        return base.data();
+    }
+    storage = base;
+    for (char byte : terminators) {
+        storage[static_cast<unsigned char>(byte)] = specialByte;
+    }
+    return storage.data();
+}
+
 bool IsTerminator(std::string_view terminators, char byte) {
     return !terminators.empty() && terminators.find(byte) != std::string_view::npos;
 }
@@ -68,8 +96,12 @@ const char* SkipPlain(const char* cursor, const char* limit, const unsigned char
 int32_t DocumentConverter::MatchInlineElements(const char* cursor, const char* end,
                                                std::string_view terminators,
                                                std::vector<InlineElement>& elements) const {
+    std::array<unsigned char, 256> storage;
+    const unsigned char* classes = ClassesFor(matchClasses, terminators, storage);
     std::vector<std::size_t> open;  // indexes into `elements`, innermost last
+    elements.reserve(8);
     while (true) {
+        cursor = SkipPlain(cursor, end, classes);
         if (cursor >= end) {
             // A body that reaches the end of the line has no closer.
             return open.empty() ? statusOk : statusFail;
@@ -197,15 +229,8 @@ int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, s
         }
     }
 
-    std::array<unsigned char, 256> ownClasses;
-    const unsigned char* classes = charClasses.data();
-    if (!terminators.empty()) {
-        ownClasses = charClasses;
-        for (char byte : terminators) {
-            ownClasses[static_cast<unsigned char>(byte)] = specialByte;
-        }
-        classes = ownClasses.data();
-    }
+    std::array<unsigned char, 256> storage;
+    const unsigned char* classes = ClassesFor(charClasses, terminators, storage);
 
     std::vector<std::size_t> open;  // elements whose body is being written
     std::size_t next = 0;           // the element of the next "_"

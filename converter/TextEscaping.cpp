@@ -21,6 +21,10 @@ constexpr std::string_view Entity(unsigned char byte) {
     }
 }
 
+constexpr bool IsEscaped(unsigned char byte) {
+    return byte == '&' || byte == '<' || byte == '>' || byte == '"';
+}
+
 }  // namespace
 
 int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* end) {
@@ -65,16 +69,18 @@ int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* en
 void DocumentConverter::AppendEscapedText(std::string_view text, std::string& out) {
     // Copy runs of plain bytes whole; the escaped bytes are all below 0x40 and no
     // Shift_JIS trail byte is, so a byte-wise replacement never splits a character.
-    std::size_t runStart = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::string_view entity = Entity(static_cast<unsigned char>(text[i]));
-        if (!entity.empty()) {
-            out.append(text.substr(runStart, i - runStart));
-            out.append(entity);
-            runStart = i + 1;
+    const char* run = text.data();
+    const char* const end = run + text.size();
+    for (const char* at = run; at < end; ++at) {
+        const auto byte = static_cast<unsigned char>(*at);
+        if (byte >= 0x40 || !IsEscaped(byte)) {
+            continue;
         }
+        out.append(run, at);
+        out.append(Entity(byte));
+        run = at + 1;
     }
-    out.append(text.substr(runStart));
+    out.append(run, end);
 }
 
 std::string DocumentConverter::EscapeText(std::string_view text) {

@@ -19,6 +19,8 @@ class TextLines {
 
     std::size_t Size() const { return spans.size(); }
     bool Empty() const { return spans.empty(); }
+    // Bytes of the whole text, terminators included.
+    std::size_t TextSize() const { return text.size(); }
     std::string_view operator[](std::size_t index) const {
         return std::string_view(text).substr(spans[index].offset, spans[index].length);
     }
