@@ -14,12 +14,15 @@
 namespace quirtle {
 
 struct DocumentConverter::InlineElement {
-    char closerByte = 0;           // '[' ruby, '*' emphasis, '{' inline command
-    const char* closer = nullptr;  // where the body ends
-    const char* after = nullptr;   // first byte after the whole element
-    std::string reading;           // ruby reading, escaped
-    std::string startTag;          // inline command start tag
-    std::string name;              // inline command name
+    char closerByte = 0;            // '[' ruby, '*' emphasis, '{' inline command
+    const char* closer = nullptr;   // where the body ends
+    const char* after = nullptr;    // first byte after the whole element
+    std::string reading;            // ruby reading, escaped
+    std::string startTag;           // inline command start tag
+    std::string name;               // inline command name
+    std::size_t parent = noParent;  // the element whose body holds this one
+    std::size_t depth = 1;          // nesting level, 1 at the top of the text
+    static constexpr std::size_t noParent = static_cast<std::size_t>(-1);
 };
 
 namespace {
@@ -98,21 +101,23 @@ int32_t DocumentConverter::MatchInlineElements(const char* cursor, const char* e
                                                std::vector<InlineElement>& elements) const {
     std::array<unsigned char, 256> storage;
     const unsigned char* classes = ClassesFor(matchClasses, terminators, storage);
-    std::vector<std::size_t> open;  // indexes into `elements`, innermost last
+    // The innermost element whose closer has not been found yet; each element knows
+    // its parent, so no separate stack is needed.
+    std::size_t open = InlineElement::noParent;
     elements.reserve(8);
     while (true) {
         cursor = SkipPlain(cursor, end, classes);
         if (cursor >= end) {
             // A body that reaches the end of the line has no closer.
-            return open.empty() ? statusOk : statusFail;
+            return open == InlineElement::noParent ? statusOk : statusFail;
         }
         const char byte = *cursor;
-        if (open.empty()) {
+        if (open == InlineElement::noParent) {
             if (IsTerminator(terminators, byte)) {
                 return statusOk;
             }
         } else if (byte == '[' || byte == '*' || byte == '{') {
-            InlineElement& element = elements[open.back()];
+            InlineElement& element = elements[open];
             element.closerByte = byte;
             element.closer = cursor;
             ++cursor;
@@ -143,16 +148,20 @@ int32_t DocumentConverter::MatchInlineElements(const char* cursor, const char* e
                 element.name = std::move(head.name);
             }
             element.after = cursor;
-            open.pop_back();
+            open = element.parent;
             continue;
         }
         if (byte == '_') {
             ++cursor;
-            if (cursor >= end || open.size() >= maxInlineDepth) {
+            const std::size_t depth =
+                open == InlineElement::noParent ? 1 : elements[open].depth + 1;
+            if (cursor >= end || depth > maxInlineDepth) {
                 return statusFail;
             }
-            open.push_back(elements.size());
-            elements.emplace_back();
+            InlineElement& element = elements.emplace_back();
+            element.parent = open;
+            element.depth = depth;
+            open = elements.size() - 1;
             continue;
         }
         if (byte == '\\') {
@@ -232,25 +241,26 @@ int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, s
     std::array<unsigned char, 256> storage;
     const unsigned char* classes = ClassesFor(charClasses, terminators, storage);
 
-    std::vector<std::size_t> open;  // elements whose body is being written
-    std::size_t next = 0;           // the element of the next "_"
+    std::size_t open = InlineElement::noParent;  // the innermost element being written
+    std::size_t next = 0;                        // the element of the next "_"
     while (true) {
-        const char* limit = open.empty() ? end : elements[open.back()].closer;
+        const bool atTop = open == InlineElement::noParent;
+        const char* limit = atTop ? end : elements[open].closer;
         const char* runStart = cursor;
         cursor = SkipPlain(cursor, limit, classes);
         out.append(runStart, cursor);
-        if (!open.empty() && cursor == limit) {
-            const InlineElement& element = elements[open.back()];
+        if (!atTop && cursor == limit) {
+            const InlineElement& element = elements[open];
             AppendInlineClosing(element, out);
             cursor = element.after;
-            open.pop_back();
+            open = element.parent;
             continue;
         }
         if (cursor >= end) {
-            return open.empty() ? statusOk : statusFail;
+            return atTop ? statusOk : statusFail;
         }
         const char byte = *cursor;
-        if (open.empty() && IsTerminator(terminators, byte)) {
+        if (atTop && IsTerminator(terminators, byte)) {
             return statusOk;
         }
         if (byte == '_') {
@@ -258,7 +268,7 @@ int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, s
                 return statusFail;  // cannot happen after a successful match
             }
             AppendInlineOpening(elements[next], out);
-            open.push_back(next++);
+            open = next++;
             ++cursor;
             continue;
         }
