@@ -7,10 +7,6 @@ namespace quirtle {
 
 namespace {
 
-bool IsTerminator(std::string_view terminators, char byte) {
-    return terminators.find(byte) != std::string_view::npos;
-}
-
 void SkipSpaces(const char*& cursor, const char* end) {
     while (cursor < end && *cursor == ' ') {
         ++cursor;
