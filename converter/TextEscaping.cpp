@@ -64,7 +64,16 @@ int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* en
             cursor = end;
             return statusFail;
         }
-        out.append(cursor, 2);
+        // A valid second byte is never one of the escaped bytes; a broken pair whose
+        // second byte is one is still escaped, so no input can put a raw "<", "&" or
+        // quote into the output.
+        out.push_back(*cursor);
+        const std::string_view secondEntity = Entity(static_cast<unsigned char>(cursor[1]));
+        if (secondEntity.empty()) {
+            out.push_back(cursor[1]);
+        } else {
+            out.append(secondEntity);
+        }
         cursor += 2;
         return statusOk;
     }
