@@ -76,7 +76,8 @@ std::string DescribeDescriptors() {
 }
 
 // Behaves as an export script: stdin goes to the file after -o, its working directory and
-// arguments to that path + ".info". Options: --stderr=TEXT, --exit=N, --no-output.
+// arguments to that path + ".info". Options: --stderr=TEXT, --exit=N, --no-output,
+// --sleep=MS (before reading its input).
 int Record(int argc, char** argv) {
     std::string output;
     std::string errorText;
@@ -88,6 +89,9 @@ int Record(int argc, char** argv) {
         if (arg.starts_with("--stderr=")) errorText = arg.substr(9);
         if (arg.starts_with("--exit=")) exitCode = std::atoi(argv[i] + 7);
         if (arg == "--no-output") writeOutput = false;
+        if (arg.starts_with("--sleep=")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[i] + 8)));
+        }
     }
     const std::string input = ReadAllStdin();
     char cwd[4096] = {};
