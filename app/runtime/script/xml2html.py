@@ -13,7 +13,10 @@ import html
 import os
 import sys
 
-import exportxml
+# The scripts may live in a folder the user cannot write to; no .pyc files beside them.
+sys.dont_write_bytecode = True
+
+import exportxml  # noqa: E402
 
 STYLE = """\
 body { font-family: sans-serif; line-height: 1.8; max-width: 46em; margin: 2em auto; padding: 0 1em; }

@@ -11,7 +11,10 @@ Options: --encoding NAME (default utf-8), --newline lf|crlf (default lf).
 
 import sys
 
-import exportxml
+# The scripts may live in a folder the user cannot write to; no .pyc files beside them.
+sys.dont_write_bytecode = True
+
+import exportxml  # noqa: E402
 
 INDENT = "\u3000"
 PREFIX = {"litem": "・", "dterm": "", "ddesc": INDENT, "blockquote_inner": "> ", "div_inner": ""}
