@@ -58,16 +58,5 @@ TEST_F(FileByteSourceTest, AWalkReadsOnlyAFewBlocksOfALargeFile) {
     EXPECT_LE(source.BytesFetched(), 162u * FileByteSource::kReadAhead);
 }
 
-TEST_F(FileByteSourceTest, ANonSeekableFileDeliversNothing) {
-    int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    ASSERT_EQ(write(ends[1], "\xFF\xD8", 2), 2);
-    close(ends[1]);
-    FileByteSource source(ends[0]);
-    std::uint8_t byte = 0;
-    EXPECT_EQ(source.Read(&byte, 1), 0u);
-    close(ends[0]);
-}
-
 }  // namespace
 }  // namespace quirtle::imgsize::testing

@@ -17,12 +17,8 @@ TEST(JpegReader, SkipsOtherFrameTypesAsSegments) {
     ExpectInvalid(ReadJpegSize, extended);
     const Bytes thenBaseline = kStartOfImage + Frame(0xC1, 100, 200) + Frame(0xC0, 30, 40);
     ExpectFound(ReadJpegSize, thenBaseline, 40, 30);
-}
-
-TEST(JpegReader, SkipsTheScanHeaderByItsLength) {
-    // Right after the start-of-scan header the walk expects another marker.
-    const Bytes scanThenFrame = kStartOfImage + Segment(0xDA, {1, 2, 3}) + Frame(0xC0, 5, 6);
-    ExpectFound(ReadJpegSize, scanThenFrame, 6, 5);
+    // The start-of-scan header is skipped by its length; another marker must follow it.
+    ExpectFound(ReadJpegSize, Segment(0xDA, {1, 2, 3}) + Frame(0xC0, 5, 6), 6, 5);
 }
 
 TEST(JpegReader, EndOfImageBeforeAFrameGivesNoSize) {
