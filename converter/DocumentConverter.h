@@ -77,6 +77,15 @@ class DocumentConverter {
     static constexpr bool IsLeadByte(unsigned char byte) {
         return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     }
+    // True when `byte` is one of `terminators` (a set of a few bytes).
+    static bool IsTerminator(std::string_view terminators, char byte) {
+        for (char terminator : terminators) {
+            if (terminator == byte) {
+                return true;
+            }
+        }
+        return false;
+    }
     static int32_t AdvanceChar(const char*& cursor, const char* end);
     static int32_t AppendEscapedChar(const char*& cursor, const char* end, std::string& out);
     static std::string EscapeText(std::string_view text);
@@ -89,8 +98,10 @@ class DocumentConverter {
 
   private:
     struct InlineElement;
-    int32_t MatchInlineElements(const char* cursor, const char* end, std::string_view terminators,
-                                std::vector<InlineElement>& elements) const;
+    struct InlineEvent;
+    int32_t MatchInlineElements(const char*& cursor, const char* end, std::string_view terminators,
+                                std::vector<InlineElement>& elements,
+                                std::vector<InlineEvent>& events) const;
     void AppendInlineOpening(const InlineElement& element, std::string& out) const;
     void AppendInlineClosing(const InlineElement& element, std::string& out) const;
     int32_t ConvertListTerm(const char*& cursor, const char* end);

@@ -7,10 +7,6 @@ namespace quirtle {
 
 namespace {
 
-bool IsTerminator(std::string_view terminators, char byte) {
-    return terminators.find(byte) != std::string_view::npos;
-}
-
 void SkipSpaces(const char*& cursor, const char* end) {
     while (cursor < end && *cursor == ' ') {
         ++cursor;
@@ -49,7 +45,14 @@ bool DocumentConverter::IsWellFormedName(std::string_view name) {
     for (std::size_t i = 0; i < name.size(); ++i) {
         const auto byte = static_cast<unsigned char>(name[i]);
         if (IsLeadByte(byte)) {
-            ++i;  // a double-byte character is accepted whole
+            // A double-byte character is accepted whole when its second byte is a
+            // valid one (0x40-0x7E or 0x80-0xFC), so a name can never hide a quote or
+            // an angle bracket in a broken pair.
+            const auto trail = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+            if (trail < 0x40 || trail == 0x7F || trail > 0xFC) {
+                return false;
+            }
+            ++i;
             continue;
         }
         if (byte >= 0x80) {

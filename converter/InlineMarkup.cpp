@@ -2,119 +2,117 @@
 // "_body{name(class#id) params}", and backslash escapes.
 //
 // Converting a body into a string of its own and wrapping it afterwards would copy
-// every byte once per level of nesting. Instead a first scan matches every "_" with
-// the closer that ends its body (checking the whole line, so it may fail), and a
-// second pass writes the output straight into `out`, emitting each element's opening
-// at its "_" and its closing at its closer. Both passes are linear in the line.
+// every byte once per level of nesting. Instead one scan walks the line character by
+// character (so a Shift_JIS trail byte is never taken for markup), checks it whole,
+// matches every "_" with the closer that ends its body and records these places as
+// events. The output is then written straight into `out`: the text between events
+// is escaped byte by byte, which is safe because the escaped bytes are all below 0x40
+// and no trail byte is. Both passes are linear in the line.
 #include <array>
-#include <cstring>
 
 #include "DocumentConverter.h"
 
 namespace quirtle {
 
 struct DocumentConverter::InlineElement {
-    char closerByte = 0;           // '[' ruby, '*' emphasis, '{' inline command
-    const char* closer = nullptr;  // where the body ends
-    const char* after = nullptr;   // first byte after the whole element
-    std::string reading;           // ruby reading, escaped
-    std::string startTag;          // inline command start tag
-    std::string name;              // inline command name
+    char closerByte = 0;            // '[' ruby, '*' emphasis, '{' inline command
+    const char* after = nullptr;    // first byte after the whole element
+    std::string reading;            // ruby reading, escaped
+    std::string startTag;           // inline command start tag
+    std::string name;               // inline command name
+    std::size_t parent = noParent;  // the element whose body holds this one
+    std::size_t depth = 1;          // nesting level, 1 at the top of the text
+    static constexpr std::size_t noParent = static_cast<std::size_t>(-1);
+};
+
+// A place in the line where the output is not the escaped input.
+struct DocumentConverter::InlineEvent {
+    enum Kind : unsigned char { open, close, escape };
+    const char* at;       // the "_", the closer, or the backslash
+    std::size_t element;  // for open and close
+    Kind kind;
 };
 
 namespace {
 
-enum CharClass : unsigned char { plainByte = 0, leadByte = 1, specialByte = 2 };
+// For each byte, how far the scan steps when a character starts with it: 1 for an
+// ordinary single-byte character, 2 for a double-byte one, and 0 for a byte the scan
+// must look at: "_", the backslash and the three closers.
+using StepTable = std::array<unsigned char, 256>;
+constexpr unsigned char stopHere = 0;
 
-// Bytes the fast copy loop must stop at: lead bytes, the escaped characters, "_" and
-// the backslash.
-constexpr std::array<unsigned char, 256> MakeCharClasses() {
-    std::array<unsigned char, 256> classes{};
+constexpr StepTable MakeSteps() {
+    StepTable steps{};
     for (int byte = 0; byte < 256; ++byte) {
-        if (DocumentConverter::IsLeadByte(static_cast<unsigned char>(byte))) {
-            classes[byte] = leadByte;
-        }
+        steps[byte] = DocumentConverter::IsLeadByte(static_cast<unsigned char>(byte)) ? 2 : 1;
     }
-    for (unsigned char byte : {'&', '<', '>', '"', '_', '\\'}) {
-        classes[byte] = specialByte;
+    for (unsigned char byte : {'_', '\\', '[', '*', '{'}) {
+        steps[byte] = stopHere;
     }
-    return classes;
+    return steps;
 }
 
-constexpr std::array<unsigned char, 256> charClasses = MakeCharClasses();
+constexpr StepTable defaultSteps = MakeSteps();
 
-// The matching scan also stops at the three closers.
-constexpr std::array<unsigned char, 256> MakeMatchClasses() {
-    std::array<unsigned char, 256> classes = MakeCharClasses();
-    for (unsigned char byte : {'&', '<', '>', '"'}) {
-        classes[byte] = plainByte;
-    }
-    for (unsigned char byte : {'[', '*', '{'}) {
-        classes[byte] = specialByte;
-    }
-    return classes;
-}
-
-constexpr std::array<unsigned char, 256> matchClasses = MakeMatchClasses();
-
-// The class table for one scan: `base`, with the terminator bytes made special.
-const unsigned char* ClassesFor(const std::array<unsigned char, 256>& base,
-                                std::string_view terminators,
-                                std::array<unsigned char, 256>& storage) {
+// The step table for one scan, stopping also at the terminator bytes.
+const unsigned char* StepsFor(std::string_view terminators, StepTable& storage) {
     if (terminators.empty()) {
-        return base.data();
+        return defaultSteps.data();
     }
-    storage = base;
+    storage = defaultSteps;
     for (char byte : terminators) {
-        storage[static_cast<unsigned char>(byte)] = specialByte;
+        storage[static_cast<unsigned char>(byte)] = stopHere;
     }
     return storage.data();
 }
 
-bool IsTerminator(std::string_view terminators, char byte) {
-    return !terminators.empty() && terminators.find(byte) != std::string_view::npos;
-}
-
-// Steps over ordinary characters until a special byte, `limit`, or a truncated
-// double-byte character (left under the cursor for the caller to reject).
-const char* SkipPlain(const char* cursor, const char* limit, const unsigned char* classes) {
-    while (cursor < limit) {
-        const unsigned char cls = classes[static_cast<unsigned char>(*cursor)];
-        if (cls == plainByte) {
-            ++cursor;
-        } else if (cls == leadByte && cursor + 1 < limit) {
+// Steps over ordinary characters until a stop byte or `limit`. A double-byte
+// character cut off by `limit` is left under the cursor for the careful path.
+const char* SkipPlain(const char* cursor, const char* limit, const unsigned char* steps) {
+    // Branches rather than adding the step: the predicted branch lets the processor
+    // run ahead instead of waiting for each table lookup.
+    while (limit - cursor >= 2) {
+        const unsigned char step = steps[static_cast<unsigned char>(*cursor)];
+        if (step == 2) {
             cursor += 2;
+        } else if (step == 1) {
+            ++cursor;
         } else {
-            break;
+            return cursor;
         }
+    }
+    if (cursor < limit && steps[static_cast<unsigned char>(*cursor)] == 1) {
+        ++cursor;
     }
     return cursor;
 }
 
 }  // namespace
 
-int32_t DocumentConverter::MatchInlineElements(const char* cursor, const char* end,
+int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
                                                std::string_view terminators,
-                                               std::vector<InlineElement>& elements) const {
-    std::array<unsigned char, 256> storage;
-    const unsigned char* classes = ClassesFor(matchClasses, terminators, storage);
-    std::vector<std::size_t> open;  // indexes into `elements`, innermost last
-    elements.reserve(8);
+                                               std::vector<InlineElement>& elements,
+                                               std::vector<InlineEvent>& events) const {
+    StepTable storage;
+    const unsigned char* steps = StepsFor(terminators, storage);
+    // The innermost element whose closer has not been found yet; each element knows
+    // its parent, so no separate stack is needed.
+    std::size_t open = InlineElement::noParent;
     while (true) {
-        cursor = SkipPlain(cursor, end, classes);
+        cursor = SkipPlain(cursor, end, steps);
         if (cursor >= end) {
             // A body that reaches the end of the line has no closer.
-            return open.empty() ? statusOk : statusFail;
+            return open == InlineElement::noParent ? statusOk : statusFail;
         }
         const char byte = *cursor;
-        if (open.empty()) {
+        if (open == InlineElement::noParent) {
             if (IsTerminator(terminators, byte)) {
                 return statusOk;
             }
         } else if (byte == '[' || byte == '*' || byte == '{') {
-            InlineElement& element = elements[open.back()];
+            events.push_back({cursor, open, InlineEvent::close});
+            InlineElement& element = elements[open];
             element.closerByte = byte;
-            element.closer = cursor;
             ++cursor;
             if (byte == '[') {
                 if (cursor >= end) {
@@ -143,19 +141,28 @@ int32_t DocumentConverter::MatchInlineElements(const char* cursor, const char* e
                 element.name = std::move(head.name);
             }
             element.after = cursor;
-            open.pop_back();
+            open = element.parent;
             continue;
         }
         if (byte == '_') {
-            ++cursor;
-            if (cursor >= end || open.size() >= maxInlineDepth) {
+            const std::size_t depth =
+                open == InlineElement::noParent ? 1 : elements[open].depth + 1;
+            if (cursor + 1 >= end || depth > maxInlineDepth) {
                 return statusFail;
             }
-            open.push_back(elements.size());
-            elements.emplace_back();
+            events.push_back({cursor, elements.size(), InlineEvent::open});
+            if (elements.empty()) {
+                elements.reserve(8);
+            }
+            InlineElement& element = elements.emplace_back();
+            element.parent = open;
+            element.depth = depth;
+            open = elements.size() - 1;
+            ++cursor;
             continue;
         }
         if (byte == '\\') {
+            events.push_back({cursor, 0, InlineEvent::escape});
             ++cursor;
             if (cursor >= end) {
                 return statusFail;
@@ -220,58 +227,40 @@ int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, s
     if (cursor >= end) {
         return statusOk;
     }
+    const char* const start = cursor;
     std::vector<InlineElement> elements;
-    // Only a line holding a "_" byte can hold an element (a trail byte 0x5F merely
-    // costs the matching scan).
-    if (std::memchr(cursor, '_', static_cast<std::size_t>(end - cursor)) != nullptr) {
-        if (MatchInlineElements(cursor, end, terminators, elements) < 0) {
-            return statusFail;
-        }
+    std::vector<InlineEvent> events;
+    const char* stop = cursor;
+    if (MatchInlineElements(stop, end, terminators, elements, events) < 0) {
+        return statusFail;
     }
 
-    std::array<unsigned char, 256> storage;
-    const unsigned char* classes = ClassesFor(charClasses, terminators, storage);
-
-    std::vector<std::size_t> open;  // elements whose body is being written
-    std::size_t next = 0;           // the element of the next "_"
-    while (true) {
-        const char* limit = open.empty() ? end : elements[open.back()].closer;
-        const char* runStart = cursor;
-        cursor = SkipPlain(cursor, limit, classes);
-        out.append(runStart, cursor);
-        if (!open.empty() && cursor == limit) {
-            const InlineElement& element = elements[open.back()];
-            AppendInlineClosing(element, out);
-            cursor = element.after;
-            open.pop_back();
-            continue;
-        }
-        if (cursor >= end) {
-            return open.empty() ? statusOk : statusFail;
-        }
-        const char byte = *cursor;
-        if (open.empty() && IsTerminator(terminators, byte)) {
-            return statusOk;
-        }
-        if (byte == '_') {
-            if (next >= elements.size()) {
-                return statusFail;  // cannot happen after a successful match
+    const char* text = start;  // start of the text not written yet
+    for (const InlineEvent& event : events) {
+        AppendEscapedText(std::string_view(text, static_cast<std::size_t>(event.at - text)), out);
+        switch (event.kind) {
+            case InlineEvent::open:
+                AppendInlineOpening(elements[event.element], out);
+                text = event.at + 1;
+                break;
+            case InlineEvent::close:
+                AppendInlineClosing(elements[event.element], out);
+                text = elements[event.element].after;
+                break;
+            case InlineEvent::escape: {
+                // The escaped character is taken as it is (the scan checked it is whole).
+                const char* character = event.at + 1;
+                const std::size_t length =
+                    IsLeadByte(static_cast<unsigned char>(*character)) ? 2 : 1;
+                AppendEscapedText(std::string_view(character, length), out);
+                text = character + length;
+                break;
             }
-            AppendInlineOpening(elements[next], out);
-            open.push_back(next++);
-            ++cursor;
-            continue;
-        }
-        if (byte == '\\') {
-            ++cursor;
-            if (cursor >= end) {
-                return statusFail;
-            }
-        }
-        if (AppendEscapedChar(cursor, end, out) < 0) {
-            return statusFail;
         }
     }
+    AppendEscapedText(std::string_view(text, static_cast<std::size_t>(stop - text)), out);
+    cursor = stop;
+    return statusOk;
 }
 
 }  // namespace quirtle

@@ -24,20 +24,21 @@ inline std::string Manuscript(std::initializer_list<std::string_view> lines) {
     return text;
 }
 
-inline std::string ToHtml(const std::string& text) {
+inline std::string Convert(const std::string& text, OutputMode mode) {
     DocumentConverter converter;
     EXPECT_EQ(converter.SplitLines(text), 0);
     std::string result;
-    EXPECT_GE(converter.ConvertToHtml(result), 0);
+    const int32_t status =
+        mode == OutputMode::Xml ? converter.ConvertToXml(result) : converter.ConvertToHtml(result);
+    EXPECT_GE(status, 0);
     return result;
 }
 
+inline std::string ToHtml(const std::string& text) {
+    return Convert(text, OutputMode::Html);
+}
 inline std::string ToXml(const std::string& text) {
-    DocumentConverter converter;
-    EXPECT_EQ(converter.SplitLines(text), 0);
-    std::string result;
-    EXPECT_GE(converter.ConvertToXml(result), 0);
-    return result;
+    return Convert(text, OutputMode::Xml);
 }
 
 // The export document without its prolog and closing tag, which are checked here.

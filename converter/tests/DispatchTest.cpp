@@ -75,20 +75,6 @@ TEST(Dispatch, ConversionSucceedsWhateverTheLines) {
               "<pre class=\"incomplete\">:</pre>\r\n");
 }
 
-TEST(Dispatch, OneConverterGivesTheSameResultInBothModesInTurn) {
-    DocumentConverter converter;
-    converter.SplitLines(Manuscript({"|{note} a", "* S", "- x"}));
-    std::string first;
-    std::string xml;
-    std::string second;
-    converter.ConvertToHtml(first);
-    converter.ConvertToXml(xml);
-    converter.ConvertToHtml(second);
-    EXPECT_EQ(first, second);
-    EXPECT_TRUE(xml.starts_with(testing::xmlProlog));
-    EXPECT_EQ(converter.Mode(), OutputMode::Html);
-}
-
 TEST(Dispatch, ResultReplacesWhatTheStringHeld) {
     DocumentConverter converter;
     converter.SplitLines("x");

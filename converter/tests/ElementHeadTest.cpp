@@ -97,14 +97,6 @@ TEST(ElementHeads, DivisionHeadInBraces) {
     EXPECT_EQ(r.element.params, (std::vector<std::string>{"a"}));
 }
 
-TEST(ElementHeads, StartTagsInBothModes) {
-    EXPECT_EQ(XmlOf({"*(#top) T"}), "<section id=\"top\"><heading>T</heading>\r\n</section>\r\n");
-    EXPECT_EQ(XmlOf({"*(a&b) T"}),
-              "<section class=\"a&amp;b\"><heading>T</heading>\r\n</section>\r\n");
-    EXPECT_EQ(HtmlOf({"|{note(c#i) a \"b c\"} text"}),
-              "<note class=\"c\" id=\"i\"><div>text</div>\r\n</note>\r\n");
-}
-
 std::vector<std::string> Params(std::string_view head) {
     DocumentConverter converter;
     OpenElement element;

@@ -96,3 +96,23 @@ TEST(Escaping, SingleByteKanaAndHighBytesPassThrough) {
 
 }  // namespace
 }  // namespace quirtle
+
+namespace quirtle {
+namespace {
+
+// A lead byte followed by a byte that cannot be a second byte is still one character,
+// but its second byte is escaped, so broken input never puts raw markup into the output.
+TEST(Escaping, BrokenDoubleByteCharacterCannotInjectMarkup) {
+    EXPECT_EQ(testing::HtmlOf({"a\x82<script>"}), "<p>a\x82&lt;script&gt;</p>\r\n");
+    EXPECT_EQ(testing::XmlOf({"_x{k \x82\"}"}),
+              "<paragraph><k param0=\"\x82&quot;\">x</k>\r\n</paragraph>\r\n");
+    EXPECT_EQ(testing::HtmlOf({"*(\x82\"onmouseover=x) T"}),
+              "<div class=\"\x82&quot;onmouseover=x\"><h1>T</h1>\r\n</div>\r\n");
+    // Names with such a pair are rejected.
+    EXPECT_FALSE(DocumentConverter::IsWellFormedName("\x82\""));
+    EXPECT_FALSE(DocumentConverter::IsWellFormedName("a\x82"));
+    EXPECT_EQ(testing::XmlOf({":\x82\" x"}), "<pre class=\"incomplete\">:\x82&quot; x</pre>\r\n");
+}
+
+}  // namespace
+}  // namespace quirtle
