@@ -1,0 +1,177 @@
+#include "documents/DocumentFiles.h"
+
+#include <QFile>
+
+#include "documents/ManuscriptFile.h"
+#include "documents/UserMessages.h"
+#include "text/ShiftJis.h"
+#include "ui/ManuscriptEditor.h"
+#include "ui/Prompts.h"
+
+namespace quirtle {
+namespace {
+
+FileDialogRequest ManuscriptDialog(bool save) {
+    FileDialogRequest request;
+    request.filters = {{QStringLiteral("テキスト ファイル (*.txt)"), QStringLiteral("*.txt")},
+                       {QStringLiteral("すべてのファイル (*.*)"), QStringLiteral("*.*")}};
+    request.selectedFilter = 0;
+    request.defaultSuffix = QStringLiteral("txt");
+    if (save) {
+        request.initialName = QStringLiteral("無題");
+        request.overwritePrompt = true;
+    }
+    return request;
+}
+
+// A failing system call as a status: 0x80070000 with the error's low 16 bits.
+int32_t StatusFromErrno(int error) {
+    return static_cast<int32_t>(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFFu));
+}
+
+}  // namespace
+
+DocumentFiles::DocumentFiles(ManuscriptEditor& editor, Prompts& prompts, QWidget* owner)
+    : editor_(editor), prompts_(prompts), owner_(owner) {}
+
+DocumentFiles::Answer DocumentFiles::AskSaveChanges() {
+    switch (prompts_.ShowMessage(owner_, QStringLiteral("変更を保存しますか?"),
+                                 QStringLiteral("確認"), MessageButtons::YesNoCancel,
+                                 MessageIcon::None)) {
+        case MessageAnswer::Yes:
+            return Answer::Yes;
+        case MessageAnswer::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+    }
+}
+
+void DocumentFiles::ResetDocument() {
+    documentPath_.clear();
+    editor_.ReplaceText(QString());
+    editor_.EmptyUndoBuffer();
+    editor_.SetModified(false);
+}
+
+void DocumentFiles::NewDocument() {
+    if (editor_.IsModified()) {
+        switch (AskSaveChanges()) {
+            case Answer::Yes:
+                if (!Save()) return;
+                break;
+            case Answer::No:
+                break;
+            case Answer::Cancel:
+                return;
+        }
+    }
+    ResetDocument();
+}
+
+void DocumentFiles::OpenDocument() {
+    if (editor_.IsModified()) {
+        switch (AskSaveChanges()) {
+            case Answer::Yes:
+                // Unlike a plain save, a save that does not happen here (dialog cancelled,
+                // write failed) stops the command: opening would throw the text away.
+                if (!Save()) return;
+                break;
+            case Answer::No:
+                break;
+            case Answer::Cancel:
+                return;
+        }
+    }
+    ChooseAndOpen();
+}
+
+void DocumentFiles::ChooseAndOpen() {
+    const std::optional<QString> path = prompts_.GetOpenFileName(owner_, ManuscriptDialog(false));
+    if (!path) return;
+
+    // A file that cannot be read (missing, no permission, not a regular file) ends the
+    // command silently with nothing changed.
+    const std::optional<std::string> bytes =
+        documents::ReadManuscriptBytes(QFile::encodeName(*path));
+    if (!bytes) return;
+
+    // Valid CP932 byte pairs are common in UTF-8 Japanese text, so a UTF-8 file must be
+    // recognised as such, not only by failing to decode.
+    const bool utf8 = text::LooksLikeUtf8(*bytes);
+    const std::optional<QString> decoded = utf8 ? std::nullopt : text::DecodeShiftJis(*bytes);
+    if (!decoded) {
+        prompts_.ShowMessage(owner_, documents::NotShiftJisText(*path, utf8),
+                             QStringLiteral("エラー"), MessageButtons::Ok, MessageIcon::Error);
+        return;
+    }
+
+    // Replacing the text is one undoable edit: the history is kept on purpose.
+    editor_.ReplaceText(*decoded);
+    editor_.SetModified(false);
+    documentPath_ = *path;
+}
+
+void DocumentFiles::SaveDocument() {
+    Save();
+}
+
+void DocumentFiles::SaveDocumentAs() {
+    SaveUnderNewName();
+}
+
+bool DocumentFiles::Save() {
+    if (documentPath_.isEmpty()) return SaveUnderNewName();
+    if (WriteDocument(documentPath_) < 0) return false;
+    editor_.SetModified(false);
+    return true;
+}
+
+bool DocumentFiles::SaveUnderNewName() {
+    const QString previous = documentPath_;
+    if (!PromptSaveName()) return false;
+    if (WriteDocument(documentPath_) < 0) {
+        // Nothing was written under the new name: the document is still what it was.
+        documentPath_ = previous;
+        return false;
+    }
+    editor_.SetModified(false);
+    return true;
+}
+
+bool DocumentFiles::PromptSaveName() {
+    const std::optional<QString> path = prompts_.GetSaveFileName(owner_, ManuscriptDialog(true));
+    if (!path || path->isEmpty()) return false;
+    documentPath_ = *path;
+    return true;
+}
+
+int32_t DocumentFiles::WriteDocument(const QString& path) {
+    const text::EncodedText encoded = text::EncodeShiftJis(editor_.Text());
+    if (encoded.firstUnencodable &&
+        !documents::ConfirmUnencodable(prompts_, owner_, *encoded.firstUnencodable)) {
+        return kSaveCancelled;
+    }
+    const int error = documents::ReplaceFileContents(QFile::encodeName(path), encoded.bytes);
+    if (error != 0) {
+        prompts_.ShowMessage(owner_, documents::SaveFailedText(path, error),
+                             QStringLiteral("エラー"), MessageButtons::Ok, MessageIcon::Error);
+        return StatusFromErrno(error);
+    }
+    return 0;
+}
+
+bool DocumentFiles::ConfirmClose() {
+    if (!editor_.IsModified()) return true;
+    switch (AskSaveChanges()) {
+        case Answer::Yes:
+            return Save();
+        case Answer::No:
+            return true;
+        case Answer::Cancel:
+            return false;
+    }
+    return false;
+}
+
+}  // namespace quirtle

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include "text/ShiftJis.h"
+
+class QWidget;
+
+namespace quirtle {
+class Prompts;
+}
+
+namespace quirtle::documents {
+
+// The reason a file operation failed, in words for the user, from an errno value.
+QString DescribeFileError(int error);
+
+// "<path> could not be saved" with the reason; shown as an error box with OK.
+QString SaveFailedText(const QString& path, int error);
+
+// Why a file is refused on opening: its bytes are not CP932, or it is UTF-8 text.
+QString NotShiftJisText(const QString& path, bool looksLikeUtf8);
+
+// Warns that the text holds a character Shift_JIS has no code for (naming the character and
+// its line) and that it would be written as "?". True when the user chose to go on.
+// Used wherever the editor's text leaves the program as Shift_JIS bytes.
+bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first);
+
+}  // namespace quirtle::documents

@@ -1,0 +1,384 @@
+// New, Open, Save, Save As and the closing question, driven as a user would: a real
+// plain-text editor, every dialog answered from a script.
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "PlainTextEditor.h"
+#include "TestFiles.h"
+#include "documents/DocumentFiles.h"
+#include "support/ScriptedPrompts.h"
+
+using quirtle::DocumentFiles;
+using quirtle::MessageAnswer;
+using quirtle::testing::PlainTextEditor;
+using quirtle::testing::ReadBytes;
+using quirtle::testing::ScriptedPrompts;
+using quirtle::testing::WriteBytes;
+
+namespace {
+
+// "一行目" / "二行目" in CP932.
+const std::string kLine1 = "\x88\xea\x8d\x73\x96\xda";
+const std::string kLine2 = "\x93\xf1\x8d\x73\x96\xda";
+
+}  // namespace
+
+class DocumentCommandsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<PlainTextEditor> editor_;
+    std::unique_ptr<ScriptedPrompts> prompts_;
+    std::unique_ptr<DocumentFiles> files_;
+
+    QString Path(const QString& name) const { return dir_->filePath(name); }
+
+    // Puts the editor into the state "named, no unsaved changes" on a file holding bytes.
+    void OpenNamed(const QString& path, const std::string& bytes) {
+        WriteBytes(path, bytes);
+        prompts_->fileAnswers.push_back(path);
+        files_->OpenDocument();
+        QCOMPARE(files_->documentPath(), path);
+        prompts_->dialogs.clear();
+        prompts_->messages.clear();
+    }
+
+    void ExpectUntouchedEdit(const QString& text, const QString& path) {
+        QCOMPARE(editor_->Text(), text);
+        QVERIFY(editor_->IsModified());
+        QCOMPARE(files_->documentPath(), path);
+    }
+
+    void ExpectEmptyUntitled() {
+        QCOMPARE(editor_->Text(), QString());
+        QVERIFY(!editor_->IsModified());
+        QVERIFY(files_->documentPath().isEmpty());
+        QVERIFY(!editor_->CanUndo());
+    }
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        editor_ = std::make_unique<PlainTextEditor>();
+        prompts_ = std::make_unique<ScriptedPrompts>();
+        files_ = std::make_unique<DocumentFiles>(*editor_, *prompts_, nullptr);
+    }
+
+    void saveOnUntitledAsksForANameThenSavesInPlace() {
+        editor_->Type(QStringLiteral("一行目"));
+        QVERIFY(editor_->IsModified());
+        prompts_->fileAnswers.push_back(Path("a.txt"));
+        files_->SaveDocument();
+
+        QCOMPARE(prompts_->dialogs.size(), 1);
+        const auto& dialog = prompts_->dialogs.front();
+        QVERIFY(dialog.save);
+        QCOMPARE(dialog.request.filters.size(), 2);
+        QCOMPARE(dialog.request.filters[0].description,
+                 QStringLiteral("テキスト ファイル (*.txt)"));
+        QCOMPARE(dialog.request.filters[0].pattern, QStringLiteral("*.txt"));
+        QCOMPARE(dialog.request.filters[1].description, QStringLiteral("すべてのファイル (*.*)"));
+        QCOMPARE(dialog.request.filters[1].pattern, QStringLiteral("*.*"));
+        QCOMPARE(dialog.request.selectedFilter, 0);
+        QCOMPARE(dialog.request.defaultSuffix, QStringLiteral("txt"));
+        QCOMPARE(dialog.request.initialName, QStringLiteral("無題"));
+        QVERIFY(dialog.request.overwritePrompt);
+        QVERIFY(prompts_->messages.isEmpty());
+        QCOMPARE(ReadBytes(Path("a.txt")), kLine1);
+        QCOMPARE(files_->documentPath(), Path("a.txt"));
+        QVERIFY(!editor_->IsModified());
+
+        // Named: Save writes without asking.
+        editor_->Type(QStringLiteral("\n二行目"));
+        files_->SaveDocument();
+        QCOMPARE(prompts_->dialogs.size(), 1);
+        QCOMPARE(ReadBytes(Path("a.txt")), kLine1 + "\r\n" + kLine2);
+        QVERIFY(!editor_->IsModified());
+    }
+
+    void saveAsMovesToTheNewNameAndLeavesTheOldFile() {
+        OpenNamed(Path("old.txt"), kLine1);
+        editor_->Type(QStringLiteral("\n二行目"));
+        prompts_->fileAnswers.push_back(Path("new.txt"));
+        files_->SaveDocumentAs();
+        QCOMPARE(files_->documentPath(), Path("new.txt"));
+        QCOMPARE(ReadBytes(Path("new.txt")), kLine1 + "\r\n" + kLine2);
+        QCOMPARE(ReadBytes(Path("old.txt")), kLine1);
+        QVERIFY(!editor_->IsModified());
+
+        // A cancelled Save As changes nothing, also on a clean document.
+        prompts_->fileAnswers.push_back(std::nullopt);
+        files_->SaveDocumentAs();
+        QCOMPARE(files_->documentPath(), Path("new.txt"));
+    }
+
+    void openReadsTheFileKeepsUndoAndNewEmptiesIt() {
+        editor_->Type(QStringLiteral("下書き"));
+        prompts_->messageAnswers.push_back(MessageAnswer::No);
+        WriteBytes(Path("m.txt"), kLine1);
+        prompts_->fileAnswers.push_back(Path("m.txt"));
+        files_->OpenDocument();
+
+        QCOMPARE(prompts_->messages.size(), 1);
+        QCOMPARE(prompts_->messages[0].text, QStringLiteral("変更を保存しますか?"));
+        QCOMPARE(prompts_->messages[0].caption, QStringLiteral("確認"));
+        QCOMPARE(prompts_->messages[0].buttons, quirtle::MessageButtons::YesNoCancel);
+        QCOMPARE(prompts_->messages[0].icon, quirtle::MessageIcon::None);
+        const auto& dialog = prompts_->dialogs.back().request;
+        QVERIFY(!prompts_->dialogs.back().save);
+        QCOMPARE(dialog.filters.size(), 2);
+        QCOMPARE(dialog.selectedFilter, 0);
+        QCOMPARE(dialog.defaultSuffix, QStringLiteral("txt"));
+        QVERIFY(dialog.initialName.isEmpty());
+
+        QCOMPARE(editor_->Text(), QStringLiteral("一行目"));
+        QVERIFY(!editor_->IsModified());
+        QCOMPARE(files_->documentPath(), Path("m.txt"));
+        QVERIFY(editor_->CanUndo());
+
+        // An edit makes the named document modified; New after No forgets everything.
+        editor_->Type(QStringLiteral("!"));
+        QVERIFY(editor_->IsModified());
+        prompts_->messageAnswers.push_back(MessageAnswer::No);
+        files_->NewDocument();
+        ExpectEmptyUntitled();
+        QCOMPARE(ReadBytes(Path("m.txt")), kLine1);
+    }
+
+    void newWithoutChangesAsksNothing() {
+        OpenNamed(Path("m.txt"), kLine1);
+        files_->NewDocument();
+        QVERIFY(prompts_->messages.isEmpty());
+        QVERIFY(prompts_->dialogs.isEmpty());
+        ExpectEmptyUntitled();
+    }
+
+    void newYesOnNamedWritesThenEmpties() {
+        OpenNamed(Path("m.txt"), kLine1);
+        editor_->Type(QStringLiteral("\n二行目"));
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        files_->NewDocument();
+        QVERIFY(prompts_->dialogs.isEmpty());
+        QCOMPARE(ReadBytes(Path("m.txt")), kLine1 + "\r\n" + kLine2);
+        ExpectEmptyUntitled();
+    }
+
+    void newYesOnUntitled() {
+        editor_->Type(QStringLiteral("一行目"));
+        // Save dialog cancelled: nothing changes.
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        prompts_->fileAnswers.push_back(std::nullopt);
+        files_->NewDocument();
+        ExpectUntouchedEdit(QStringLiteral("一行目"), QString());
+        QVERIFY(editor_->CanUndo());
+
+        // A name chosen: written there, then empty.
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        prompts_->fileAnswers.push_back(Path("n.txt"));
+        files_->NewDocument();
+        QCOMPARE(ReadBytes(Path("n.txt")), kLine1);
+        ExpectEmptyUntitled();
+    }
+
+    void newCancelKeepsEverything() {
+        OpenNamed(Path("m.txt"), kLine1);
+        editor_->Type(QStringLiteral("x"));
+        prompts_->messageAnswers.push_back(MessageAnswer::Cancel);
+        files_->NewDocument();
+        ExpectUntouchedEdit(QStringLiteral("一行目x"), Path("m.txt"));
+        QVERIFY(prompts_->dialogs.isEmpty());
+        QCOMPARE(ReadBytes(Path("m.txt")), kLine1);
+    }
+
+    void openCancelShowsNoDialog() {
+        editor_->Type(QStringLiteral("x"));
+        prompts_->messageAnswers.push_back(MessageAnswer::Cancel);
+        files_->OpenDocument();
+        QVERIFY(prompts_->dialogs.isEmpty());
+        ExpectUntouchedEdit(QStringLiteral("x"), QString());
+    }
+
+    void openYesWithSaveDialogCancelledStops() {
+        editor_->Type(QStringLiteral("未保存"));
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        prompts_->fileAnswers.push_back(std::nullopt);
+        files_->OpenDocument();
+        // Only the save dialog: the open dialog would lead to discarding the text.
+        QCOMPARE(prompts_->dialogs.size(), 1);
+        QVERIFY(prompts_->dialogs[0].save);
+        ExpectUntouchedEdit(QStringLiteral("未保存"), QString());
+    }
+
+    void openYesOnNamedSavesThenOpens() {
+        OpenNamed(Path("a.txt"), kLine1);
+        editor_->Type(QStringLiteral("\n二行目"));
+        WriteBytes(Path("b.txt"), kLine2);
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        prompts_->fileAnswers.push_back(Path("b.txt"));
+        files_->OpenDocument();
+        QCOMPARE(ReadBytes(Path("a.txt")), kLine1 + "\r\n" + kLine2);
+        QCOMPARE(editor_->Text(), QStringLiteral("二行目"));
+        QCOMPARE(files_->documentPath(), Path("b.txt"));
+        QVERIFY(!editor_->IsModified());
+    }
+
+    void openOfUnreadablePathChangesNothingSilently_data() {
+        QTest::addColumn<QString>("name");
+        // The open dialog's offer to create a missing file returns its name.
+        QTest::newRow("missing file") << "missing.txt";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("under a file") << "plain.txt/inner.txt";
+    }
+    void openOfUnreadablePathChangesNothingSilently() {
+        QFETCH(QString, name);
+        QVERIFY(QDir(dir_->path()).mkdir("folder"));
+        OpenNamed(Path("plain.txt"), kLine1);
+        editor_->Type(QStringLiteral("x"));
+        prompts_->messageAnswers.push_back(MessageAnswer::No);
+        prompts_->fileAnswers.push_back(Path(name));
+        files_->OpenDocument();
+        QCOMPARE(prompts_->messages.size(), 1);  // only the save-changes question
+        ExpectUntouchedEdit(QStringLiteral("一行目x"), Path("plain.txt"));
+        QVERIFY(!QFile::exists(Path("missing.txt")));
+    }
+
+    void openRefusesTextThatIsNotShiftJis_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("invalid CP932") << QByteArray("abc\x81\x20xyz") << "Shift_JIS";
+        QTest::newRow("truncated pair") << QByteArray("abc\x88") << "Shift_JIS";
+        QTest::newRow("UTF-8 Japanese") << QByteArray("日本語の原稿\r\n") << "UTF-8";
+        // "ソ" in UTF-8 (E3 82 BD) also reads as two valid CP932 characters.
+        QTest::newRow("UTF-8 valid as CP932") << QByteArray("ソ") << "UTF-8";
+        QTest::newRow("UTF-8 byte-order mark") << QByteArray(
+                                                      "\xEF\xBB\xBF"
+                                                      "abc")
+                                               << "UTF-8";
+    }
+    void openRefusesTextThatIsNotShiftJis() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        OpenNamed(Path("good.txt"), kLine1);
+        editor_->Type(QStringLiteral("x"));
+        const QString bad = Path("bad.txt");
+        WriteBytes(bad, bytes.toStdString());
+        prompts_->messageAnswers.push_back(MessageAnswer::No);
+        prompts_->fileAnswers.push_back(bad);
+        files_->OpenDocument();
+
+        QCOMPARE(prompts_->messages.size(), 2);
+        const auto& refusal = prompts_->messages[1];
+        QVERIFY2(refusal.text.contains(bad), qPrintable(refusal.text));
+        QVERIFY2(refusal.text.contains(reason), qPrintable(refusal.text));
+        QCOMPARE(refusal.caption, QStringLiteral("エラー"));
+        QCOMPARE(refusal.icon, quirtle::MessageIcon::Error);
+        ExpectUntouchedEdit(QStringLiteral("一行目x"), Path("good.txt"));
+        QCOMPARE(ReadBytes(bad), bytes.toStdString());
+    }
+
+    void japaneseManuscriptSurvivesARoundTrip() {
+        // "ソ" (83 5C) and "表" (95 5C) end in the backslash byte; line ends are mixed.
+        const std::string mixed =
+            "* \x95\x5c\x91\xe8\r\n"      // * 表題 CR LF
+            "\x83\x5c\x81\x5b\x83\x58\r"  // ソース CR
+            "\x95\x5c\\n\n"               // 表\n LF
+            "\r\n"                        // empty line
+            "\x83\x5c\x95\x5c";           // ソ表, no final break
+        OpenNamed(Path("in.txt"), mixed);
+        const QString expected = QStringLiteral("* 表題\nソース\n表\\n\n\nソ表");
+        QCOMPARE(editor_->Text(), expected);
+
+        prompts_->fileAnswers.push_back(Path("out.txt"));
+        files_->SaveDocumentAs();
+        const std::string written = ReadBytes(Path("out.txt"));
+        QCOMPARE(written,
+                 std::string("* \x95\x5c\x91\xe8\r\n\x83\x5c\x81\x5b\x83\x58\r\n\x95\x5c\\n\r\n"
+                             "\r\n\x83\x5c\x95\x5c"));
+
+        editor_->ReplaceText(QStringLiteral("別の文章"));
+        prompts_->messageAnswers.push_back(MessageAnswer::No);
+        prompts_->fileAnswers.push_back(Path("out.txt"));
+        files_->OpenDocument();
+        QCOMPARE(editor_->Text(), expected);
+    }
+
+    void unencodableCharacterWarnsBeforeSaving() {
+        OpenNamed(Path("m.txt"), kLine1);
+        editor_->Type(QStringLiteral("\n二行目に한글"));
+
+        prompts_->messageAnswers.push_back(MessageAnswer::Cancel);
+        prompts_->fileAnswers.push_back(Path("other.txt"));
+        files_->SaveDocumentAs();
+        QCOMPARE(prompts_->messages.size(), 1);
+        const auto& warning = prompts_->messages[0];
+        QVERIFY2(warning.text.contains(QStringLiteral("2 行目")), qPrintable(warning.text));
+        QVERIFY2(warning.text.contains(QStringLiteral("「한」(U+D55C)")), qPrintable(warning.text));
+        QCOMPARE(warning.buttons, quirtle::MessageButtons::OkCancel);
+        QCOMPARE(warning.icon, quirtle::MessageIcon::Warning);
+        // Cancelled: nothing written, the document is still the old one.
+        QVERIFY(!QFile::exists(Path("other.txt")));
+        ExpectUntouchedEdit(QStringLiteral("一行目\n二行目に한글"), Path("m.txt"));
+
+        // Closing: the warning cancelled keeps the window open.
+        prompts_->messageAnswers = {MessageAnswer::Yes, MessageAnswer::Cancel};
+        QVERIFY(!files_->ConfirmClose());
+        QCOMPARE(ReadBytes(Path("m.txt")), kLine1);
+        QVERIFY(editor_->IsModified());
+
+        // Accepted: written with "?" in place of each such character.
+        prompts_->messageAnswers.push_back(MessageAnswer::Ok);
+        files_->SaveDocument();
+        QCOMPARE(ReadBytes(Path("m.txt")), kLine1 + "\r\n" + kLine2 + "\x82\xc9??");
+        QVERIFY(!editor_->IsModified());
+    }
+
+    void confirmCloseAnswers() {
+        // No changes: nothing asked.
+        QVERIFY(files_->ConfirmClose());
+        QVERIFY(prompts_->messages.isEmpty());
+
+        OpenNamed(Path("m.txt"), kLine1);
+        editor_->Type(QStringLiteral("\n二行目"));
+        prompts_->messageAnswers.push_back(MessageAnswer::Cancel);
+        QVERIFY(!files_->ConfirmClose());
+        prompts_->messageAnswers.push_back(MessageAnswer::No);
+        QVERIFY(files_->ConfirmClose());
+        QCOMPARE(ReadBytes(Path("m.txt")), kLine1);
+        ExpectUntouchedEdit(QStringLiteral("一行目\n二行目"), Path("m.txt"));
+
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        QVERIFY(files_->ConfirmClose());
+        QCOMPARE(ReadBytes(Path("m.txt")), kLine1 + "\r\n" + kLine2);
+        QVERIFY(!editor_->IsModified());
+        QVERIFY(prompts_->dialogs.isEmpty());
+    }
+
+    void confirmCloseOnUntitled() {
+        editor_->Type(QStringLiteral("一行目"));
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        prompts_->fileAnswers.push_back(std::nullopt);
+        QVERIFY(!files_->ConfirmClose());
+        ExpectUntouchedEdit(QStringLiteral("一行目"), QString());
+
+        // The chosen name cannot be written: the window stays open, the text unsaved.
+        QVERIFY(QDir(dir_->path()).mkdir("taken.txt"));
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        prompts_->fileAnswers.push_back(Path("taken.txt"));
+        QVERIFY(!files_->ConfirmClose());
+        QCOMPARE(prompts_->messages.size(), 3);
+        QVERIFY(prompts_->messages[2].text.contains(Path("taken.txt")));
+        ExpectUntouchedEdit(QStringLiteral("一行目"), QString());
+
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        prompts_->fileAnswers.push_back(Path("c.txt"));
+        QVERIFY(files_->ConfirmClose());
+        QCOMPARE(ReadBytes(Path("c.txt")), kLine1);
+        QCOMPARE(files_->documentPath(), Path("c.txt"));
+    }
+};
+
+QTEST_MAIN(DocumentCommandsTest)
+#include "DocumentCommandsTest.moc"
