@@ -30,7 +30,8 @@ std::optional<QString> QueryXdgMime(const QStringList& arguments) {
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         return std::nullopt;
     }
-    const QString line = QString::fromLocal8Bit(process.readAllStandardOutput()).section('\n', 0, 0);
+    const QString line =
+        QString::fromLocal8Bit(process.readAllStandardOutput()).section('\n', 0, 0);
     const QString trimmed = line.trimmed();
     if (trimmed.isEmpty()) return std::nullopt;
     return trimmed;
@@ -42,7 +43,9 @@ bool QtDesktop::OpenWithAssociatedProgram(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
 }
 
-bool QtDesktop::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool QtDesktop::OpenUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 std::optional<QString> QtDesktop::FindDefaultProgram(const QString& path) {
     if (!QFileInfo::exists(path)) return std::nullopt;
@@ -51,8 +54,8 @@ std::optional<QString> QtDesktop::FindDefaultProgram(const QString& path) {
     const auto entryName =
         QueryXdgMime({QStringLiteral("query"), QStringLiteral("default"), *mimeType});
     if (!entryName) return std::nullopt;
-    const QString entryPath = QStandardPaths::locate(QStandardPaths::ApplicationsLocation,
-                                                     *entryName);
+    const QString entryPath =
+        QStandardPaths::locate(QStandardPaths::ApplicationsLocation, *entryName);
     if (entryPath.isEmpty()) return std::nullopt;
     QFile entry(entryPath);
     if (!entry.open(QIODevice::ReadOnly)) return std::nullopt;

@@ -7,7 +7,7 @@ namespace quirtle {
 // The desktop's file associations on a freedesktop system: files and links open through
 // QDesktopServices (xdg-open), the default program is found with xdg-mime.
 class QtDesktop : public Desktop {
-public:
+  public:
     bool OpenWithAssociatedProgram(const QString& path) override;
     bool OpenUrl(const QUrl& url) override;
     std::optional<QString> FindDefaultProgram(const QString& path) override;

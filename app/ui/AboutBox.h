@@ -8,7 +8,7 @@ namespace quirtle {
 // with OK, Esc and the close box, and opens centred over its owner (the dialog's own placement).
 class AboutBox : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit AboutBox(QWidget* owner);
 
     static QString AboutText();

@@ -25,14 +25,29 @@ QIcon AppIcon() {
 QIcon ToolbarIcon(int commandId) {
     const char* name = nullptr;
     switch (commandId) {
-        case command::kNew: name = "new"; break;
-        case command::kOpen: name = "open"; break;
-        case command::kSave: name = "save"; break;
-        case command::kCut: name = "cut"; break;
-        case command::kCopy: name = "copy"; break;
-        case command::kPaste: name = "paste"; break;
-        case command::kAbout: name = "about"; break;
-        default: return {};
+        case command::kNew:
+            name = "new";
+            break;
+        case command::kOpen:
+            name = "open";
+            break;
+        case command::kSave:
+            name = "save";
+            break;
+        case command::kCut:
+            name = "cut";
+            break;
+        case command::kCopy:
+            name = "copy";
+            break;
+        case command::kPaste:
+            name = "paste";
+            break;
+        case command::kAbout:
+            name = "about";
+            break;
+        default:
+            return {};
     }
     RegisterIconResources();
     QIcon icon;

@@ -29,14 +29,18 @@ int CentringSplitter::BarPosition() const {
 void CentringSplitter::SetBarPosition(int position) {
     if (count() < 2) return;
     const int available = width() - handleWidth();
-    const int left = qBound(kMinimumPaneWidth, position, qMax(kMinimumPaneWidth,
-                                                              available - kMinimumPaneWidth));
+    const int left =
+        qBound(kMinimumPaneWidth, position, qMax(kMinimumPaneWidth, available - kMinimumPaneWidth));
     setSizes({left, available - left});
 }
 
-void CentringSplitter::CentreBar() { SetBarPosition(width() / 2); }
+void CentringSplitter::CentreBar() {
+    SetBarPosition(width() / 2);
+}
 
-QSplitterHandle* CentringSplitter::createHandle() { return new CentringSplitterHandle(this); }
+QSplitterHandle* CentringSplitter::createHandle() {
+    return new CentringSplitterHandle(this);
+}
 
 CentringSplitterHandle::CentringSplitterHandle(CentringSplitter* parent)
     : QSplitterHandle(Qt::Horizontal, parent) {}

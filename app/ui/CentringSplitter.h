@@ -10,7 +10,7 @@ namespace quirtle {
 // and a double-click on it puts it in the middle.
 class CentringSplitter : public QSplitter {
     Q_OBJECT
-public:
+  public:
     explicit CentringSplitter(QWidget* parent = nullptr);
 
     // Adds the left and right panes; panes never get narrower than kMinimumPaneWidth.
@@ -22,16 +22,16 @@ public:
 
     static constexpr int kMinimumPaneWidth = 4;
 
-protected:
+  protected:
     QSplitterHandle* createHandle() override;
 };
 
 class CentringSplitterHandle : public QSplitterHandle {
     Q_OBJECT
-public:
+  public:
     explicit CentringSplitterHandle(CentringSplitter* parent);
 
-protected:
+  protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 

@@ -60,8 +60,8 @@ const QList<MenuLayout>& MenuBarLayout() {
 }
 
 const QList<int>& ToolbarLayout() {
-    static const QList<int> buttons = {kSeparator, kNew,   kOpen,      kSave, kSeparator,
-                                       kCut,       kCopy,  kPaste,     kSeparator, kAbout};
+    static const QList<int> buttons = {kSeparator, kNew,  kOpen,  kSave,      kSeparator,
+                                       kCut,       kCopy, kPaste, kSeparator, kAbout};
     return buttons;
 }
 
@@ -93,7 +93,9 @@ QString CommandString(int id) {
     return strings.value(id);
 }
 
-QString CommandPrompt(int id) { return CommandString(id).section('\n', 0, 0); }
+QString CommandPrompt(int id) {
+    return CommandString(id).section('\n', 0, 0);
+}
 
 QString CommandTooltip(int id) {
     const QString text = CommandString(id);
@@ -101,7 +103,9 @@ QString CommandTooltip(int id) {
     return newline < 0 ? QString() : text.mid(newline + 1);
 }
 
-QString ReadyText() { return CommandString(57345); }
+QString ReadyText() {
+    return CommandString(57345);
+}
 
 QString MenuItemText(const CommandInfo& info) {
     if (info.keys.isEmpty()) return info.text;

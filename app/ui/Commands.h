@@ -34,8 +34,8 @@ inline constexpr int kSeparator = 0;         // marks a separator in the layout 
 // One command as the menus show it.
 struct CommandInfo {
     int id = 0;
-    QString text;               // menu text with its "&" mnemonic, without key label
-    QList<QKeySequence> keys;   // accelerators; the first is the menu's key label
+    QString text;              // menu text with its "&" mnemonic, without key label
+    QList<QKeySequence> keys;  // accelerators; the first is the menu's key label
 };
 
 // One top-level menu: its title and its items in order (command::kSeparator = separator).

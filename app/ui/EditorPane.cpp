@@ -25,13 +25,21 @@ EditorPane::EditorPane(QWidget* parent) : QPlainTextEdit(parent) {
     setPalette(colours);
 }
 
-bool EditorPane::IsModified() const { return document()->isModified(); }
+bool EditorPane::IsModified() const {
+    return document()->isModified();
+}
 
-void EditorPane::SetModified(bool modified) { document()->setModified(modified); }
+void EditorPane::SetModified(bool modified) {
+    document()->setModified(modified);
+}
 
-void EditorPane::EmptyUndoBuffer() { document()->clearUndoRedoStacks(); }
+void EditorPane::EmptyUndoBuffer() {
+    document()->clearUndoRedoStacks();
+}
 
-QString EditorPane::Text() const { return toPlainText(); }
+QString EditorPane::Text() const {
+    return toPlainText();
+}
 
 void EditorPane::ReplaceText(const QString& text) {
     QTextCursor cursor(document());
@@ -43,15 +51,25 @@ void EditorPane::ReplaceText(const QString& text) {
     setTextCursor(cursor);
 }
 
-bool EditorPane::CanUndo() const { return document()->isUndoAvailable(); }
+bool EditorPane::CanUndo() const {
+    return document()->isUndoAvailable();
+}
 
-bool EditorPane::CanRedo() const { return document()->isRedoAvailable(); }
+bool EditorPane::CanRedo() const {
+    return document()->isRedoAvailable();
+}
 
-bool EditorPane::CanPaste() const { return canPaste(); }
+bool EditorPane::CanPaste() const {
+    return canPaste();
+}
 
-bool EditorPane::HasSelection() const { return textCursor().hasSelection(); }
+bool EditorPane::HasSelection() const {
+    return textCursor().hasSelection();
+}
 
-std::string EditorPane::TextBytes() const { return text::EncodeShiftJis(toPlainText()).bytes; }
+std::string EditorPane::TextBytes() const {
+    return text::EncodeShiftJis(toPlainText()).bytes;
+}
 
 bool EditorPane::SetTextBytes(std::string_view bytes) {
     const auto decoded = text::DecodeShiftJis(bytes);
@@ -61,9 +79,10 @@ bool EditorPane::SetTextBytes(std::string_view bytes) {
 }
 
 QFont EditorPane::EditorFont() {
-    QStringList families = {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
-                            QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP"),
-                            QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic")};
+    QStringList families = {
+        QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+        QStringLiteral("IPAGothic"),     QStringLiteral("Noto Sans Mono CJK JP"),
+        QStringLiteral("VL Gothic"),     QStringLiteral("TakaoGothic")};
     // Any other installed fixed-pitch font that holds Japanese, then any Japanese font.
     QStringList proportional;
     for (const QString& family : QFontDatabase::families(QFontDatabase::Japanese)) {

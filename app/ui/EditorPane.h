@@ -13,7 +13,7 @@ namespace quirtle {
 // holder of the manuscript text and of its unsaved-changes flag.
 class EditorPane : public QPlainTextEdit, public ManuscriptEditor {
     Q_OBJECT
-public:
+  public:
     explicit EditorPane(QWidget* parent = nullptr);
 
     // ManuscriptEditor

@@ -5,13 +5,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "documents/DocumentFiles.h"
 #include "platform/Desktop.h"
 #include "scripts/ScriptList.h"
 #include "text/ShiftJis.h"
@@ -37,8 +38,7 @@ QString DecodeLabel(const std::string& bytes) {
 
 }  // namespace
 
-MainFrame::MainFrame(Prompts& prompts, Desktop& desktop, QString programDirectory,
-                     QWidget* parent)
+MainFrame::MainFrame(Prompts& prompts, Desktop& desktop, QString programDirectory, QWidget* parent)
     : QMainWindow(parent),
       prompts(prompts),
       desktop(desktop),
@@ -69,6 +69,7 @@ bool MainFrame::Create() {
 
     splitter = new CentringSplitter(this);
     editor = new EditorPane(splitter);
+    documents = std::make_unique<DocumentFiles>(*editor, prompts, this);
     preview = new PreviewPane(desktop, splitter);
     preview->ShowPage(programDirectory + QStringLiteral("index.html"));
     preview->WaitForPreviewPage(kPageLoadLimitMs);
@@ -176,25 +177,54 @@ void MainFrame::CreateAccelerators() {
 
 void MainFrame::RunCommand(int id) {
     switch (id) {
-        case command::kExit: close(); break;
+        case command::kNew:
+            documents->NewDocument();
+            break;
+        case command::kOpen:
+            documents->OpenDocument();
+            break;
+        case command::kSave:
+            documents->SaveDocument();
+            break;
+        case command::kSaveAs:
+            documents->SaveDocumentAs();
+            break;
+        case command::kExit:
+            close();
+            break;
         case command::kUndo:
             if (editor->CanUndo()) editor->undo();
             break;
         case command::kRedo:
             if (editor->CanRedo()) editor->redo();
             break;
-        case command::kCut: editor->cut(); break;
-        case command::kCopy: editor->copy(); break;
-        case command::kPaste: editor->paste(); break;
-        case command::kSelectAll: editor->selectAll(); break;
-        case command::kPreview: UpdatePreview(); break;
+        case command::kCut:
+            editor->cut();
+            break;
+        case command::kCopy:
+            editor->copy();
+            break;
+        case command::kPaste:
+            editor->paste();
+            break;
+        case command::kSelectAll:
+            editor->selectAll();
+            break;
+        case command::kPreview:
+            UpdatePreview();
+            break;
         case command::kAutoPreview:
             autoPreview = !autoPreview;
             UpdateMenuStates();
             break;
-        case command::kHelpContents: ShowHelpContents(); break;
-        case command::kAbout: ShowAbout(); break;
-        default: break;
+        case command::kHelpContents:
+            ShowHelpContents();
+            break;
+        case command::kAbout:
+            ShowAbout();
+            break;
+        default:
+            break;
     }
 }
 
@@ -226,11 +256,7 @@ void MainFrame::UpdateMenuStates() {
 }
 
 bool MainFrame::ConfirmClose() {
-    if (!editor || !editor->IsModified()) return true;
-    const MessageAnswer answer =
-        prompts.ShowMessage(this, QStringLiteral("変更を保存しますか?"), QStringLiteral("確認"),
-                            MessageButtons::YesNoCancel, MessageIcon::None);
-    return answer == MessageAnswer::No;
+    return !documents || documents->ConfirmClose();
 }
 
 void MainFrame::SetPreviewConverter(PreviewConverter converter) {

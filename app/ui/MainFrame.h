@@ -16,6 +16,7 @@ namespace quirtle {
 
 class CentringSplitter;
 class Desktop;
+class DocumentFiles;
 class EditorPane;
 class PreviewPane;
 class Prompts;
@@ -24,7 +25,7 @@ class Prompts;
 // by side, the once-a-second automatic preview and the closing rule.
 class MainFrame : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // programDirectory ends with '/'; every file the window reads is taken from there.
     MainFrame(Prompts& prompts, Desktop& desktop, QString programDirectory,
               QWidget* parent = nullptr);
@@ -50,6 +51,7 @@ public:
     void SetPreviewConverter(PreviewConverter converter);
 
     EditorPane& Editor() const { return *editor; }
+    DocumentFiles& Documents() const { return *documents; }
     PreviewPane& Preview() const { return *preview; }
     CentringSplitter& Splitter() const { return *splitter; }
     QTimer& PreviewTimer() { return previewTimer; }
@@ -64,15 +66,15 @@ public:
     QToolBar* ToolBar() const { return toolBar; }
     QLabel* ReadyLabel() const { return readyLabel; }
 
-signals:
+  signals:
     // A preview was handed to the page (after a successful conversion).
     void PreviewUpdated();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void CreateMenus();
     void AddScriptMenuItems();
     void CreateToolBar();
@@ -97,6 +99,7 @@ private:
     CentringSplitter* splitter = nullptr;
     EditorPane* editor = nullptr;
     PreviewPane* preview = nullptr;
+    std::unique_ptr<DocumentFiles> documents;
     QList<QMenu*> menus;
     QHash<int, QAction*> menuActions;
     QHash<int, QAction*> toolbarActions;

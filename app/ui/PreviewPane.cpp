@@ -14,32 +14,35 @@ namespace {
 // Catches the first navigation of a window the page asked for and hands it to the
 // system's browser.
 class ExternalWindowPage : public QWebEnginePage {
-public:
+  public:
     ExternalWindowPage(Desktop& desktop, QObject* parent)
         : QWebEnginePage(parent), desktop(desktop) {}
 
-protected:
+  protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
         if (!url.isEmpty() && url.scheme() != QStringLiteral("about")) desktop.OpenUrl(url);
         deleteLater();
         return false;
     }
 
-private:
+  private:
     Desktop& desktop;
 };
 
-QUrl WithoutFragment(const QUrl& url) { return url.adjusted(QUrl::RemoveFragment); }
+QUrl WithoutFragment(const QUrl& url) {
+    return url.adjusted(QUrl::RemoveFragment);
+}
 
 }  // namespace
 
 PreviewPage::PreviewPage(Desktop& desktop, QObject* parent)
     : QWebEnginePage(parent), desktop(desktop) {}
 
-void PreviewPage::SetHomeUrl(const QUrl& url) { homeUrl = url; }
+void PreviewPage::SetHomeUrl(const QUrl& url) {
+    homeUrl = url;
+}
 
-bool PreviewPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
-                                          bool isMainFrame) {
+bool PreviewPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     if (!isMainFrame || homeUrl.isEmpty()) return true;
     if (WithoutFragment(url) == WithoutFragment(homeUrl)) return true;
     // The program's own load of the page; everything else leaves the page.

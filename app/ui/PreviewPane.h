@@ -12,16 +12,15 @@ class Desktop;
 // would leave it (a link, a form, a new window) opens in the system's browser instead.
 class PreviewPage : public QWebEnginePage {
     Q_OBJECT
-public:
+  public:
     PreviewPage(Desktop& desktop, QObject* parent);
     void SetHomeUrl(const QUrl& url);
 
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type,
-                                 bool isMainFrame) override;
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;
 
-private:
+  private:
     Desktop& desktop;
     QUrl homeUrl;
 };
@@ -31,7 +30,7 @@ private:
 // program.
 class PreviewPane : public QWebEngineView {
     Q_OBJECT
-public:
+  public:
     PreviewPane(Desktop& desktop, QWidget* parent = nullptr);
 
     // Starts loading the page file.
@@ -45,11 +44,11 @@ public:
     // that element is left alone. The page keeps its scroll position.
     void SetContents(const QString& html);
 
-signals:
+  signals:
     // The page has finished loading (ok is false for a failed load).
     void PageLoaded(bool ok);
 
-private:
+  private:
     PreviewPage* previewPage;
     bool pageLoaded = false;
 };

@@ -10,11 +10,21 @@ QString JavaScriptStringLiteral(QStringView text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         switch (u) {
-            case '"': literal += QLatin1String("\\\""); break;
-            case '\\': literal += QLatin1String("\\\\"); break;
-            case '\n': literal += QLatin1String("\\n"); break;
-            case '\r': literal += QLatin1String("\\r"); break;
-            case '\t': literal += QLatin1String("\\t"); break;
+            case '"':
+                literal += QLatin1String("\\\"");
+                break;
+            case '\\':
+                literal += QLatin1String("\\\\");
+                break;
+            case '\n':
+                literal += QLatin1String("\\n");
+                break;
+            case '\r':
+                literal += QLatin1String("\\r");
+                break;
+            case '\t':
+                literal += QLatin1String("\\t");
+                break;
             default:
                 // Control characters and the two characters that end a line in JavaScript
                 // source are written as escapes; everything else as it is.

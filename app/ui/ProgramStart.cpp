@@ -1,9 +1,9 @@
 #include "ui/ProgramStart.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QtGlobal>
-
-#include <unistd.h>
 
 namespace quirtle {
 

@@ -12,11 +12,11 @@ namespace {
 
 // A message box that can refuse Esc and its close box (for questions without Cancel).
 class MessageBox : public QMessageBox {
-public:
+  public:
     using QMessageBox::QMessageBox;
     bool mayDismiss = true;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override {
         if (!mayDismiss && event->key() == Qt::Key_Escape) {
             event->accept();
@@ -35,17 +35,21 @@ protected:
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Information: return QMessageBox::Information;
-        case MessageIcon::Warning: return QMessageBox::Warning;
-        case MessageIcon::Error: return QMessageBox::Critical;
-        case MessageIcon::Question: return QMessageBox::Question;
-        case MessageIcon::None: break;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
 
-std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& request,
-                                     bool save) {
+std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& request, bool save) {
     QFileDialog dialog(owner);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -101,10 +105,14 @@ MessageAnswer QtPrompts::ShowMessage(QWidget* owner, const QString& text, const 
     }
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
-        case QMessageBox::Yes: return MessageAnswer::Yes;
-        case QMessageBox::No: return MessageAnswer::No;
-        case QMessageBox::Ok: return MessageAnswer::Ok;
-        default: break;
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        case QMessageBox::Ok:
+            return MessageAnswer::Ok;
+        default:
+            break;
     }
     return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }

@@ -6,7 +6,7 @@ namespace quirtle {
 
 // Prompts shown with Qt message boxes and file dialogs.
 class QtPrompts : public Prompts {
-public:
+  public:
     MessageAnswer ShowMessage(QWidget* owner, const QString& text, const QString& caption,
                               MessageButtons buttons, MessageIcon icon) override;
     std::optional<QString> GetOpenFileName(QWidget* owner,
