@@ -1,0 +1,107 @@
+// The manuscript markup converter: turns Shift_JIS manuscript lines into an HTML
+// preview fragment or a Shift_JIS XML export document. Byte strings in, byte strings
+// out; nothing is decoded.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ElementStack.h"
+#include "TextLines.h"
+
+namespace quirtle {
+
+// Status values: 0 (or any non-negative value) is success, negative is failure.
+inline constexpr int32_t statusOk = 0;
+// The generic failure code (E_FAIL).
+inline constexpr int32_t statusFail = static_cast<int32_t>(0x80004005u);
+// A block marker and its attributes not followed by a space or the end of the line.
+inline constexpr int32_t statusNoSpaceAfterMarker = -1;
+// Deepest nesting of inline elements that a line may have; deeper lines are rejected.
+inline constexpr std::size_t maxInlineDepth = 1000;
+
+enum class OutputMode : int32_t { Html = 0, Xml = 1 };
+
+class DocumentConverter {
+  public:
+    DocumentConverter() = default;
+    virtual ~DocumentConverter() = default;
+    DocumentConverter(const DocumentConverter&) = default;
+    DocumentConverter(DocumentConverter&&) = default;
+    DocumentConverter& operator=(const DocumentConverter&) = default;
+    DocumentConverter& operator=(DocumentConverter&&) = default;
+
+    // Replaces the manuscript lines by the lines of `text` (CR, LF or CR LF end a line).
+    int32_t SplitLines(std::string text);
+    // Convert the lines into the preview fragment / the export document.
+    int32_t ConvertToHtml(std::string& result);
+    int32_t ConvertToXml(std::string& result);
+
+    // The conversion in the current mode.
+    int32_t ConvertDocument(std::string& result);
+    // Dispatches one line to its handler; a rejected line is shown as an incomplete block.
+    int32_t ConvertLine(std::string_view line);
+
+    // Closing of open elements.
+    void CloseTopElement();
+    void CloseToSection();
+    void CloseAllElements();
+
+    // Line handlers. Each returns 0, or a negative status when the line is rejected.
+    int32_t HandleSectionLine(std::string_view line);
+    int32_t HandleListLine(std::string_view line);
+    int32_t HandleBlankLine(std::string_view line);
+    int32_t HandleParagraphLine(std::string_view line);
+    int32_t HandleCommandLine(std::string_view line);
+    int32_t HandleIncompleteLine(std::string_view line);
+
+    // Element heads and start tags. Readers leave `cursor` after what they consumed.
+    int32_t ParseClassAndId(const char*& cursor, const char* end, OpenElement& element,
+                            std::string_view terminators) const;
+    int32_t ParseElementHead(const char*& cursor, const char* end, OpenElement& element,
+                             std::string_view defaultName, std::string_view terminators) const;
+    int32_t ParseBlockMarker(const char*& cursor, const char* end, OpenElement& element);
+    int32_t BuildBlockStartTag(const OpenElement& element, std::string& out) const;
+    int32_t BuildCommandStartTag(const OpenElement& element, std::string& out) const;
+    // True when `name` may be written as an element name.
+    static bool IsWellFormedName(std::string_view name);
+
+    // Appends the converted inline text from `cursor` up to the end or the first
+    // top-level byte of `terminators`, which is left under the cursor.
+    int32_t ConvertInline(const char*& cursor, const char* end, std::string& out,
+                          std::string_view terminators) const;
+
+    // Character operations on Shift_JIS text.
+    static constexpr bool IsLeadByte(unsigned char byte) {
+        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    }
+    static int32_t AdvanceChar(const char*& cursor, const char* end);
+    static int32_t AppendEscapedChar(const char*& cursor, const char* end, std::string& out);
+    static std::string EscapeText(std::string_view text);
+    static void AppendEscapedText(std::string_view text, std::string& out);
+
+    // Read access for callers and tests.
+    const TextLines& InputLines() const { return inputLines; }
+    const std::string& LastDivisionName() const { return lastDivisionName; }
+    OutputMode Mode() const { return mode; }
+
+  private:
+    struct InlineElement;
+    int32_t MatchInlineElements(const char* cursor, const char* end, std::string_view terminators,
+                                std::vector<InlineElement>& elements) const;
+    void AppendInlineOpening(const InlineElement& element, std::string& out) const;
+    void AppendInlineClosing(const InlineElement& element, std::string& out) const;
+    int32_t ConvertListTerm(const char*& cursor, const char* end);
+    std::string_view SectionName() const { return mode == OutputMode::Xml ? "section" : "div"; }
+
+    TextLines inputLines;
+    // The output pieces, appended in order to one buffer; the result is the buffer.
+    std::string outputPieces;
+    ElementStack elementStack;
+    std::string lastDivisionName;
+    OutputMode mode = OutputMode::Html;
+};
+
+}  // namespace quirtle

@@ -1,0 +1,266 @@
+// Block heads ("*(class#id) ", "|{name ...} "), element heads and start tags.
+#include <limits>
+
+#include "DocumentConverter.h"
+
+namespace quirtle {
+
+namespace {
+
+bool IsTerminator(std::string_view terminators, char byte) {
+    return terminators.find(byte) != std::string_view::npos;
+}
+
+void SkipSpaces(const char*& cursor, const char* end) {
+    while (cursor < end && *cursor == ' ') {
+        ++cursor;
+    }
+}
+
+void WriteStartTag(const OpenElement& element, bool withParams, std::string& out) {
+    out.clear();
+    out.push_back('<');
+    out.append(element.name);
+    if (!element.className.empty()) {
+        out.append(" class=\"").append(element.className).push_back('"');
+    }
+    if (!element.id.empty()) {
+        out.append(" id=\"").append(element.id).push_back('"');
+    }
+    if (withParams) {
+        for (std::size_t i = 0; i < element.params.size(); ++i) {
+            out.append(" param").append(std::to_string(i)).append("=\"");
+            out.append(element.params[i]).push_back('"');
+        }
+    }
+    out.push_back('>');
+}
+
+}  // namespace
+
+bool DocumentConverter::IsWellFormedName(std::string_view name) {
+    if (name.empty()) {
+        return false;
+    }
+    const auto first = static_cast<unsigned char>(name.front());
+    if ((first >= '0' && first <= '9') || first == '-' || first == '.') {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (IsLeadByte(byte)) {
+            ++i;  // a double-byte character is accepted whole
+            continue;
+        }
+        if (byte >= 0x80) {
+            continue;  // single-byte kana
+        }
+        const bool allowed = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                             (byte >= '0' && byte <= '9') || byte == '_' || byte == '-' ||
+                             byte == '.' || byte == ':';
+        if (!allowed) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int32_t DocumentConverter::ParseClassAndId(const char*& cursor, const char* end,
+                                           OpenElement& element,
+                                           std::string_view terminators) const {
+    std::string text;
+    bool readingId = false;
+    while (true) {
+        if (cursor >= end) {
+            if (!terminators.empty()) {
+                return statusFail;  // the group is not closed
+            }
+            break;
+        }
+        const char byte = *cursor;
+        if (byte == ' ') {
+            return statusFail;
+        }
+        if (IsTerminator(terminators, byte)) {
+            break;
+        }
+        if (byte == '#') {
+            if (readingId) {
+                return statusFail;
+            }
+            element.className = std::move(text);
+            text.clear();
+            ++cursor;
+            readingId = true;
+            // The character right after "#" always belongs to the id, whatever it is.
+            if (AppendEscapedChar(cursor, end, text) < 0) {
+                return statusFail;
+            }
+            continue;
+        }
+        if (AppendEscapedChar(cursor, end, text) < 0) {
+            return statusFail;
+        }
+    }
+    if (readingId) {
+        element.id = std::move(text);
+    } else {
+        element.className = std::move(text);
+    }
+    return statusOk;
+}
+
+int32_t DocumentConverter::ParseElementHead(const char*& cursor, const char* end,
+                                            OpenElement& element, std::string_view defaultName,
+                                            std::string_view terminators) const {
+    // The name, up to the end, a terminator, a space or "(".
+    auto endsName = [&](const char* at) {
+        return at >= end || *at == ' ' || *at == '(' || IsTerminator(terminators, *at);
+    };
+    if (endsName(cursor)) {
+        element.name.assign(defaultName);
+    } else {
+        const char* nameStart = cursor;
+        while (!endsName(cursor)) {
+            if (AdvanceChar(cursor, end) < 0) {
+                return statusFail;
+            }
+        }
+        element.name.assign(nameStart, cursor);
+        // A name that is not well-formed would be written raw into the output.
+        if (!IsWellFormedName(element.name)) {
+            return statusFail;
+        }
+    }
+
+    // The class-and-id group.
+    if (cursor < end && *cursor == '(') {
+        ++cursor;
+        if (ParseClassAndId(cursor, end, element, ")") < 0) {
+            return statusFail;
+        }
+        ++cursor;  // the ")"
+    }
+
+    // Parameters, separated by spaces; quoted ones may hold spaces and terminators.
+    SkipSpaces(cursor, end);
+    while (cursor < end && !IsTerminator(terminators, *cursor)) {
+        std::string value;
+        if (*cursor == '"') {
+            ++cursor;
+            while (true) {
+                if (cursor >= end) {
+                    return statusFail;  // no closing quote
+                }
+                if (*cursor == '"') {
+                    break;
+                }
+                if (*cursor == '\\') {
+                    ++cursor;
+                    if (cursor >= end) {
+                        return statusFail;
+                    }
+                }
+                if (AppendEscapedChar(cursor, end, value) < 0) {
+                    return statusFail;
+                }
+            }
+            ++cursor;  // the closing quote
+        } else {
+            while (cursor < end && *cursor != ' ' && !IsTerminator(terminators, *cursor)) {
+                if (AppendEscapedChar(cursor, end, value) < 0) {
+                    return statusFail;
+                }
+            }
+        }
+        element.params.push_back(std::move(value));
+        SkipSpaces(cursor, end);
+    }
+    return statusOk;
+}
+
+int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end,
+                                            OpenElement& element) {
+    if (cursor >= end) {
+        return statusFail;
+    }
+    const char marker = *cursor;
+    while (cursor < end && *cursor == marker) {
+        ++cursor;
+        if (element.level < std::numeric_limits<int32_t>::max()) {
+            ++element.level;
+        }
+    }
+
+    const bool xml = mode == OutputMode::Xml;
+    if (marker == '|') {
+        if (cursor < end && *cursor == '{') {
+            ++cursor;
+            if (cursor >= end) {
+                return statusFail;
+            }
+            if (ParseElementHead(cursor, end, element, "div", "}") < 0) {
+                return statusFail;
+            }
+            if (cursor >= end) {
+                return statusFail;  // no "}"
+            }
+            ++cursor;
+            if (cursor >= end) {
+                return statusFail;  // nothing after "}"
+            }
+            lastDivisionName = element.name;
+        } else {
+            element.name = lastDivisionName.empty() ? std::string("div") : lastDivisionName;
+        }
+    } else {
+        switch (marker) {
+            case '*':
+                element.name = xml ? "section" : "div";
+                break;
+            case '-':
+                element.name = xml ? "list" : "ul";
+                break;
+            case '>':
+                element.name = "blockquote";
+                break;
+            case '!':
+                element.name = xml ? "dlist" : "dl";
+                break;
+            default:
+                return statusFail;
+        }
+        if (cursor < end && *cursor == '(') {
+            ++cursor;
+            if (cursor >= end) {
+                return statusFail;
+            }
+            if (ParseClassAndId(cursor, end, element, ")") < 0) {
+                return statusFail;
+            }
+            ++cursor;  // the ")"
+        }
+    }
+
+    if (cursor >= end) {
+        return statusOk;
+    }
+    if (*cursor == ' ') {
+        ++cursor;  // exactly one space; further spaces belong to the content
+        return statusOk;
+    }
+    return statusNoSpaceAfterMarker;
+}
+
+int32_t DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
+    WriteStartTag(element, mode == OutputMode::Xml, out);
+    return statusOk;
+}
+
+int32_t DocumentConverter::BuildCommandStartTag(const OpenElement& element,
+                                                std::string& out) const {
+    WriteStartTag(element, true, out);
+    return statusOk;
+}
+
+}  // namespace quirtle

@@ -1,0 +1,49 @@
+// Elements whose start tag has been written and whose end tag has not.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quirtle {
+
+enum class ElementKind : int32_t { None = 0, Section = 2, Container = 3, Item = 4 };
+
+class OpenElement {
+  public:
+    OpenElement() = default;
+    virtual ~OpenElement() = default;
+    OpenElement(const OpenElement&) = default;
+    OpenElement(OpenElement&&) = default;
+    OpenElement& operator=(const OpenElement&) = default;
+    OpenElement& operator=(OpenElement&&) = default;
+
+    std::string name;       // written as typed; the end tag is "</" + name + ">"
+    std::string className;  // escaped; empty means no class attribute
+    std::string id;         // escaped; empty means no id attribute
+    ElementKind kind = ElementKind::None;
+    std::vector<std::string> params;  // escaped values of param0, param1, ...
+    int32_t level = 0;                // marker count of a block head, or a section's depth
+};
+
+// The stack keeps the two counts the block handlers need, so that neither has to
+// walk the stack: the number of open sections, and the number of containers above
+// the innermost section.
+class ElementStack {
+  public:
+    void Push(OpenElement element);
+    OpenElement Pop();
+    const OpenElement& Top() const { return elements.back(); }
+    bool Empty() const { return elements.empty(); }
+    std::size_t Size() const { return elements.size(); }
+    int32_t SectionDepth() const { return sectionDepth; }
+    int32_t ContainerDepth() const { return containerDepths.empty() ? 0 : containerDepths.back(); }
+
+  private:
+    std::vector<OpenElement> elements;
+    std::vector<int32_t> containerDepths;  // ContainerDepth() right after each push
+    int32_t sectionDepth = 0;
+};
+
+}  // namespace quirtle

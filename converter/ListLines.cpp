@@ -1,0 +1,118 @@
+// List-like lines: "-" lists, "!" definition lists, ">" quotations and "|" divisions.
+// The marker count is the nesting level; each line with text adds one item.
+#include "DocumentConverter.h"
+
+namespace quirtle {
+
+namespace {
+
+// The item element of a container, chosen by the container's name.
+std::string_view ItemName(std::string_view containerName, OutputMode mode) {
+    const bool xml = mode == OutputMode::Xml;
+    if (containerName == (xml ? "list" : "ul")) {
+        return xml ? "litem" : "li";
+    }
+    if (containerName == "blockquote") {
+        return xml ? "blockquote_inner" : "p";
+    }
+    if (containerName == (xml ? "dlist" : "dl")) {
+        return xml ? "ddesc" : "dd";
+    }
+    return xml ? "div_inner" : "div";
+}
+
+}  // namespace
+
+int32_t DocumentConverter::ConvertListTerm(const char*& cursor, const char* end) {
+    const bool xml = mode == OutputMode::Xml;
+    const std::size_t mark = outputPieces.size();
+    outputPieces.append(xml ? "<dterm>" : "<dt>");
+    if (ConvertInline(cursor, end, outputPieces, ":") < 0) {
+        outputPieces.resize(mark);
+        return statusFail;
+    }
+    outputPieces.append(xml ? "</dterm>\r\n" : "</dt>\r\n");
+    // The term stays written even when no ":" follows it.
+    return AdvanceChar(cursor, end);
+}
+
+int32_t DocumentConverter::HandleListLine(std::string_view line) {
+    const char* cursor = line.data();
+    const char* const end = cursor + line.size();
+    OpenElement head;
+    const int32_t status = ParseBlockMarker(cursor, end, head);
+    if (status < 0) {
+        return status;
+    }
+    const int32_t level = head.level;
+    int32_t depth = elementStack.ContainerDepth();
+
+    // Close deeper lists and the open item, leaving this level's container on top.
+    if (depth >= level) {
+        while (!(elementStack.Top().kind == ElementKind::Container && depth == level)) {
+            const bool wasContainer = elementStack.Top().kind == ElementKind::Container;
+            CloseTopElement();
+            if (wasContainer) {
+                --depth;
+            }
+        }
+    }
+
+    // A class or id, or another name at the same level, starts a new container.
+    const bool newContainer = !head.className.empty() || !head.id.empty() ||
+                              (depth == level && elementStack.Top().name != head.name);
+    std::string startTag;
+    if (newContainer) {
+        if (depth == level) {
+            CloseTopElement();
+            --depth;
+        }
+        BuildBlockStartTag(head, startTag);
+        outputPieces.append(startTag);
+        OpenElement container = head;
+        container.kind = ElementKind::Container;
+        elementStack.Push(std::move(container));
+        head.className.clear();
+        head.id.clear();
+        head.params.clear();
+        ++depth;
+    }
+    if (depth == level - 1) {
+        BuildBlockStartTag(head, startTag);
+        outputPieces.append(startTag);
+        OpenElement container;
+        container.name = head.name;
+        container.kind = ElementKind::Container;
+        container.level = level;
+        elementStack.Push(std::move(container));
+        ++depth;
+    }
+    if (depth < level - 1) {
+        return statusFail;  // the level skips more than one open list
+    }
+    if (cursor >= end) {
+        return statusOk;  // containers without a new item
+    }
+
+    const bool xml = mode == OutputMode::Xml;
+    if (head.name == (xml ? "dlist" : "dl")) {
+        if (ConvertListTerm(cursor, end) < 0) {
+            return statusFail;
+        }
+    }
+    const std::string_view itemName = ItemName(head.name, mode);
+    const std::size_t mark = outputPieces.size();
+    outputPieces.append("<").append(itemName).append(">");
+    if (ConvertInline(cursor, end, outputPieces, {}) < 0) {
+        outputPieces.resize(mark);
+        return statusFail;
+    }
+    OpenElement item;
+    item.name = itemName;
+    item.kind = ElementKind::Item;
+    item.level = level;
+    elementStack.Push(std::move(item));
+    return statusOk;
+}
+
+}  // namespace quirtle

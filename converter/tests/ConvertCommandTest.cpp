@@ -1,0 +1,172 @@
+// quirtle-convert run as a process.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file << bytes;
+}
+
+class ConvertCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quirtle-convert-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs the program through the shell with the given arguments and standard input.
+    Outcome Convert(const std::string& args, const std::string& input = "") {
+        const fs::path in = dir / "stdin.bin";
+        const fs::path out = dir / "stdout.bin";
+        const fs::path err = dir / "stderr.bin";
+        WriteFile(in, input);
+        const std::string command = std::string("'") + QUIRTLE_CONVERT_EXE + "' " + args + " <'" +
+                                    in.string() + "' >'" + out.string() + "' 2>'" + err.string() +
+                                    "'";
+        const int status = std::system(command.c_str());
+        Outcome run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadFile(out);
+        run.err = ReadFile(err);
+        return run;
+    }
+
+    static std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+
+    fs::path dir;
+    const fs::path testdata = QUIRTLE_TESTDATA_DIR;
+};
+
+TEST_F(ConvertCommand, ConvertsAFileToXmlByDefaultAndToHtml) {
+    const fs::path manuscript = testdata / "manuscript.txt";
+    Outcome xml = Convert(Quote(manuscript));
+    EXPECT_EQ(xml.exitCode, 0);
+    EXPECT_EQ(xml.out, ReadFile(testdata / "manuscript.xml"));
+    EXPECT_EQ(xml.err, "");
+
+    Outcome html = Convert("--html " + Quote(manuscript));
+    EXPECT_EQ(html.exitCode, 0);
+    EXPECT_EQ(html.out, ReadFile(testdata / "manuscript.html"));
+
+    // The last mode option wins.
+    EXPECT_EQ(Convert("--html --xml " + Quote(manuscript)).out, xml.out);
+}
+
+TEST_F(ConvertCommand, ReadsStandardInput) {
+    const std::string manuscript = ReadFile(testdata / "manuscript.txt");
+    EXPECT_EQ(Convert("--html", manuscript).out, ReadFile(testdata / "manuscript.html"));
+    EXPECT_EQ(Convert("--xml -", manuscript).out, ReadFile(testdata / "manuscript.xml"));
+    Outcome empty = Convert("", "");
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><document></document>\r\n");
+}
+
+TEST_F(ConvertCommand, WritesTheOutputFile) {
+    const fs::path output = dir / "out.xml";
+    Outcome run = Convert("-o " + Quote(output), "- a\r\n");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(ReadFile(output),
+              "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><document><list><litem>a</litem>\r\n"
+              "</list>\r\n</document>\r\n");
+    // Replacing an existing file leaves no temporary file behind.
+    EXPECT_EQ(Convert("--html -o " + Quote(output), "x\r\n").exitCode, 0);
+    EXPECT_EQ(ReadFile(output), "<p>x</p>\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4);
+}
+
+TEST_F(ConvertCommand, HelpPrintsTheUsage) {
+    Outcome run = Convert("--help");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("Usage: quirtle-convert [--xml | --html] [-o OUTPUT] [FILE | -]", 0),
+              0u);
+}
+
+TEST_F(ConvertCommand, UnknownOptionIsRejected) {
+    Outcome run = Convert("--pdf");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "quirtle-convert: unknown option '--pdf' (try --help)\n");
+    EXPECT_EQ(Convert("-o").exitCode, 2);
+    EXPECT_EQ(Convert("a b").exitCode, 2);
+}
+
+TEST_F(ConvertCommand, UnreadableInputNamesTheFile) {
+    const fs::path missing = dir / "missing.txt";
+    Outcome run = Convert(Quote(missing));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "quirtle-convert: " + missing.string() +
+                           ": cannot read: No such file or directory\n");
+    Outcome directory = Convert(Quote(dir));
+    EXPECT_EQ(directory.exitCode, 2);
+    EXPECT_NE(directory.err.find(dir.string() + ": cannot read:"), std::string::npos);
+}
+
+TEST_F(ConvertCommand, FailedWriteKeepsTheOldOutput) {
+    const fs::path output = dir / "out.xml";
+    WriteFile(output, "old result");
+    // Another manuscript cannot be read: the output stays as it was.
+    EXPECT_EQ(Convert(Quote(dir / "missing.txt") + " -o " + Quote(output)).exitCode, 2);
+    EXPECT_EQ(ReadFile(output), "old result");
+
+    // An output in a missing folder fails with a message naming it.
+    const fs::path unwritable = dir / "no-such-folder" / "out.xml";
+    Outcome run = Convert("-o " + Quote(unwritable), "x\r\n");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "quirtle-convert: " + unwritable.string() +
+                           ": cannot write: No such file or directory\n");
+
+    // An output that is a folder is refused and left alone.
+    Outcome folder = Convert("-o " + Quote(dir), "x\r\n");
+    EXPECT_EQ(folder.exitCode, 2);
+    EXPECT_TRUE(fs::is_directory(dir));
+}
+
+TEST_F(ConvertCommand, FullStandardOutputIsAnError) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    const std::string command = std::string("'") + QUIRTLE_CONVERT_EXE + "' " +
+                                Quote(testdata / "manuscript.txt") + " >/dev/full 2>/dev/null";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+TEST_F(ConvertCommand, NewOutputFileFollowsTheUmask) {
+    const fs::path output = dir / "new.html";
+    ASSERT_EQ(Convert("--html -o " + Quote(output), "x\r\n").exitCode, 0);
+    struct stat info {};
+    ASSERT_EQ(::stat(output.c_str(), &info), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+}
+
+}  // namespace
