@@ -13,6 +13,8 @@
 #include <QToolBar>
 
 #include "documents/DocumentFiles.h"
+#include "export/ExportCommand.h"
+#include "export/ExternalEditor.h"
 #include "platform/Desktop.h"
 #include "scripts/ScriptList.h"
 #include "text/ShiftJis.h"
@@ -85,8 +87,15 @@ bool MainFrame::Create() {
     if (layout()) layout()->activate();
     splitter->SetBarPosition(width() / 2);
 
+    exporter = std::make_unique<ExportCommand>(
+        *editor, prompts, desktop, this, scripts, [this] { return documents->documentPath(); },
+        programDirectory);
+    externalEditor =
+        std::make_unique<ExternalEditor>(*editor, prompts, desktop, this, programDirectory);
+
     previewTimer.start();
     textChanged = false;
+    externalEditor->LoadEditorSetting();
     connect(editor, &QPlainTextEdit::textChanged, this, [this] { textChanged = true; });
 
     autoPreview = true;
@@ -210,6 +219,12 @@ void MainFrame::RunCommand(int id) {
         case command::kSelectAll:
             editor->selectAll();
             break;
+        case command::kLaunchExternalEditor:
+            externalEditor->LaunchExternalEditor();
+            break;
+        case command::kChooseExternalEditor:
+            externalEditor->ChooseExternalEditor();
+            break;
         case command::kPreview:
             UpdatePreview();
             break;
@@ -224,11 +239,16 @@ void MainFrame::RunCommand(int id) {
             ShowAbout();
             break;
         default:
+            // Script items, and the accelerators without an item of their own: the export
+            // command acts only on the ids of its scripts.
+            exporter->RunExport(id);
             break;
     }
 }
 
 void MainFrame::PreviewTick() {
+    // While a script or the external editor runs the window only repaints.
+    if (IsBusy()) return;
     if (textChanged && autoPreview) {
         UpdatePreview();
         textChanged = false;
@@ -259,12 +279,16 @@ bool MainFrame::ConfirmClose() {
     return !documents || documents->ConfirmClose();
 }
 
+bool MainFrame::IsBusy() const {
+    return (exporter && exporter->busy()) || (externalEditor && externalEditor->busy());
+}
+
 void MainFrame::SetPreviewConverter(PreviewConverter converter) {
     previewConverter = std::move(converter);
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
-    if (!ConfirmClose()) {
+    if (IsBusy() || !ConfirmClose()) {
         event->ignore();
         return;
     }

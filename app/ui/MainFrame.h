@@ -17,6 +17,8 @@ namespace quirtle {
 class CentringSplitter;
 class Desktop;
 class DocumentFiles;
+class ExportCommand;
+class ExternalEditor;
 class EditorPane;
 class PreviewPane;
 class Prompts;
@@ -52,6 +54,9 @@ class MainFrame : public QMainWindow {
 
     EditorPane& Editor() const { return *editor; }
     DocumentFiles& Documents() const { return *documents; }
+    ExternalEditor& OtherEditor() const { return *externalEditor; }
+    // True while an export script or the external editor runs: the window stays open.
+    bool IsBusy() const;
     PreviewPane& Preview() const { return *preview; }
     CentringSplitter& Splitter() const { return *splitter; }
     QTimer& PreviewTimer() { return previewTimer; }
@@ -100,6 +105,8 @@ class MainFrame : public QMainWindow {
     EditorPane* editor = nullptr;
     PreviewPane* preview = nullptr;
     std::unique_ptr<DocumentFiles> documents;
+    std::unique_ptr<ExportCommand> exporter;
+    std::unique_ptr<ExternalEditor> externalEditor;
     QList<QMenu*> menus;
     QHash<int, QAction*> menuActions;
     QHash<int, QAction*> toolbarActions;

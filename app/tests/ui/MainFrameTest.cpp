@@ -368,6 +368,18 @@ class MainFrameTest : public QObject {
         QVERIFY(window.prompts.messages.isEmpty());
     }
 
+    void ScriptItemsReachTheExportCommand() {
+        Window window;
+        QVERIFY(window.Create());
+        window.frame->Editor().ReplaceText(QStringLiteral("本文"));
+        window.prompts.fileAnswers = {std::nullopt};
+        window.frame->menuBar()->actions()[2]->menu()->actions()[3]->trigger();
+        QCOMPARE(window.prompts.dialogs.size(), 1);
+        QVERIFY(window.prompts.dialogs[0].save);
+        QCOMPARE(window.prompts.dialogs[0].request.defaultSuffix, QStringLiteral("txt"));
+        QVERIFY(window.desktop.openedFiles.isEmpty());
+    }
+
     void UnknownCommandsDoNothing() {
         Window window;
         QVERIFY(window.Create());

@@ -53,7 +53,8 @@ class PreviewTest : public QObject {
 
         frame.show();
         frame.Editor().setFocus();
-        QTest::keyClicks(&frame.Editor(), QStringLiteral("*見出し"));
+        QTest::keyClicks(&frame.Editor(), QStringLiteral("* "));
+        frame.Editor().textCursor().insertText(QStringLiteral("見出し"));
         QTest::keyClick(&frame.Editor(), Qt::Key_Return);
         frame.Editor().textCursor().insertText(QStringLiteral("_漢字[かんじ]を読む。"));
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
