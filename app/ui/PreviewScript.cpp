@@ -5,10 +5,17 @@ namespace quirtle {
 QString JavaScriptStringLiteral(QStringView text) {
     static constexpr char kHex[] = "0123456789abcdef";
     QString literal;
-    literal.reserve(text.size() + text.size() / 8 + 2);
+    literal.reserve(text.size() + text.size() / 16 + 16);
     literal += '"';
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
+    // Runs of characters that need no escape are copied whole.
+    qsizetype runStart = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t u = text[i].unicode();
+        const bool plain = u >= 0x20 && u != '"' && u != '\\' && u != 0x2028 && u != 0x2029;
+        if (plain) continue;
+        literal.append(text.mid(runStart, i - runStart));
+        runStart = i + 1;
         switch (u) {
             case '"':
                 literal += QLatin1String("\\\"");
@@ -26,19 +33,16 @@ QString JavaScriptStringLiteral(QStringView text) {
                 literal += QLatin1String("\\t");
                 break;
             default:
-                // Control characters and the two characters that end a line in JavaScript
-                // source are written as escapes; everything else as it is.
-                if (u < 0x20 || u == 0x2028 || u == 0x2029) {
-                    literal += QLatin1String("\\u");
-                    literal += QLatin1Char(kHex[(u >> 12) & 0xf]);
-                    literal += QLatin1Char(kHex[(u >> 8) & 0xf]);
-                    literal += QLatin1Char(kHex[(u >> 4) & 0xf]);
-                    literal += QLatin1Char(kHex[u & 0xf]);
-                } else {
-                    literal += c;
-                }
+                // Other control characters, and the two characters that end a line in
+                // JavaScript source.
+                literal += QLatin1String("\\u");
+                literal += QLatin1Char(kHex[(u >> 12) & 0xf]);
+                literal += QLatin1Char(kHex[(u >> 8) & 0xf]);
+                literal += QLatin1Char(kHex[(u >> 4) & 0xf]);
+                literal += QLatin1Char(kHex[u & 0xf]);
         }
     }
+    literal.append(text.mid(runStart));
     literal += '"';
     return literal;
 }
