@@ -256,7 +256,10 @@ void MainFrame::PreviewTick() {
 }
 
 void MainFrame::UpdatePreview() {
-    const auto html = previewConverter(editor->TextBytes());
+    // The manuscript ends at its first NUL character, as the export reads it too.
+    std::string manuscript = editor->TextBytes();
+    if (const auto nul = manuscript.find('\0'); nul != std::string::npos) manuscript.resize(nul);
+    const auto html = previewConverter(manuscript);
     if (!html) return;
     const auto decoded = text::DecodeShiftJis(*html);
     if (!decoded) return;
