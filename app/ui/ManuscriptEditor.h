@@ -7,7 +7,7 @@ namespace quirtle {
 // What the document, export and external-editor commands need of the editor pane.
 // The pane is the only holder of the manuscript text and of its unsaved-changes flag.
 class ManuscriptEditor {
-public:
+  public:
     virtual ~ManuscriptEditor() = default;
     virtual bool IsModified() const = 0;
     virtual void SetModified(bool modified) = 0;

@@ -21,16 +21,16 @@ struct FileFilter {
 
 struct FileDialogRequest {
     QList<FileFilter> filters;
-    int selectedFilter = 0;   // index into filters selected when the dialog opens
-    QString defaultSuffix;    // appended to a name typed without extension ("txt")
-    QString initialName;      // file name shown when the dialog opens ("無題")
+    int selectedFilter = 0;        // index into filters selected when the dialog opens
+    QString defaultSuffix;         // appended to a name typed without extension ("txt")
+    QString initialName;           // file name shown when the dialog opens ("無題")
     bool overwritePrompt = false;  // save dialogs: confirm before choosing an existing file
 };
 
 // Every question the program asks the user goes through this interface, so that tests
 // can answer it. The real implementation shows Qt message boxes and file dialogs.
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     virtual MessageAnswer ShowMessage(QWidget* owner, const QString& text, const QString& caption,
                                       MessageButtons buttons, MessageIcon icon) = 0;

@@ -5,6 +5,7 @@
 #include "ExportFixture.h"
 #include "documents/TestFiles.h"
 #include "process/ProcessTestSupport.h"
+#include "scripts/ScriptList.h"
 
 using namespace quirtle;
 using namespace quirtle::testing;
@@ -13,25 +14,11 @@ namespace {
 
 const QString kRuntime = QStringLiteral(QUIRTLE_RUNTIME_DIR);
 
-// The entries shipped for script.cfg: CR LF lines of five TAB-separated fields.
+// The entries of the shipped script.cfg, read as the editor reads them.
 std::vector<ScriptEntry> ShippedEntries() {
     std::vector<ScriptEntry> entries;
-    const std::string bytes = ReadBytes(kRuntime + "/script.cfg.entries");
-    size_t start = 0;
-    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        QList<QByteArray> fields =
-            QByteArray::fromStdString(bytes.substr(start, end - start)).split('\t');
-        if (fields.size() != 5) return {};
-        ScriptEntry entry;
-        entry.label = fields[0].toStdString();
-        entry.program = fields[1].toStdString();
-        entry.script = fields[2].toStdString();
-        entry.arguments = fields[3].toStdString();
-        entry.extension = fields[4].toStdString();
-        entry.commandId = 3280 + static_cast<int32_t>(entries.size());
-        entries.push_back(entry);
-    }
-    return start == bytes.size() ? entries : std::vector<ScriptEntry>{};
+    if (LoadScripts(QFile::encodeName(kRuntime + "/").toStdString(), entries) < 0) return {};
+    return entries;
 }
 
 const ScriptEntry* EntryFor(const std::vector<ScriptEntry>& entries, const char* extension) {

@@ -1,0 +1,402 @@
+// The real main window, driven with scripted answers and a recording desktop (Xvfb).
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QtTest>
+
+#include "ProgramFolder.h"
+#include "RecordingDesktop.h"
+#include "support/ScriptedPrompts.h"
+#include "text/ShiftJis.h"
+#include "ui/CentringSplitter.h"
+#include "ui/Commands.h"
+#include "ui/EditorPane.h"
+#include "ui/MainFrame.h"
+#include "ui/PreviewPane.h"
+#include "ui/ProgramStart.h"
+
+using namespace quirtle;
+using namespace quirtle::testing;
+
+namespace {
+
+QByteArray TwoScripts() {
+    return QByteArray("# exports\r\nHTML(&H)\tperl\tto_html.pl\t\thtml\r\n") +
+           QByteArray::fromStdString(text::EncodeShiftJis(u"テキスト(&T)").bytes) +
+           QByteArray("\truby\tto_text.rb\t-q\ttxt\r\n");
+}
+
+QStringList MenuTexts(QMenu* menu) {
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return texts;
+}
+
+// One window with its program folder, recording prompts and desktop.
+struct Window {
+    explicit Window(const QByteArray& scripts = TwoScripts()) : folder(scripts) {}
+    bool Create() {
+        frame = std::make_unique<MainFrame>(prompts, desktop, folder.Path());
+        return frame->Create();
+    }
+    ProgramFolder folder;
+    ScriptedPrompts prompts;
+    RecordingDesktop desktop;
+    std::unique_ptr<MainFrame> frame;
+};
+
+// Counts conversions instead of converting.
+struct CountingConverter {
+    int calls = 0;
+    PreviewConverter Function() {
+        return [this](const std::string&) -> std::optional<std::string> {
+            ++calls;
+            return std::string("<p>") + std::to_string(calls) + "</p>";
+        };
+    }
+};
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void MenusHoldEveryItemWithTextsAndKeys() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        QCOMPARE(frame.windowTitle(), QStringLiteral("quirtle"));
+
+        QList<QMenu*> menus;
+        QStringList titles;
+        for (QAction* action : frame.menuBar()->actions()) {
+            menus.append(action->menu());
+            titles.append(action->text());
+        }
+        QCOMPARE(titles, QStringList({"ファイル(&F)", "編集(&E)", "エクスポート(&X)",
+                                      "オプション(&O)", "ヘルプ(&H)"}));
+        QCOMPARE(MenuTexts(menus[0]),
+                 QStringList({"新規作成(&N)\tCtrl+N", "開く(&O)\tCtrl+O", "上書き保存(&S)\tCtrl+S",
+                              "名前をつけて保存(&A)", "-", "終了(&x)"}));
+        QCOMPARE(MenuTexts(menus[1]),
+                 QStringList({"元に戻す(&U)\tCtrl+Z", "やり直し(&R)\tCtrl+Y", "-",
+                              "切り取り(&T)\tCtrl+X", "コピー(&C)\tCtrl+C", "貼り付け(&P)\tCtrl+V",
+                              "-", "すべて選択(&A)\tCtrl+A", "-", "外部エディタ起動(&E)\tCtrl+E"}));
+        QCOMPARE(MenuTexts(menus[2]),
+                 QStringList({"プレビュー(&C)", "-", "HTML(&H)", "テキスト(&T)"}));
+        QCOMPARE(MenuTexts(menus[3]), QStringList({"外部エディタ設定(&E)", "自動プレビュー(&A)"}));
+        QCOMPARE(MenuTexts(menus[4]), QStringList({"目次(&C)", "-", "quirtleについて(&A)"}));
+        QCOMPARE(menus[2]->actions()[2]->data().toInt(), 3280);
+        QCOMPARE(menus[2]->actions()[3]->data().toInt(), 3281);
+
+        // Status-bar prompts: the string before its newline; none for the own commands.
+        QCOMPARE(frame.MenuAction(command::kSaveAs)->statusTip(),
+                 QStringLiteral("Save the active document with a new name"));
+        QCOMPARE(frame.MenuAction(command::kExit)->statusTip(),
+                 QStringLiteral("Quit the application; prompts to save documents"));
+        QCOMPARE(frame.MenuAction(command::kPreview)->statusTip(), QString());
+        QCOMPARE(frame.ReadyLabel()->text(), QStringLiteral("Ready"));
+
+        // Accelerators, several keys where listed; Ctrl+P, F6, Shift+F6 without items.
+        const QList<std::pair<int, QString>> keys = {
+            {command::kNew, "Ctrl+N"},
+            {command::kOpen, "Ctrl+O"},
+            {command::kSave, "Ctrl+S"},
+            {command::kUndo, "Ctrl+Z, Alt+Backspace"},
+            {command::kRedo, "Ctrl+Y"},
+            {command::kCut, "Ctrl+X, Shift+Del"},
+            {command::kCopy, "Ctrl+C, Ctrl+Ins"},
+            {command::kPaste, "Ctrl+V, Shift+Ins"},
+            {command::kSelectAll, "Ctrl+A"},
+            {command::kLaunchExternalEditor, "Ctrl+E"},
+            {command::kPrint, "Ctrl+P"},
+            {command::kNextPane, "F6"},
+            {command::kPreviousPane, "Shift+F6"},
+        };
+        for (const auto& [id, expected] : keys) {
+            QAction* accelerator = frame.AcceleratorAction(id);
+            QVERIFY2(accelerator, qPrintable(expected));
+            QStringList labels;
+            for (const QKeySequence& key : accelerator->shortcuts()) {
+                labels.append(key.toString(QKeySequence::PortableText));
+            }
+            QCOMPARE(labels.join(QStringLiteral(", ")), expected);
+        }
+        QVERIFY(!frame.AcceleratorAction(command::kSaveAs));
+
+        // Toolbar: leading separator, buttons and separators in order, tooltips.
+        QStringList buttons;
+        for (QAction* action : frame.ToolBar()->actions()) {
+            buttons.append(action->isSeparator() ? QStringLiteral("-") : action->toolTip());
+            if (!action->isSeparator()) QVERIFY(!action->icon().isNull());
+        }
+        QCOMPARE(buttons, QStringList({"-", "New", "Open", "Save", "-", "Cut", "Copy", "Paste", "-",
+                                       "About"}));
+    }
+
+    void ScriptListFailureRefusesTheWindow() {
+        Window broken(QByteArray("good\tp\ts\t\thtml\r\nbad line\r\n"));
+        QVERIFY(!broken.Create());
+        QCOMPARE(broken.prompts.messages.size(), 1);
+        QCOMPARE(broken.prompts.messages[0].text, QStringLiteral("Failed to load script.cfg"));
+        QCOMPARE(broken.prompts.messages[0].caption, QStringLiteral("Error"));
+        QCOMPARE(broken.prompts.messages[0].buttons, MessageButtons::Ok);
+
+        Window missing;
+        missing.folder.RemoveFile(QStringLiteral("script.cfg"));
+        QVERIFY(!missing.Create());
+        QCOMPARE(missing.prompts.messages.size(), 1);
+
+        Window empty(QByteArray(""));
+        QVERIFY(empty.Create());
+        QCOMPARE(MenuTexts(empty.frame->menuBar()->actions()[2]->menu()),
+                 QStringList({"プレビュー(&C)", "-"}));
+    }
+
+    void TimerRefreshesOncePerTickAfterChanges() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        CountingConverter counter;
+        frame.SetPreviewConverter(counter.Function());
+        QVERIFY(frame.PreviewTimer().isActive());
+        QCOMPARE(frame.PreviewTimer().interval(), 1000);
+        QVERIFY(frame.AutoPreview());
+        QVERIFY(!frame.TextChanged());
+
+        frame.PreviewTick();  // nothing changed yet: the page keeps its own content
+        QCOMPARE(counter.calls, 0);
+
+        QTest::keyClicks(&frame.Editor(), QStringLiteral("abc"));
+        frame.Editor().textCursor().insertText(QStringLiteral("def"));
+        QVERIFY(frame.TextChanged());
+        frame.PreviewTick();
+        QCOMPARE(counter.calls, 1);
+        QVERIFY(!frame.TextChanged());
+        frame.PreviewTick();
+        QCOMPARE(counter.calls, 1);
+
+        // Auto preview off: edits leave the page alone until it is switched on again.
+        frame.RunCommand(command::kAutoPreview);
+        QVERIFY(!frame.AutoPreview());
+        frame.UpdateMenuStates();
+        QVERIFY(!frame.MenuAction(command::kAutoPreview)->isChecked());
+        frame.Editor().textCursor().insertText(QStringLiteral("x"));
+        frame.PreviewTick();
+        QCOMPARE(counter.calls, 1);
+        QVERIFY(frame.TextChanged());
+
+        // The manual preview works with auto preview off and leaves textChanged set.
+        frame.RunCommand(command::kPreview);
+        QCOMPARE(counter.calls, 2);
+        QVERIFY(frame.TextChanged());
+        frame.RunCommand(command::kAutoPreview);
+        QVERIFY(frame.MenuAction(command::kAutoPreview)->isChecked());
+        frame.PreviewTick();
+        QCOMPARE(counter.calls, 3);
+        QVERIFY(!frame.TextChanged());
+
+        // The real timer: many changes, then one refresh within a tick or two.
+        QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
+        QSignalSpy ticks(&frame.PreviewTimer(), &QTimer::timeout);
+        for (int i = 0; i < 5; ++i) frame.Editor().textCursor().insertText(QStringLiteral("y"));
+        QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 1, 15000);
+        const int ticksAtUpdate = ticks.size();
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= ticksAtUpdate + 2, 15000);
+        QCOMPARE(updates.size(), 1);
+    }
+
+    void MenuStatesFollowTheEditor() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        EditorPane& editor = frame.Editor();
+        QGuiApplication::clipboard()->clear();
+
+        frame.UpdateMenuStates();
+        for (const int id : {command::kCut, command::kCopy, command::kUndo, command::kRedo}) {
+            QVERIFY2(!frame.MenuAction(id)->isEnabled(), qPrintable(QString::number(id)));
+            QVERIFY(frame.ToolbarAction(id) == nullptr || frame.ToolbarAction(id)->isEnabled());
+        }
+        QVERIFY(frame.ToolbarAction(command::kCut)->isEnabled());
+        QVERIFY(frame.MenuAction(command::kSelectAll)->isEnabled());
+        QVERIFY(frame.MenuAction(command::kAutoPreview)->isChecked());
+
+        editor.textCursor().insertText(QStringLiteral("本文"));
+        frame.RunCommand(command::kSelectAll);
+        frame.UpdateMenuStates();
+        QVERIFY(frame.MenuAction(command::kCut)->isEnabled());
+        QVERIFY(frame.MenuAction(command::kCopy)->isEnabled());
+        QVERIFY(frame.MenuAction(command::kUndo)->isEnabled());
+        QVERIFY(!frame.MenuAction(command::kPaste)->isEnabled());
+
+        frame.RunCommand(command::kCopy);
+        frame.RunCommand(command::kUndo);
+        QCOMPARE(editor.Text(), QString());
+        frame.UpdateMenuStates();
+        QVERIFY(frame.MenuAction(command::kRedo)->isEnabled());
+        QVERIFY(frame.MenuAction(command::kPaste)->isEnabled());
+        frame.RunCommand(command::kRedo);
+        QCOMPARE(editor.Text(), QStringLiteral("本文"));
+
+        // The states are set when the popup opens.
+        QMenu* edit = frame.menuBar()->actions()[1]->menu();
+        editor.moveCursor(QTextCursor::End);
+        emit edit->aboutToShow();
+        QVERIFY(!frame.MenuAction(command::kCut)->isEnabled());
+        QVERIFY(frame.ToolbarAction(command::kCut)->isEnabled());
+
+        // After New the history is empty and Undo greyed.
+        editor.SetModified(false);
+        frame.RunCommand(command::kNew);
+        frame.UpdateMenuStates();
+        QVERIFY(!frame.MenuAction(command::kUndo)->isEnabled());
+    }
+
+    void EditKeysReachTheEditorFromThePreview() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.show();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame, 15000));
+
+        // Neither pane has the focus before the user clicks into one.
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus != &frame.Editor());
+        QVERIFY(!frame.Preview().isAncestorOf(focus) && focus != &frame.Preview());
+
+        frame.Editor().ReplaceText(QStringLiteral("選択した文"));
+        QTextCursor cursor = frame.Editor().textCursor();
+        cursor.setPosition(0);
+        cursor.setPosition(3, QTextCursor::KeepAnchor);
+        frame.Editor().setTextCursor(cursor);
+        QGuiApplication::clipboard()->clear();
+
+        QWidget* browser =
+            frame.Preview().focusProxy() ? frame.Preview().focusProxy() : &frame.Preview();
+        browser->setFocus();
+        QTRY_VERIFY(browser->hasFocus());
+        QTest::keyClick(browser, Qt::Key_C, Qt::ControlModifier);
+        QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("選択し"));
+
+        // Ctrl+A from the preview selects the editor's text.
+        QTest::keyClick(browser, Qt::Key_A, Qt::ControlModifier);
+        QTRY_COMPARE(frame.Editor().textCursor().selectedText(), QStringLiteral("選択した文"));
+    }
+
+    void ClosingRuleAnswers() {
+        {  // no changes: no question
+            Window window;
+            QVERIFY(window.Create());
+            window.frame->show();
+            QVERIFY(window.frame->close());
+            QVERIFY(window.prompts.messages.isEmpty());
+        }
+        {  // Cancel keeps the window; No closes without writing
+            Window window;
+            QVERIFY(window.Create());
+            window.frame->show();
+            window.frame->Editor().textCursor().insertText(QStringLiteral("原稿"));
+            window.prompts.messageAnswers = {MessageAnswer::Cancel, MessageAnswer::No};
+            QVERIFY(!window.frame->close());
+            QVERIFY(window.frame->isVisible());
+            QCOMPARE(window.prompts.messages[0].text, QStringLiteral("変更を保存しますか?"));
+            QCOMPARE(window.prompts.messages[0].caption, QStringLiteral("確認"));
+            QCOMPARE(window.prompts.messages[0].buttons, MessageButtons::YesNoCancel);
+            window.frame->RunCommand(command::kExit);
+            QVERIFY(!window.frame->isVisible());
+            QVERIFY(window.prompts.dialogs.isEmpty());
+        }
+        {  // Yes on an untitled text: the save dialog; cancelling it keeps everything
+            Window window;
+            QVERIFY(window.Create());
+            window.frame->show();
+            window.frame->Editor().textCursor().insertText(QStringLiteral("原稿"));
+            window.prompts.messageAnswers = {MessageAnswer::Yes, MessageAnswer::Yes};
+            window.prompts.fileAnswers = {std::nullopt,
+                                          window.folder.Path() + QStringLiteral("saved.txt")};
+            QVERIFY(!window.frame->close());
+            QCOMPARE(window.frame->Editor().Text(), QStringLiteral("原稿"));
+            QVERIFY(window.frame->Editor().IsModified());
+            QCOMPARE(window.prompts.dialogs[0].request.initialName, QStringLiteral("無題"));
+            // ...and a chosen name writes the file and closes.
+            QVERIFY(window.frame->close());
+            QFile saved(window.folder.Path() + QStringLiteral("saved.txt"));
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(), QByteArray("\x8c\xb4\x8d\x65"));
+        }
+    }
+
+    void SplitterStartsHalfAndRightPaneTakesResizes() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        QCOMPARE(frame.Splitter().BarPosition(), frame.width() / 2);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        const int bar = frame.Splitter().BarPosition();
+        const int editorWidth = frame.Editor().width();
+        frame.resize(frame.width() + 160, frame.height());
+        QTRY_COMPARE(frame.Splitter().width(), frame.width());
+        QCOMPARE(frame.Splitter().BarPosition(), bar);
+        QCOMPARE(frame.Editor().width(), editorWidth);
+    }
+
+    void HelpOpensTheManualBesideTheProgramOrNothing() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.RunCommand(command::kHelpContents);  // no manual.chm: nothing at all
+        QVERIFY(window.desktop.programQueries.isEmpty());
+        QVERIFY(window.desktop.openedFiles.isEmpty());
+
+        window.folder.WriteFile(QStringLiteral("manual.chm"), "ITSF");
+        const QString manual = window.folder.Path() + QStringLiteral("manual.chm");
+        frame.RunCommand(command::kHelpContents);  // no viewer: silently nothing
+        QCOMPARE(window.desktop.programQueries, QStringList({manual}));
+        QVERIFY(window.desktop.openedFiles.isEmpty());
+
+        window.desktop.defaultProgram = QStringLiteral("/usr/bin/viewer");
+        frame.RunCommand(command::kHelpContents);
+        frame.RunCommand(command::kHelpContents);  // twice: the viewer comes up again
+        QCOMPARE(window.desktop.openedFiles, QStringList({manual, manual}));
+        QVERIFY(window.prompts.messages.isEmpty());
+    }
+
+    void ScriptItemsReachTheExportCommand() {
+        Window window;
+        QVERIFY(window.Create());
+        window.frame->Editor().ReplaceText(QStringLiteral("本文"));
+        window.prompts.fileAnswers = {std::nullopt};
+        window.frame->menuBar()->actions()[2]->menu()->actions()[3]->trigger();
+        QCOMPARE(window.prompts.dialogs.size(), 1);
+        QVERIFY(window.prompts.dialogs[0].save);
+        QCOMPARE(window.prompts.dialogs[0].request.defaultSuffix, QStringLiteral("txt"));
+        QVERIFY(window.desktop.openedFiles.isEmpty());
+    }
+
+    void UnknownCommandsDoNothing() {
+        Window window;
+        QVERIFY(window.Create());
+        window.frame->Editor().ReplaceText(QStringLiteral("text"));
+        for (const int id : {command::kPrint, command::kNextPane, command::kPreviousPane, 1}) {
+            window.frame->RunCommand(id);
+        }
+        QCOMPARE(window.frame->Editor().Text(), QStringLiteral("text"));
+        QVERIFY(window.prompts.messages.isEmpty());
+        QVERIFY(window.desktop.openedFiles.isEmpty());
+    }
+};
+
+int main(int argc, char* argv[]) {
+    quirtle::PrepareWebEngine();
+    QApplication application(argc, argv);
+    MainFrameTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "MainFrameTest.moc"

@@ -1,0 +1,220 @@
+// Editor pane, splitter, About box and small helpers, without a browser (offscreen).
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitterHandle>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QtTest>
+
+#include "platform/QtDesktop.h"
+#include "ui/AboutBox.h"
+#include "ui/CentringSplitter.h"
+#include "ui/EditorPane.h"
+#include "ui/PreviewScript.h"
+#include "ui/QtPrompts.h"
+
+using namespace quirtle;
+
+class WidgetTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void EditorReadsAndWritesShiftJisWithCrLf() {
+        EditorPane editor;
+        editor.ReplaceText(QStringLiteral("漢字\nabc\n"));
+        QCOMPARE(editor.TextBytes(), std::string("\x8a\xbf\x8e\x9a\r\nabc\r\n"));
+        // Characters Shift_JIS cannot hold reach the converter as '?'.
+        editor.ReplaceText(QStringLiteral("a\U0001F600b"));
+        QCOMPARE(editor.TextBytes(), std::string("a?b"));
+
+        QVERIFY(editor.SetTextBytes("\x82\xa0\r\nx\ry\nz"));
+        QCOMPARE(editor.Text(), QStringLiteral("あ\nx\ny\nz"));
+        // Bytes that are not Shift_JIS change nothing.
+        QVERIFY(!editor.SetTextBytes("\x82"));
+        QCOMPARE(editor.Text(), QStringLiteral("あ\nx\ny\nz"));
+    }
+
+    void EditorModifiedFlagAndUndoHistory() {
+        EditorPane editor;
+        QVERIFY(!editor.IsModified());
+        QVERIFY(!editor.CanUndo());
+        QTest::keyClicks(&editor, QStringLiteral("ab"));
+        QTextCursor cursor = editor.textCursor();
+        cursor.beginEditBlock();
+        cursor.insertText(QStringLiteral(" cd"));
+        cursor.endEditBlock();
+        QVERIFY(editor.IsModified());
+        QVERIFY(editor.CanUndo());
+        QVERIFY(!editor.CanRedo());
+
+        // Several steps undo one after another and redo again.
+        editor.undo();
+        QCOMPARE(editor.Text(), QStringLiteral("ab"));
+        QVERIFY(editor.CanRedo());
+        editor.undo();
+        QCOMPARE(editor.Text(), QString());
+        editor.redo();
+        editor.redo();
+        QCOMPARE(editor.Text(), QStringLiteral("ab cd"));
+
+        editor.SetModified(false);
+        QVERIFY(!editor.IsModified());
+        editor.EmptyUndoBuffer();
+        QVERIFY(!editor.CanUndo());
+        QVERIFY(!editor.CanRedo());
+
+        // Replacing the whole text is one undoable edit.
+        editor.ReplaceText(QStringLiteral("new"));
+        QVERIFY(editor.IsModified());
+        editor.undo();
+        QCOMPARE(editor.Text(), QStringLiteral("ab cd"));
+    }
+
+    void EditorPastesPlainTextOnly() {
+        EditorPane editor;
+        auto* data = new QMimeData;
+        data->setHtml(QStringLiteral("<b>太字</b> <i>x</i>"));
+        data->setText(QStringLiteral("太字 x"));
+        QGuiApplication::clipboard()->setMimeData(data);
+        QVERIFY(editor.CanPaste());
+        editor.paste();
+        QCOMPARE(editor.Text(), QStringLiteral("太字 x"));
+        QVERIFY(!editor.document()->toHtml().contains(QStringLiteral("font-weight:700")));
+        QVERIFY(!editor.document()->toHtml().contains(QStringLiteral("font-style:italic")));
+    }
+
+    void EditorSelection() {
+        EditorPane editor;
+        editor.ReplaceText(QStringLiteral("one two"));
+        QVERIFY(!editor.HasSelection());
+        editor.selectAll();
+        QVERIFY(editor.HasSelection());
+        QCOMPARE(editor.textCursor().selectedText(), QStringLiteral("one two"));
+        // The selection is drawn the same without the focus.
+        const QPalette colours = editor.palette();
+        QCOMPARE(colours.color(QPalette::Inactive, QPalette::Highlight),
+                 colours.color(QPalette::Active, QPalette::Highlight));
+    }
+
+    void EditorWrapsLongLinesWithoutHorizontalScrollBar() {
+        EditorPane editor;
+        editor.resize(200, 200);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        editor.ReplaceText(QString(400, QChar(0x3042)) + QString(300, QLatin1Char('x')));
+        QCOMPARE(editor.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QVERIFY(!editor.horizontalScrollBar()->isVisible());
+        QCOMPARE(editor.document()->blockCount(), 1);
+        QTRY_VERIFY(editor.document()->firstBlock().layout()->lineCount() > 5);
+    }
+
+    void EditorFontHoldsJapanese() {
+        const QFont font = EditorPane::EditorFont();
+        QCOMPARE(font.pointSize(), 10);
+        QCOMPARE(font.families().first(), QStringLiteral("ＭＳ ゴシック"));
+        const QString used = QFontInfo(font).family();
+        if (!QFontDatabase::families(QFontDatabase::Japanese).isEmpty()) {
+            QVERIFY2(QFontDatabase::writingSystems(used).contains(QFontDatabase::Japanese),
+                     qPrintable(used));
+        }
+    }
+
+    void SplitterKeepsTheLeftPaneAndCentresOnDoubleClick() {
+        CentringSplitter splitter;
+        auto* leftPane = new QWidget;
+        auto* rightPane = new QWidget;
+        splitter.SetPanes(leftPane, rightPane);
+        QWidget& right = *rightPane;
+        splitter.resize(800, 300);
+        splitter.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&splitter));
+        splitter.SetBarPosition(300);
+        QCOMPARE(splitter.BarPosition(), 300);
+
+        splitter.resize(1000, 300);
+        QTRY_COMPARE(splitter.width(), 1000);
+        QCOMPARE(splitter.BarPosition(), 300);
+        QCOMPARE(right.width(), 1000 - 300 - splitter.handleWidth());
+        splitter.resize(600, 300);
+        QTRY_COMPARE(splitter.width(), 600);
+        QCOMPARE(splitter.BarPosition(), 300);
+
+        QSplitterHandle* handle = splitter.handle(1);
+        QTest::mouseDClick(handle, Qt::LeftButton);
+        QCOMPARE(splitter.BarPosition(), 300);  // 600 / 2
+        splitter.SetBarPosition(50);
+        QTest::mouseDClick(handle, Qt::LeftButton);
+        QCOMPARE(splitter.BarPosition(), 300);
+
+        // A pane never gets narrower than the minimum.
+        splitter.SetBarPosition(0);
+        QCOMPARE(splitter.BarPosition(), CentringSplitter::kMinimumPaneWidth);
+        splitter.SetBarPosition(10000);
+        QCOMPARE(right.width(), CentringSplitter::kMinimumPaneWidth);
+    }
+
+    void AboutBoxShowsVersionAndClosesEveryWay() {
+        QWidget owner;
+        owner.setGeometry(100, 100, 900, 600);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        QCOMPARE(AboutBox::AboutText().section('\n', 0, 0), QStringLiteral("quirtle v0.2.3"));
+
+        for (int way = 0; way < 3; ++way) {
+            AboutBox box(&owner);
+            QCOMPARE(box.windowTitle(), QStringLiteral("About"));
+            box.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&box));
+            const QPoint offset = box.frameGeometry().center() - owner.frameGeometry().center();
+            QVERIFY2(offset.manhattanLength() <= 4,
+                     qPrintable(QStringLiteral("off by %1,%2").arg(offset.x()).arg(offset.y())));
+            auto* text = box.findChild<QLabel*>(QStringLiteral("aboutText"));
+            QVERIFY(text);
+            QVERIFY(text->text().startsWith(QStringLiteral("quirtle v0.2.3\n\n")));
+            if (way == 0) {
+                auto* ok = box.findChild<QPushButton*>();
+                QVERIFY(ok && ok->isDefault());
+                QTest::mouseClick(ok, Qt::LeftButton);
+            } else if (way == 1) {
+                QTest::keyClick(&box, Qt::Key_Escape);
+            } else {
+                box.close();
+            }
+            QTRY_VERIFY(!box.isVisible());
+        }
+    }
+
+    void ScriptLiteralSurvivesAnyText() {
+        QCOMPARE(JavaScriptStringLiteral(u"a\"b\\c\nd\r\t\u2028</script>\x01"),
+                 QStringLiteral("\"a\\\"b\\\\c\\nd\\r\\t\\u2028</script>\\u0001\""));
+        QVERIFY(ContentsAssignmentScript(u"<p>x</p>")
+                    .contains(QStringLiteral("getElementById(\"contents\")")));
+    }
+
+    void DesktopEntryProgram() {
+        QCOMPARE(ProgramOfDesktopEntry(
+                     QStringLiteral("[Desktop Action new]\nExec=other\n[Desktop Entry]\nName=V\n"
+                                    "Exec=\"/opt/my viewer/bin/view\" --open %f\n")),
+                 std::optional<QString>(QStringLiteral("/opt/my viewer/bin/view")));
+        QCOMPARE(ProgramOfDesktopEntry(QStringLiteral("[Desktop Entry]\nExecutable=x\n")),
+                 std::nullopt);
+        QCOMPARE(ProgramOfDesktopEntry(QStringLiteral("[Desktop Entry]\nExec = gedit %U\n")),
+                 std::optional<QString>(QStringLiteral("gedit")));
+    }
+
+    void FileDialogFilters() {
+        FileDialogRequest request;
+        request.filters = {{QStringLiteral("テキスト ファイル (*.txt)"), QStringLiteral("*.txt")},
+                           {QStringLiteral("HTML"), QStringLiteral("*.html")}};
+        QCOMPARE(NameFilters(request), QStringList({QStringLiteral("テキスト ファイル (*.txt)"),
+                                                    QStringLiteral("HTML (*.html)")}));
+    }
+};
+
+QTEST_MAIN(WidgetTest)
+#include "WidgetTest.moc"

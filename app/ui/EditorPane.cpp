@@ -1,0 +1,102 @@
+#include "ui/EditorPane.h"
+
+#include <QFontDatabase>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "text/ShiftJis.h"
+
+namespace quirtle {
+
+EditorPane::EditorPane(QWidget* parent) : QPlainTextEdit(parent) {
+    setFont(EditorFont());
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setUndoRedoEnabled(true);
+    setTabChangesFocus(false);
+    setFrameShape(QFrame::StyledPanel);
+
+    // Keep the selection drawn as it is with the focus when the focus is elsewhere.
+    QPalette colours = palette();
+    for (const auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
+    }
+    setPalette(colours);
+}
+
+bool EditorPane::IsModified() const {
+    return document()->isModified();
+}
+
+void EditorPane::SetModified(bool modified) {
+    document()->setModified(modified);
+}
+
+void EditorPane::EmptyUndoBuffer() {
+    document()->clearUndoRedoStacks();
+}
+
+QString EditorPane::Text() const {
+    return toPlainText();
+}
+
+void EditorPane::ReplaceText(const QString& text) {
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    cursor.endEditBlock();
+    cursor.movePosition(QTextCursor::Start);
+    setTextCursor(cursor);
+}
+
+bool EditorPane::CanUndo() const {
+    return document()->isUndoAvailable();
+}
+
+bool EditorPane::CanRedo() const {
+    return document()->isRedoAvailable();
+}
+
+bool EditorPane::CanPaste() const {
+    return canPaste();
+}
+
+bool EditorPane::HasSelection() const {
+    return textCursor().hasSelection();
+}
+
+std::string EditorPane::TextBytes() const {
+    return text::EncodeShiftJis(toPlainText()).bytes;
+}
+
+bool EditorPane::SetTextBytes(std::string_view bytes) {
+    const auto decoded = text::DecodeShiftJis(bytes);
+    if (!decoded) return false;
+    ReplaceText(*decoded);
+    return true;
+}
+
+QFont EditorPane::EditorFont() {
+    QStringList families = {
+        QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+        QStringLiteral("IPAGothic"),     QStringLiteral("Noto Sans Mono CJK JP"),
+        QStringLiteral("VL Gothic"),     QStringLiteral("TakaoGothic")};
+    // Any other installed fixed-pitch font that holds Japanese, then any Japanese font.
+    QStringList proportional;
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Japanese)) {
+        if (families.contains(family)) continue;
+        (QFontDatabase::isFixedPitch(family) ? families : proportional).append(family);
+    }
+    families += proportional;
+    families.append(QStringLiteral("monospace"));
+
+    QFont font;
+    font.setFamilies(families);
+    font.setPointSize(10);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
+}  // namespace quirtle

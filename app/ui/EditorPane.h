@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <string>
+#include <string_view>
+
+#include "ui/ManuscriptEditor.h"
+
+namespace quirtle {
+
+// The manuscript editor: plain text only, multi-level undo, long lines wrapping at the
+// right edge, the selection kept visible while another pane has the focus. It is the only
+// holder of the manuscript text and of its unsaved-changes flag.
+class EditorPane : public QPlainTextEdit, public ManuscriptEditor {
+    Q_OBJECT
+  public:
+    explicit EditorPane(QWidget* parent = nullptr);
+
+    // ManuscriptEditor
+    bool IsModified() const override;
+    void SetModified(bool modified) override;
+    void EmptyUndoBuffer() override;
+    QString Text() const override;
+    void ReplaceText(const QString& text) override;
+
+    // The rest of the operations the main window relies on.
+    bool CanUndo() const;
+    bool CanRedo() const;
+    bool CanPaste() const;
+    bool HasSelection() const;
+
+    // The whole text as Shift_JIS bytes with CR LF line breaks, as the converter reads it.
+    // Characters Shift_JIS cannot hold come out as '?'.
+    std::string TextBytes() const;
+    // Replaces the whole text by Shift_JIS bytes (CR LF, CR or LF line breaks); false, with
+    // nothing changed, when the bytes are not valid Shift_JIS.
+    bool SetTextBytes(std::string_view bytes);
+
+    // The pane's font: "ＭＳ ゴシック" 10 pt, falling back to an installed Japanese
+    // monospace font.
+    static QFont EditorFont();
+};
+
+}  // namespace quirtle

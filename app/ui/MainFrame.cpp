@@ -1,0 +1,334 @@
+#include "ui/MainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "documents/DocumentFiles.h"
+#include "export/ExportCommand.h"
+#include "export/ExternalEditor.h"
+#include "platform/Desktop.h"
+#include "scripts/ScriptList.h"
+#include "text/ShiftJis.h"
+#include "ui/AboutBox.h"
+#include "ui/AppIcon.h"
+#include "ui/CentringSplitter.h"
+#include "ui/Commands.h"
+#include "ui/EditorPane.h"
+#include "ui/PreviewPane.h"
+#include "ui/Prompts.h"
+
+namespace quirtle {
+
+namespace {
+
+constexpr int kPreviewPeriodMs = 1000;
+constexpr int kPageLoadLimitMs = 10000;
+
+QString DecodeLabel(const std::string& bytes) {
+    if (auto decoded = text::DecodeShiftJis(bytes)) return *decoded;
+    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+}  // namespace
+
+MainFrame::MainFrame(Prompts& prompts, Desktop& desktop, QString programDirectory, QWidget* parent)
+    : QMainWindow(parent),
+      prompts(prompts),
+      desktop(desktop),
+      programDirectory(std::move(programDirectory)),
+      previewConverter(&ConvertForPreview) {
+    setWindowTitle(QStringLiteral("quirtle"));
+    setWindowIcon(AppIcon());
+    previewTimer.setInterval(kPreviewPeriodMs);
+    connect(&previewTimer, &QTimer::timeout, this, &MainFrame::PreviewTick);
+}
+
+MainFrame::~MainFrame() {
+    previewTimer.stop();
+    qApp->removeEventFilter(this);
+}
+
+bool MainFrame::Create() {
+    if (LoadScripts(QFile::encodeName(programDirectory).toStdString(), scripts) < 0) {
+        prompts.ShowMessage(this, QStringLiteral("Failed to load script.cfg"),
+                            QStringLiteral("Error"), MessageButtons::Ok, MessageIcon::None);
+        return false;
+    }
+    CreateMenus();
+    AddScriptMenuItems();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateAccelerators();
+
+    splitter = new CentringSplitter(this);
+    editor = new EditorPane(splitter);
+    documents = std::make_unique<DocumentFiles>(*editor, prompts, this);
+    preview = new PreviewPane(desktop, splitter);
+    preview->ShowPage(programDirectory + QStringLiteral("index.html"));
+    preview->WaitForPreviewPage(kPageLoadLimitMs);
+    splitter->SetPanes(editor, preview);
+    setCentralWidget(splitter);
+
+    // A default size on the screen, then the bar at half the client width.
+    QSize size(1024, 720);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableSize() * 9 / 10);
+    }
+    resize(size);
+    if (layout()) layout()->activate();
+    splitter->SetBarPosition(width() / 2);
+
+    exporter = std::make_unique<ExportCommand>(
+        *editor, prompts, desktop, this, scripts, [this] { return documents->documentPath(); },
+        programDirectory);
+    externalEditor =
+        std::make_unique<ExternalEditor>(*editor, prompts, desktop, this, programDirectory);
+
+    previewTimer.start();
+    textChanged = false;
+    externalEditor->LoadEditorSetting();
+    connect(editor, &QPlainTextEdit::textChanged, this, [this] { textChanged = true; });
+
+    autoPreview = true;
+    UpdateMenuStates();
+
+    // The key focus waits in the splitter until the user clicks into a pane.
+    splitter->setFocus();
+    qApp->installEventFilter(this);
+    return true;
+}
+
+void MainFrame::CreateMenus() {
+    for (const MenuLayout& layout : MenuBarLayout()) {
+        QMenu* menu = menuBar()->addMenu(layout.title);
+        menus.append(menu);
+        for (const int id : layout.items) {
+            if (id == command::kSeparator) {
+                menu->addSeparator();
+                continue;
+            }
+            const CommandInfo* info = FindCommand(id);
+            QAction* action = menu->addAction(MenuItemText(*info));
+            action->setStatusTip(CommandPrompt(id));
+            action->setData(id);
+            if (id == command::kAutoPreview) action->setCheckable(true);
+            connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+            menuActions.insert(id, action);
+        }
+        connect(menu, &QMenu::aboutToShow, this, &MainFrame::UpdateMenuStates);
+    }
+}
+
+void MainFrame::AddScriptMenuItems() {
+    QMenu* exportMenu = menus.value(kExportMenuIndex);
+    for (const ScriptEntry& entry : scripts) {
+        const int id = entry.commandId;
+        QAction* action = exportMenu->addAction(DecodeLabel(entry.label));
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        menuActions.insert(id, action);
+    }
+}
+
+void MainFrame::CreateToolBar() {
+    toolBar = addToolBar(QStringLiteral("Toolbar"));
+    toolBar->setObjectName(QStringLiteral("toolbar"));
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->setIconSize(QSize(16, 16));
+    toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolBar->toggleViewAction()->setVisible(false);
+    for (const int id : ToolbarLayout()) {
+        if (id == command::kSeparator) {
+            toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = toolBar->addAction(ToolbarIcon(id), CommandTooltip(id));
+        action->setToolTip(CommandTooltip(id));
+        action->setStatusTip(CommandPrompt(id));
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        toolbarActions.insert(id, action);
+    }
+}
+
+void MainFrame::CreateStatusBar() {
+    readyLabel = new QLabel(ReadyText(), this);
+    statusBar()->addWidget(readyLabel, 1);
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void MainFrame::CreateAccelerators() {
+    auto addAccelerator = [this](int id, const QList<QKeySequence>& keys) {
+        auto* action = new QAction(this);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        addAction(action);
+        acceleratorActions.insert(id, action);
+        acceleratorKeys += keys;
+    };
+    for (const CommandInfo& info : MenuCommands()) {
+        if (!info.keys.isEmpty()) addAccelerator(info.id, info.keys);
+    }
+    for (const ExtraAccelerator& extra : ExtraAccelerators()) addAccelerator(extra.id, {extra.key});
+}
+
+void MainFrame::RunCommand(int id) {
+    switch (id) {
+        case command::kNew:
+            documents->NewDocument();
+            break;
+        case command::kOpen:
+            documents->OpenDocument();
+            break;
+        case command::kSave:
+            documents->SaveDocument();
+            break;
+        case command::kSaveAs:
+            documents->SaveDocumentAs();
+            break;
+        case command::kExit:
+            close();
+            break;
+        case command::kUndo:
+            if (editor->CanUndo()) editor->undo();
+            break;
+        case command::kRedo:
+            if (editor->CanRedo()) editor->redo();
+            break;
+        case command::kCut:
+            editor->cut();
+            break;
+        case command::kCopy:
+            editor->copy();
+            break;
+        case command::kPaste:
+            editor->paste();
+            break;
+        case command::kSelectAll:
+            editor->selectAll();
+            break;
+        case command::kLaunchExternalEditor:
+            externalEditor->LaunchExternalEditor();
+            break;
+        case command::kChooseExternalEditor:
+            externalEditor->ChooseExternalEditor();
+            break;
+        case command::kPreview:
+            UpdatePreview();
+            break;
+        case command::kAutoPreview:
+            autoPreview = !autoPreview;
+            UpdateMenuStates();
+            break;
+        case command::kHelpContents:
+            ShowHelpContents();
+            break;
+        case command::kAbout:
+            ShowAbout();
+            break;
+        default:
+            // Script items, and the accelerators without an item of their own: the export
+            // command acts only on the ids of its scripts.
+            exporter->RunExport(id);
+            break;
+    }
+}
+
+void MainFrame::PreviewTick() {
+    // While a script or the external editor runs the window only repaints.
+    if (IsBusy()) return;
+    if (textChanged && autoPreview) {
+        UpdatePreview();
+        textChanged = false;
+    }
+}
+
+void MainFrame::UpdatePreview() {
+    // The manuscript ends at its first NUL character, as the export reads it too.
+    std::string manuscript = editor->TextBytes();
+    if (const auto nul = manuscript.find('\0'); nul != std::string::npos) manuscript.resize(nul);
+    const auto html = previewConverter(manuscript);
+    if (!html) return;
+    const auto decoded = text::DecodeShiftJis(*html);
+    if (!decoded) return;
+    preview->SetContents(*decoded);
+    emit PreviewUpdated();
+}
+
+void MainFrame::UpdateMenuStates() {
+    if (QAction* item = menuActions.value(command::kAutoPreview)) item->setChecked(autoPreview);
+    if (!editor) return;
+    const bool selection = editor->HasSelection();
+    menuActions.value(command::kCut)->setEnabled(selection);
+    menuActions.value(command::kCopy)->setEnabled(selection);
+    menuActions.value(command::kUndo)->setEnabled(editor->CanUndo());
+    menuActions.value(command::kRedo)->setEnabled(editor->CanRedo());
+    menuActions.value(command::kPaste)->setEnabled(editor->CanPaste());
+}
+
+bool MainFrame::ConfirmClose() {
+    return !documents || documents->ConfirmClose();
+}
+
+bool MainFrame::IsBusy() const {
+    return (exporter && exporter->busy()) || (externalEditor && externalEditor->busy());
+}
+
+void MainFrame::SetPreviewConverter(PreviewConverter converter) {
+    previewConverter = std::move(converter);
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    if (IsBusy() || !ConfirmClose()) {
+        event->ignore();
+        return;
+    }
+    previewTimer.stop();
+    event->accept();
+}
+
+bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // The accelerators belong to the whole window: a pane that would take one of their
+    // keys for itself (the browser's Ctrl+C, the editor's Ctrl+E) must not override them.
+    if (event->type() == QEvent::ShortcutOverride && QApplication::activeWindow() == this) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((!widget || widget->window() == this) &&
+            IsAcceleratorKey(QKeySequence(key->keyCombination()))) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainFrame::IsAcceleratorKey(const QKeySequence& key) const {
+    return acceleratorKeys.contains(key);
+}
+
+void MainFrame::ShowHelpContents() {
+    const QString path = programDirectory + QStringLiteral("manual.chm");
+    if (!QFileInfo(path).isFile()) return;
+    if (!desktop.FindDefaultProgram(path)) return;
+    desktop.OpenWithAssociatedProgram(path);
+}
+
+void MainFrame::ShowAbout() {
+    QWidget* owner = QApplication::activeWindow();
+    AboutBox box(owner ? owner : this);
+    box.exec();
+}
+
+}  // namespace quirtle

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+#include "scripts/ScriptEntry.h"
+#include "ui/PreviewConversion.h"
+
+class QLabel;
+class QToolBar;
+
+namespace quirtle {
+
+class CentringSplitter;
+class Desktop;
+class DocumentFiles;
+class ExportCommand;
+class ExternalEditor;
+class EditorPane;
+class PreviewPane;
+class Prompts;
+
+// The one top-level window: menus, toolbar, status bar, the editor and preview panes side
+// by side, the once-a-second automatic preview and the closing rule.
+class MainFrame : public QMainWindow {
+    Q_OBJECT
+  public:
+    // programDirectory ends with '/'; every file the window reads is taken from there.
+    MainFrame(Prompts& prompts, Desktop& desktop, QString programDirectory,
+              QWidget* parent = nullptr);
+    ~MainFrame() override;
+
+    // Builds the window: script list and its menu items, toolbar, status bar, panes, the
+    // loaded preview page, the timer. False when the script list could not be loaded (the
+    // user has been told); the window must then not be shown.
+    bool Create();
+
+    // Carries out a menu, toolbar or accelerator command.
+    void RunCommand(int id);
+    // The timer's work: one preview when the text changed and automatic preview is on.
+    void PreviewTick();
+    // Converts the whole manuscript and puts it into the preview page.
+    void UpdatePreview();
+    // Sets the enabled and checked states of the menu items.
+    void UpdateMenuStates();
+    // The closing rule's question; true when the window may close.
+    bool ConfirmClose();
+
+    // Replaces the converter (tests use this to simulate a failed conversion).
+    void SetPreviewConverter(PreviewConverter converter);
+
+    EditorPane& Editor() const { return *editor; }
+    DocumentFiles& Documents() const { return *documents; }
+    ExternalEditor& OtherEditor() const { return *externalEditor; }
+    // True while an export script or the external editor runs: the window stays open.
+    bool IsBusy() const;
+    PreviewPane& Preview() const { return *preview; }
+    CentringSplitter& Splitter() const { return *splitter; }
+    QTimer& PreviewTimer() { return previewTimer; }
+    const std::vector<ScriptEntry>& Scripts() const { return scripts; }
+    const QString& ProgramDirectory() const { return programDirectory; }
+    bool AutoPreview() const { return autoPreview; }
+    bool TextChanged() const { return textChanged; }
+    // The menu item, toolbar button or accelerator of a command (nullptr when absent).
+    QAction* MenuAction(int id) const { return menuActions.value(id); }
+    QAction* ToolbarAction(int id) const { return toolbarActions.value(id); }
+    QAction* AcceleratorAction(int id) const { return acceleratorActions.value(id); }
+    QToolBar* ToolBar() const { return toolBar; }
+    QLabel* ReadyLabel() const { return readyLabel; }
+
+  signals:
+    // A preview was handed to the page (after a successful conversion).
+    void PreviewUpdated();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateMenus();
+    void AddScriptMenuItems();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateAccelerators();
+    void ShowHelpContents();
+    void ShowAbout();
+    bool IsAcceleratorKey(const QKeySequence& key) const;
+
+    Prompts& prompts;
+    Desktop& desktop;
+    QString programDirectory;
+    PreviewConverter previewConverter;
+
+    std::vector<ScriptEntry> scripts;
+    bool autoPreview = false;
+    bool textChanged = false;
+    QTimer previewTimer;
+
+    QToolBar* toolBar = nullptr;
+    QLabel* readyLabel = nullptr;
+    CentringSplitter* splitter = nullptr;
+    EditorPane* editor = nullptr;
+    PreviewPane* preview = nullptr;
+    std::unique_ptr<DocumentFiles> documents;
+    std::unique_ptr<ExportCommand> exporter;
+    std::unique_ptr<ExternalEditor> externalEditor;
+    QList<QMenu*> menus;
+    QHash<int, QAction*> menuActions;
+    QHash<int, QAction*> toolbarActions;
+    QHash<int, QAction*> acceleratorActions;
+    QList<QKeySequence> acceleratorKeys;
+};
+
+}  // namespace quirtle

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace quirtle {
+
+// Turns the manuscript (Shift_JIS bytes, CR LF) into the preview's HTML fragment
+// (Shift_JIS bytes); nothing when the conversion failed.
+using PreviewConverter = std::function<std::optional<std::string>(const std::string&)>;
+
+// The converter of the preview: a fresh DocumentConverter for every call.
+std::optional<std::string> ConvertForPreview(const std::string& manuscript);
+
+}  // namespace quirtle

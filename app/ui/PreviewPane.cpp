@@ -1,0 +1,91 @@
+#include "ui/PreviewPane.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QWebEngineScript>
+
+#include "platform/Desktop.h"
+#include "ui/PreviewScript.h"
+
+namespace quirtle {
+
+namespace {
+
+// Catches the first navigation of a window the page asked for and hands it to the
+// system's browser.
+class ExternalWindowPage : public QWebEnginePage {
+  public:
+    ExternalWindowPage(Desktop& desktop, QObject* parent)
+        : QWebEnginePage(parent), desktop(desktop) {}
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+        if (!url.isEmpty() && url.scheme() != QStringLiteral("about")) desktop.OpenUrl(url);
+        deleteLater();
+        return false;
+    }
+
+  private:
+    Desktop& desktop;
+};
+
+QUrl WithoutFragment(const QUrl& url) {
+    return url.adjusted(QUrl::RemoveFragment);
+}
+
+}  // namespace
+
+PreviewPage::PreviewPage(Desktop& desktop, QObject* parent)
+    : QWebEnginePage(parent), desktop(desktop) {}
+
+void PreviewPage::SetHomeUrl(const QUrl& url) {
+    homeUrl = url;
+}
+
+bool PreviewPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    if (!isMainFrame || homeUrl.isEmpty()) return true;
+    if (WithoutFragment(url) == WithoutFragment(homeUrl)) return true;
+    // The program's own load of the page; everything else leaves the page.
+    if (type == NavigationTypeTyped) return true;
+    desktop.OpenUrl(url);
+    return false;
+}
+
+QWebEnginePage* PreviewPage::createWindow(WebWindowType) {
+    return new ExternalWindowPage(desktop, this);
+}
+
+PreviewPane::PreviewPane(Desktop& desktop, QWidget* parent)
+    : QWebEngineView(parent), previewPage(new PreviewPage(desktop, this)) {
+    setPage(previewPage);
+    connect(this, &QWebEngineView::loadStarted, this, [this] { pageLoaded = false; });
+    connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        pageLoaded = true;
+        emit PageLoaded(ok);
+    });
+}
+
+void PreviewPane::ShowPage(const QString& pagePath) {
+    const QUrl url = QUrl::fromLocalFile(pagePath);
+    previewPage->SetHomeUrl(url);
+    pageLoaded = false;
+    load(url);
+}
+
+bool PreviewPane::WaitForPreviewPage(int timeoutMs) {
+    if (pageLoaded) return true;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &PreviewPane::PageLoaded, &loop, &QEventLoop::quit);
+    limit.start(timeoutMs);
+    loop.exec();
+    return pageLoaded;
+}
+
+void PreviewPane::SetContents(const QString& html) {
+    previewPage->runJavaScript(ContentsAssignmentScript(html), QWebEngineScript::ApplicationWorld);
+}
+
+}  // namespace quirtle

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace quirtle {
+
+class Desktop;
+
+// The browser page of the preview. Once the preview page is shown, a navigation that
+// would leave it (a link, a form, a new window) opens in the system's browser instead.
+class PreviewPage : public QWebEnginePage {
+    Q_OBJECT
+  public:
+    PreviewPage(Desktop& desktop, QObject* parent);
+    void SetHomeUrl(const QUrl& url);
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    QWebEnginePage* createWindow(WebWindowType type) override;
+
+  private:
+    Desktop& desktop;
+    QUrl homeUrl;
+};
+
+// The right pane: shows "index.html" from the program's directory and puts each preview
+// into the page's element "contents". The page is loaded once and never reloaded by the
+// program.
+class PreviewPane : public QWebEngineView {
+    Q_OBJECT
+  public:
+    PreviewPane(Desktop& desktop, QWidget* parent = nullptr);
+
+    // Starts loading the page file.
+    void ShowPage(const QString& pagePath);
+    // Runs the event loop until the page has finished loading (or failed and shows the
+    // browser's error page), at most timeoutMs. True when loading finished.
+    bool WaitForPreviewPage(int timeoutMs = 10000);
+    bool IsPageLoaded() const { return pageLoaded; }
+
+    // Replaces the inner HTML of the element "contents" by the fragment; a page without
+    // that element is left alone. The page keeps its scroll position.
+    void SetContents(const QString& html);
+
+  signals:
+    // The page has finished loading (ok is false for a failed load).
+    void PageLoaded(bool ok);
+
+  private:
+    PreviewPage* previewPage;
+    bool pageLoaded = false;
+};
+
+}  // namespace quirtle
