@@ -116,18 +116,17 @@ std::optional<QString> DecodeShiftJis(std::string_view bytes) {
     const size_t count = static_cast<size_t>(out - reinterpret_cast<char*>(units.data())) /
                          sizeof(char16_t);
 
-    QString text;
-    text.reserve(static_cast<qsizetype>(count));
+    // CR LF and lone CR become '\n', compacting the buffer in place.
+    size_t kept = 0;
     for (size_t i = 0; i < count; ++i) {
-        const char16_t c = units[i];
+        char16_t c = units[i];
         if (c == u'\r') {
             if (i + 1 < count && units[i + 1] == u'\n') ++i;
-            text.append(QChar(u'\n'));
-        } else {
-            text.append(QChar(c));
+            c = u'\n';
         }
+        units[kept++] = c;
     }
-    return text;
+    return QString(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(kept));
 }
 
 bool LooksLikeUtf8(std::string_view bytes) {
