@@ -54,36 +54,27 @@ void DocumentFiles::ResetDocument() {
     editor_.SetModified(false);
 }
 
-void DocumentFiles::NewDocument() {
-    if (editor_.IsModified()) {
-        switch (AskSaveChanges()) {
-            case Answer::Yes:
-                if (!Save()) return;
-                break;
-            case Answer::No:
-                break;
-            case Answer::Cancel:
-                return;
-        }
+bool DocumentFiles::SaveChangesFirst() {
+    if (!editor_.IsModified()) return true;
+    switch (AskSaveChanges()) {
+        case Answer::Yes:
+            // A save that does not happen (dialog cancelled, write failed) stops the
+            // command: going on would throw the text away.
+            return Save();
+        case Answer::No:
+            return true;
+        case Answer::Cancel:
+            return false;
     }
-    ResetDocument();
+    return false;
+}
+
+void DocumentFiles::NewDocument() {
+    if (SaveChangesFirst()) ResetDocument();
 }
 
 void DocumentFiles::OpenDocument() {
-    if (editor_.IsModified()) {
-        switch (AskSaveChanges()) {
-            case Answer::Yes:
-                // Unlike a plain save, a save that does not happen here (dialog cancelled,
-                // write failed) stops the command: opening would throw the text away.
-                if (!Save()) return;
-                break;
-            case Answer::No:
-                break;
-            case Answer::Cancel:
-                return;
-        }
-    }
-    ChooseAndOpen();
+    if (SaveChangesFirst()) ChooseAndOpen();
 }
 
 void DocumentFiles::ChooseAndOpen() {
@@ -162,16 +153,7 @@ int32_t DocumentFiles::WriteDocument(const QString& path) {
 }
 
 bool DocumentFiles::ConfirmClose() {
-    if (!editor_.IsModified()) return true;
-    switch (AskSaveChanges()) {
-        case Answer::Yes:
-            return Save();
-        case Answer::No:
-            return true;
-        case Answer::Cancel:
-            return false;
-    }
-    return false;
+    return SaveChangesFirst();
 }
 
 }  // namespace quirtle

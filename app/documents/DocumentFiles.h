@@ -49,6 +49,8 @@ class DocumentFiles {
   private:
     enum class Answer { Yes, No, Cancel };
     Answer AskSaveChanges();
+    // Asks about unsaved changes and saves on Yes; true when the command may go on.
+    bool SaveChangesFirst();
     // Saves under documentPath, asking for a name when untitled. True when written.
     bool Save();
     // Asks for a name and saves under it; on failure documentPath goes back to what it was.

@@ -1,6 +1,7 @@
 #include "export/ExportCommand.h"
 
 #include <QFile>
+#include <QScopedValueRollback>
 
 #include "DocumentConverter.h"
 #include "documents/UserMessages.h"
@@ -22,18 +23,6 @@ using process::ChildPipe;
 using process::ChildProcess;
 using process::Failed;
 using process::PipeDirection;
-
-// Sets a flag for as long as it lives.
-class BusyFlag {
-  public:
-    explicit BusyFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~BusyFlag() { flag_ = false; }
-    BusyFlag(const BusyFlag&) = delete;
-    BusyFlag& operator=(const BusyFlag&) = delete;
-
-  private:
-    bool& flag_;
-};
 
 FileDialogRequest SaveRequest(const ScriptEntry& entry) {
     const QString extension = text::DecodeShiftJis(entry.extension)
@@ -128,7 +117,7 @@ int32_t ExportCommand::RunScript(const ScriptEntry& entry, const QString& output
     // Without a reader nothing is written: the script sees its input end when the pipes go.
     if (!errors.StartReader()) return -1;
 
-    BusyFlag busy(busy_);
+    const QScopedValueRollback<bool> busy(busy_, true);
     int32_t readerExit = -1;
     WaitWhileRepainting([&] {
         // A script that has already ended makes this write fail; that is not looked at.

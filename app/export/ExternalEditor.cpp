@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -65,17 +66,6 @@ class TemporaryFile {
 
     int fd_ = -1;
     QByteArray path_;
-};
-
-class BusyFlag {
-  public:
-    explicit BusyFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~BusyFlag() { flag_ = false; }
-    BusyFlag(const BusyFlag&) = delete;
-    BusyFlag& operator=(const BusyFlag&) = delete;
-
-  private:
-    bool& flag_;
 };
 
 // Text another program saved: Shift_JIS as written, or UTF-8 (many editors save that).
@@ -164,7 +154,7 @@ void ExternalEditor::LaunchExternalEditor() {
     if (process::Failed(child.SetEnvironment(nullptr))) return;
     if (process::Failed(child.Start(true))) return;
 
-    BusyFlag busy(busy_);
+    const QScopedValueRollback<bool> busy(busy_, true);
     process::Status waited = process::kStatusFail;
     int32_t exitCode = -1;
     WaitWhileRepainting([&] { waited = child.Wait(exitCode); });
