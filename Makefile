@@ -37,10 +37,12 @@ test-sanitize:
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
 
-bench: build
+bench: deps
+	$(MAKE) build
 	@bash tools/bench.sh $(BUILD)
 
-run: build
+run: deps
+	$(MAKE) build
 	@bash tools/run.sh $(BUILD)
 
 fuzz:
