@@ -13,8 +13,21 @@ void SkipSpaces(const char*& cursor, const char* end) {
     }
 }
 
-void WriteStartTag(const OpenElement& element, bool withParams, std::string& out) {
-    out.clear();
+// Appends the decimal digits of `value`.
+void AppendDecimal(std::size_t value, std::string& out) {
+    char digits[20];
+    char* first = digits + sizeof digits;
+    do {
+        *--first = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    out.append(first, digits + sizeof digits);
+}
+
+}  // namespace
+
+void DocumentConverter::AppendStartTag(const OpenElement& element, bool withParams,
+                                       std::string& out) {
     out.push_back('<');
     out.append(element.name);
     if (!element.className.empty()) {
@@ -25,14 +38,13 @@ void WriteStartTag(const OpenElement& element, bool withParams, std::string& out
     }
     if (withParams) {
         for (std::size_t i = 0; i < element.params.size(); ++i) {
-            out.append(" param").append(std::to_string(i)).append("=\"");
-            out.append(element.params[i]).push_back('"');
+            out.append(" param");
+            AppendDecimal(i, out);
+            out.append("=\"").append(element.params[i]).push_back('"');
         }
     }
     out.push_back('>');
 }
-
-}  // namespace
 
 bool DocumentConverter::IsWellFormedName(std::string_view name) {
     if (name.empty()) {
@@ -256,13 +268,15 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
 }
 
 int32_t DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
-    WriteStartTag(element, mode == OutputMode::Xml, out);
+    out.clear();
+    AppendStartTag(element, mode == OutputMode::Xml, out);
     return statusOk;
 }
 
 int32_t DocumentConverter::BuildCommandStartTag(const OpenElement& element,
                                                 std::string& out) const {
-    WriteStartTag(element, true, out);
+    out.clear();
+    AppendStartTag(element, true, out);
     return statusOk;
 }
 

@@ -14,25 +14,6 @@
 
 namespace quirtle {
 
-struct DocumentConverter::InlineElement {
-    char closerByte = 0;            // '[' ruby, '*' emphasis, '{' inline command
-    const char* after = nullptr;    // first byte after the whole element
-    std::string reading;            // ruby reading, escaped
-    std::string startTag;           // inline command start tag
-    std::string name;               // inline command name
-    std::size_t parent = noParent;  // the element whose body holds this one
-    std::size_t depth = 1;          // nesting level, 1 at the top of the text
-    static constexpr std::size_t noParent = static_cast<std::size_t>(-1);
-};
-
-// A place in the line where the output is not the escaped input.
-struct DocumentConverter::InlineEvent {
-    enum Kind : unsigned char { open, close, escape };
-    const char* at;       // the "_", the closer, or the backslash
-    std::size_t element;  // for open and close
-    Kind kind;
-};
-
 namespace {
 
 // For each byte, how far the scan steps when a character starts with it: 1 for an
@@ -91,8 +72,9 @@ const char* SkipPlain(const char* cursor, const char* limit, const unsigned char
 
 int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
                                                std::string_view terminators,
-                                               std::vector<InlineElement>& elements,
-                                               std::vector<InlineEvent>& events) const {
+                                               InlineScratch& scratch) const {
+    std::vector<InlineElement>& elements = scratch.elements;
+    std::vector<InlineEvent>& events = scratch.events;
     StepTable storage;
     const unsigned char* steps = StepsFor(terminators, storage);
     // The innermost element whose closer has not been found yet; each element knows
@@ -119,6 +101,7 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                     return statusFail;
                 }
                 // The reading is plain text up to "]"; only the backslash has a role.
+                element.textStart = scratch.text.size();
                 while (*cursor != ']') {
                     if (*cursor == '\\') {
                         ++cursor;
@@ -126,19 +109,28 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                             return statusFail;
                         }
                     }
-                    if (AppendEscapedChar(cursor, end, element.reading) < 0 || cursor >= end) {
+                    if (AppendEscapedChar(cursor, end, scratch.text) < 0 || cursor >= end) {
                         return statusFail;
                     }
                 }
+                element.textLength = scratch.text.size() - element.textStart;
                 ++cursor;
             } else if (byte == '{') {
-                OpenElement head;
+                OpenElement& head = scratch.head;
+                head.name.clear();
+                head.className.clear();
+                head.id.clear();
+                head.params.clear();
                 if (ParseElementHead(cursor, end, head, "span", "}") < 0 || cursor >= end) {
                     return statusFail;
                 }
                 ++cursor;
-                BuildCommandStartTag(head, element.startTag);
-                element.name = std::move(head.name);
+                element.textStart = scratch.text.size();
+                AppendStartTag(head, true, scratch.text);
+                element.textLength = scratch.text.size() - element.textStart;
+                element.nameStart = scratch.text.size();
+                element.nameLength = head.name.size();
+                scratch.text.append(head.name);
             }
             element.after = cursor;
             open = element.parent;
@@ -151,9 +143,6 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 return statusFail;
             }
             events.push_back({cursor, elements.size(), InlineEvent::open});
-            if (elements.empty()) {
-                elements.reserve(8);
-            }
             InlineElement& element = elements.emplace_back();
             element.parent = open;
             element.depth = depth;
@@ -174,12 +163,14 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
     }
 }
 
-void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::string& out) const {
+void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::string_view text,
+                                            std::string& out) const {
     const bool xml = mode == OutputMode::Xml;
+    const std::string_view elementText = text.substr(element.textStart, element.textLength);
     switch (element.closerByte) {
         case '[':
             if (xml) {
-                out.append("<ruby param0=\"").append(element.reading).append("\">");
+                out.append("<ruby param0=\"").append(elementText).append("\">");
             } else {
                 out.append("<ruby><rb>");
             }
@@ -189,62 +180,75 @@ void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::s
             break;
         default:
             if (xml) {
-                out.append(element.startTag);
+                out.append(elementText);
             } else {
                 out.append("<span class=\"inline_command\">");
-                AppendEscapedText(element.startTag, out);
+                AppendEscapedText(elementText, out);
             }
             break;
     }
 }
 
-void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::string& out) const {
+void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::string_view text,
+                                            std::string& out) const {
     const bool xml = mode == OutputMode::Xml;
     switch (element.closerByte) {
         case '[':
             if (xml) {
                 out.append("</ruby>");
             } else {
-                out.append("</rb><rp>(</rp><rt>").append(element.reading);
+                out.append("</rb><rp>(</rp><rt>")
+                    .append(text.substr(element.textStart, element.textLength));
                 out.append("</rt><rp>)</rp></ruby>");
             }
             break;
         case '*':
             out.append("</em>");
             break;
-        default:
+        default: {
+            const std::string_view name = text.substr(element.nameStart, element.nameLength);
             if (xml) {
-                out.append("</").append(element.name).append(">\r\n");
+                out.append("</").append(name).append(">\r\n");
             } else {
-                out.append("&lt;/").append(element.name).append("&gt;</span>");
+                out.append("&lt;/").append(name).append("&gt;</span>");
             }
             break;
+        }
     }
 }
 
 int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,
                                          std::string_view terminators) const {
+    InlineScratch scratch;
+    return ConvertInline(cursor, end, out, terminators, scratch);
+}
+
+int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,
+                                         std::string_view terminators,
+                                         InlineScratch& scratch) const {
     if (cursor >= end) {
         return statusOk;
     }
+    scratch.elements.clear();
+    scratch.events.clear();
+    scratch.text.clear();
     const char* const start = cursor;
-    std::vector<InlineElement> elements;
-    std::vector<InlineEvent> events;
     const char* stop = cursor;
-    if (MatchInlineElements(stop, end, terminators, elements, events) < 0) {
+    if (MatchInlineElements(stop, end, terminators, scratch) < 0) {
         return statusFail;
     }
 
+    const std::vector<InlineElement>& elements = scratch.elements;
     const char* text = start;  // start of the text not written yet
-    for (const InlineEvent& event : events) {
+    for (const InlineEvent& event : scratch.events) {
         AppendEscapedText(std::string_view(text, static_cast<std::size_t>(event.at - text)), out);
         switch (event.kind) {
             case InlineEvent::open:
-                AppendInlineOpening(elements[event.element], out);
+                AppendInlineOpening(elements[event.element], scratch.text, out);
                 text = event.at + 1;
                 break;
             case InlineEvent::close:
-                AppendInlineClosing(elements[event.element], out);
+                AppendInlineClosing(elements[event.element], scratch.text, out);
                 text = elements[event.element].after;
                 break;
             case InlineEvent::escape: {

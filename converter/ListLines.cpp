@@ -27,7 +27,7 @@ int32_t DocumentConverter::ConvertListTerm(const char*& cursor, const char* end)
     const bool xml = mode == OutputMode::Xml;
     const std::size_t mark = outputPieces.size();
     outputPieces.append(xml ? "<dterm>" : "<dt>");
-    if (ConvertInline(cursor, end, outputPieces, ":") < 0) {
+    if (ConvertInline(cursor, end, outputPieces, ":", inlineScratch) < 0) {
         outputPieces.resize(mark);
         return statusFail;
     }
@@ -103,7 +103,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
     const std::string_view itemName = ItemName(head.name, mode);
     const std::size_t mark = outputPieces.size();
     outputPieces.append("<").append(itemName).append(">");
-    if (ConvertInline(cursor, end, outputPieces, {}) < 0) {
+    if (ConvertInline(cursor, end, outputPieces, {}, inlineScratch) < 0) {
         outputPieces.resize(mark);
         return statusFail;
     }

@@ -15,7 +15,7 @@ int32_t DocumentConverter::HandleParagraphLine(std::string_view line) {
     const bool xml = mode == OutputMode::Xml;
     const std::size_t mark = outputPieces.size();
     outputPieces.append(xml ? "<paragraph>" : "<p>");
-    const int32_t status = ConvertInline(cursor, end, outputPieces, {});
+    const int32_t status = ConvertInline(cursor, end, outputPieces, {}, inlineScratch);
     if (status < 0) {
         outputPieces.resize(mark);  // nothing of a rejected paragraph is written
         return status;

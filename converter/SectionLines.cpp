@@ -56,7 +56,7 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
     if (cursor < end) {
         const std::size_t mark = outputPieces.size();
         outputPieces.append(xml ? "<heading>" : "<h" + number + ">");
-        if (ConvertInline(cursor, end, outputPieces, {}) < 0) {
+        if (ConvertInline(cursor, end, outputPieces, {}, inlineScratch) < 0) {
             outputPieces.resize(mark);
             return statusFail;
         }
