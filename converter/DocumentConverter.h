@@ -110,10 +110,10 @@ class DocumentConverter {
         std::size_t parent = noParent;  // the element whose body holds this one
         std::size_t depth = 1;          // nesting level, 1 at the top of the text
     };
-    // A place in the line where the output is not the escaped input.
+    // A place in the line where the output is not the input.
     struct InlineEvent {
-        enum Kind : unsigned char { open, close, escape };
-        const char* at;       // the "_", the closer, or the backslash
+        enum Kind : unsigned char { open, close, escape, entity };
+        const char* at;       // the "_", the closer, the backslash, or the escaped byte
         std::size_t element;  // for open and close
         Kind kind;
     };

@@ -5,12 +5,13 @@
 // every byte once per level of nesting. Instead one scan walks the line character by
 // character (so a Shift_JIS trail byte is never taken for markup), checks it whole,
 // matches every "_" with the closer that ends its body and records these places as
-// events. The output is then written straight into `out`: the text between events
-// is escaped byte by byte, which is safe because the escaped bytes are all below 0x40
-// and no trail byte is. Both passes are linear in the line.
+// events, together with every byte to be written as an entity. The output is then
+// written straight into `out`: the text between events is copied whole. Both passes
+// are linear in the line.
 #include <array>
 
 #include "DocumentConverter.h"
+#include "Entities.h"
 
 namespace quirtle {
 
@@ -18,7 +19,7 @@ namespace {
 
 // For each byte, how far the scan steps when a character starts with it: 1 for an
 // ordinary single-byte character, 2 for a double-byte one, and 0 for a byte the scan
-// must look at: "_", the backslash and the three closers.
+// must look at: "_", the backslash, the three closers and the escaped bytes.
 using StepTable = std::array<unsigned char, 256>;
 constexpr unsigned char stopHere = 0;
 
@@ -29,6 +30,11 @@ constexpr StepTable MakeSteps() {
     }
     for (unsigned char byte : {'_', '\\', '[', '*', '{'}) {
         steps[byte] = stopHere;
+    }
+    for (int byte = 0; byte < 256; ++byte) {
+        if (entities::IsEscaped(static_cast<char>(byte))) {
+            steps[byte] = stopHere;
+        }
     }
     return steps;
 }
@@ -48,13 +54,17 @@ const unsigned char* StepsFor(std::string_view terminators, StepTable& storage) 
 }
 
 // Steps over ordinary characters until a stop byte or `limit`. A double-byte
-// character cut off by `limit` is left under the cursor for the careful path.
+// character cut off by `limit`, or whose second byte is below 0x40 (a broken pair,
+// whose second byte may be escaped), is left under the cursor for the careful path.
 const char* SkipPlain(const char* cursor, const char* limit, const unsigned char* steps) {
     // Branches rather than adding the step: the predicted branch lets the processor
     // run ahead instead of waiting for each table lookup.
     while (limit - cursor >= 2) {
         const unsigned char step = steps[static_cast<unsigned char>(*cursor)];
         if (step == 2) {
+            if (static_cast<unsigned char>(cursor[1]) < 0x40) {
+                return cursor;
+            }
             cursor += 2;
         } else if (step == 1) {
             ++cursor;
@@ -151,14 +161,23 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
             continue;
         }
         if (byte == '\\') {
+            // The backslash is dropped; the character after it is taken as it is.
             events.push_back({cursor, 0, InlineEvent::escape});
             ++cursor;
             if (cursor >= end) {
                 return statusFail;
             }
         }
+        // One character taken as text; any of its bytes may have to be escaped (the
+        // second byte of a broken pair too).
+        const char* const character = cursor;
         if (AdvanceChar(cursor, end) < 0) {
             return statusFail;
+        }
+        for (const char* at = character; at < cursor; ++at) {
+            if (entities::IsEscaped(*at)) {
+                events.push_back({at, 0, InlineEvent::entity});
+            }
         }
     }
 }
@@ -241,7 +260,7 @@ int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, s
     const std::vector<InlineElement>& elements = scratch.elements;
     const char* text = start;  // start of the text not written yet
     for (const InlineEvent& event : scratch.events) {
-        AppendEscapedText(std::string_view(text, static_cast<std::size_t>(event.at - text)), out);
+        out.append(text, event.at);
         switch (event.kind) {
             case InlineEvent::open:
                 AppendInlineOpening(elements[event.element], scratch.text, out);
@@ -251,18 +270,16 @@ int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, s
                 AppendInlineClosing(elements[event.element], scratch.text, out);
                 text = elements[event.element].after;
                 break;
-            case InlineEvent::escape: {
-                // The escaped character is taken as it is (the scan checked it is whole).
-                const char* character = event.at + 1;
-                const std::size_t length =
-                    IsLeadByte(static_cast<unsigned char>(*character)) ? 2 : 1;
-                AppendEscapedText(std::string_view(character, length), out);
-                text = character + length;
+            case InlineEvent::escape:
+                text = event.at + 1;
                 break;
-            }
+            case InlineEvent::entity:
+                out.append(entities::Of(*event.at));
+                text = event.at + 1;
+                break;
         }
     }
-    AppendEscapedText(std::string_view(text, static_cast<std::size_t>(stop - text)), out);
+    out.append(text, stop);
     cursor = stop;
     return statusOk;
 }

@@ -3,30 +3,11 @@
 #include <cstring>
 
 #include "DocumentConverter.h"
+#include "Entities.h"
 
 namespace quirtle {
 
 namespace {
-
-// For each byte, the entity that replaces it: 0 for a byte that stays as it is,
-// otherwise an index into `entities`.
-constexpr std::array<std::string_view, 5> entities = {"", "&amp;", "&lt;", "&gt;", "&quot;"};
-
-constexpr std::array<unsigned char, 256> MakeEntityIndex() {
-    std::array<unsigned char, 256> index{};
-    index['&'] = 1;
-    index['<'] = 2;
-    index['>'] = 3;
-    index['"'] = 4;
-    return index;
-}
-
-constexpr std::array<unsigned char, 256> entityIndex = MakeEntityIndex();
-
-// The replacement of an escaped byte, or an empty view when the byte stays as it is.
-constexpr std::string_view Entity(char byte) {
-    return entities[entityIndex[static_cast<unsigned char>(byte)]];
-}
 
 // Every escaped byte is below 0x40. True when one of the eight bytes of `word` is
 // below 0x40, which Shift_JIS text rarely has outside spaces and ASCII punctuation.
@@ -69,7 +50,7 @@ int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* en
         out.push_back(*cursor);
         ++cursor;
     }
-    const std::string_view entity = Entity(*cursor);
+    const std::string_view entity = entities::Of(*cursor);
     if (entity.empty()) {
         out.push_back(*cursor);
     } else {
@@ -92,8 +73,8 @@ void DocumentConverter::AppendEscapedText(std::string_view text, std::string& ou
         std::memcpy(&word, at, sizeof word);
         if (HasByteBelow0x40(word)) {
             for (const char* const wordEnd = at + 8; at < wordEnd; ++at) {
-                if (entityIndex[static_cast<unsigned char>(*at)] != 0) {
-                    out.append(run, at).append(Entity(*at));
+                if (entities::IsEscaped(*at)) {
+                    out.append(run, at).append(entities::Of(*at));
                     run = at + 1;
                 }
             }
@@ -102,8 +83,8 @@ void DocumentConverter::AppendEscapedText(std::string_view text, std::string& ou
         }
     }
     for (; at < end; ++at) {
-        if (entityIndex[static_cast<unsigned char>(*at)] != 0) {
-            out.append(run, at).append(Entity(*at));
+        if (entities::IsEscaped(*at)) {
+            out.append(run, at).append(entities::Of(*at));
             run = at + 1;
         }
     }
