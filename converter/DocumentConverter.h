@@ -103,7 +103,7 @@ class DocumentConverter {
         static constexpr std::size_t noParent = static_cast<std::size_t>(-1);
         char closerByte = 0;          // '[' ruby, '*' emphasis, '{' inline command
         const char* after = nullptr;  // first byte after the whole element
-        std::size_t textStart = 0;    // ruby: the escaped reading; command: start tag
+        std::size_t textStart = 0;    // ruby: escaped reading; command: start tag as written
         std::size_t textLength = 0;
         std::size_t nameStart = 0;  // inline command name
         std::size_t nameLength = 0;
@@ -133,8 +133,11 @@ class DocumentConverter {
                              std::string& out) const;
     void AppendInlineClosing(const InlineElement& element, std::string_view text,
                              std::string& out) const;
+    // A start tag is written as markup, or escaped as text that shows the markup.
+    enum class TagForm { Markup, Shown };
     // Appends the start tag of `element`, with its parameters when `withParams`.
-    static void AppendStartTag(const OpenElement& element, bool withParams, std::string& out);
+    static void AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
+                               std::string& out);
     int32_t ConvertListTerm(const char*& cursor, const char* end);
     std::string_view SectionName() const { return mode == OutputMode::Xml ? "section" : "div"; }
 

@@ -26,24 +26,41 @@ void AppendDecimal(std::size_t value, std::string& out) {
 
 }  // namespace
 
-void DocumentConverter::AppendStartTag(const OpenElement& element, bool withParams,
+void DocumentConverter::AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
                                        std::string& out) {
-    out.push_back('<');
-    out.append(element.name);
+    // Shown, the tag is what escaping the markup form gives; it is written directly
+    // rather than escaped afterwards.
+    const bool shown = form == TagForm::Shown;
+    auto appendValue = [&](std::string_view value) {
+        if (shown) {
+            AppendEscapedText(value, out);
+        } else {
+            out.append(value);
+        }
+    };
+    const std::string_view quote = shown ? "&quot;" : "\"";
+    out.append(shown ? "&lt;" : "<");
+    appendValue(element.name);
     if (!element.className.empty()) {
-        out.append(" class=\"").append(element.className).push_back('"');
+        out.append(" class=").append(quote);
+        appendValue(element.className);
+        out.append(quote);
     }
     if (!element.id.empty()) {
-        out.append(" id=\"").append(element.id).push_back('"');
+        out.append(" id=").append(quote);
+        appendValue(element.id);
+        out.append(quote);
     }
     if (withParams) {
         for (std::size_t i = 0; i < element.params.size(); ++i) {
             out.append(" param");
             AppendDecimal(i, out);
-            out.append("=\"").append(element.params[i]).push_back('"');
+            out.append("=").append(quote);
+            appendValue(element.params[i]);
+            out.append(quote);
         }
     }
-    out.push_back('>');
+    out.append(shown ? "&gt;" : ">");
 }
 
 bool DocumentConverter::IsWellFormedName(std::string_view name) {
@@ -269,14 +286,14 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
 
 int32_t DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
     out.clear();
-    AppendStartTag(element, mode == OutputMode::Xml, out);
+    AppendStartTag(element, mode == OutputMode::Xml, TagForm::Markup, out);
     return statusOk;
 }
 
 int32_t DocumentConverter::BuildCommandStartTag(const OpenElement& element,
                                                 std::string& out) const {
     out.clear();
-    AppendStartTag(element, true, out);
+    AppendStartTag(element, true, TagForm::Markup, out);
     return statusOk;
 }
 

@@ -136,7 +136,9 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 }
                 ++cursor;
                 element.textStart = scratch.text.size();
-                AppendStartTag(head, true, scratch.text);
+                AppendStartTag(head, true,
+                               mode == OutputMode::Xml ? TagForm::Markup : TagForm::Shown,
+                               scratch.text);
                 element.textLength = scratch.text.size() - element.textStart;
                 element.nameStart = scratch.text.size();
                 element.nameLength = head.name.size();
@@ -201,8 +203,7 @@ void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::s
             if (xml) {
                 out.append(elementText);
             } else {
-                out.append("<span class=\"inline_command\">");
-                AppendEscapedText(elementText, out);
+                out.append("<span class=\"inline_command\">").append(elementText);
             }
             break;
     }

@@ -39,13 +39,11 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     if (wrapped) {
         outputPieces.append("<div class=\"").append(command.name).append("\">");
     }
-    std::string startTag;
-    BuildCommandStartTag(command, startTag);
     if (mode == OutputMode::Xml) {
-        outputPieces.append(startTag);
+        AppendStartTag(command, true, TagForm::Markup, outputPieces);
     } else {
         outputPieces.append("<pre class=\"oneline_command\">");
-        AppendEscapedText(startTag, outputPieces);
+        AppendStartTag(command, true, TagForm::Shown, outputPieces);
     }
     outputPieces.append("</").append(command.name);
     outputPieces.append(mode == OutputMode::Xml ? ">\r\n" : "></pre>\r\n");

@@ -47,9 +47,7 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
     if (!xml && head.className.empty()) {
         head.className = "section_" + number;
     }
-    std::string startTag;
-    BuildBlockStartTag(head, startTag);
-    outputPieces.append(startTag);
+    AppendStartTag(head, xml, TagForm::Markup, outputPieces);
     head.kind = ElementKind::Section;
     elementStack.Push(std::move(head));
 
