@@ -88,6 +88,11 @@ class DocumentConverter {
     }
     static int32_t AdvanceChar(const char*& cursor, const char* end);
     static int32_t AppendEscapedChar(const char*& cursor, const char* end, std::string& out);
+    // Appends the escaped text from `cursor` up to `closer`, which is left under the
+    // cursor; a backslash takes the character after it as it is. Fails when the text
+    // ends first.
+    static int32_t AppendEscapedUntil(const char*& cursor, const char* end, char closer,
+                                      std::string& out);
     static std::string EscapeText(std::string_view text);
     static void AppendEscapedText(std::string_view text, std::string& out);
 

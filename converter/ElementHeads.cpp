@@ -180,22 +180,8 @@ int32_t DocumentConverter::ParseElementHead(const char*& cursor, const char* end
         std::string value;
         if (*cursor == '"') {
             ++cursor;
-            while (true) {
-                if (cursor >= end) {
-                    return statusFail;  // no closing quote
-                }
-                if (*cursor == '"') {
-                    break;
-                }
-                if (*cursor == '\\') {
-                    ++cursor;
-                    if (cursor >= end) {
-                        return statusFail;
-                    }
-                }
-                if (AppendEscapedChar(cursor, end, value) < 0) {
-                    return statusFail;
-                }
+            if (AppendEscapedUntil(cursor, end, '"', value) < 0) {
+                return statusFail;  // no closing quote
             }
             ++cursor;  // the closing quote
         } else {

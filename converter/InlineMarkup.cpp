@@ -112,16 +112,8 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 }
                 // The reading is plain text up to "]"; only the backslash has a role.
                 element.textStart = scratch.text.size();
-                while (*cursor != ']') {
-                    if (*cursor == '\\') {
-                        ++cursor;
-                        if (cursor >= end) {
-                            return statusFail;
-                        }
-                    }
-                    if (AppendEscapedChar(cursor, end, scratch.text) < 0 || cursor >= end) {
-                        return statusFail;
-                    }
+                if (AppendEscapedUntil(cursor, end, ']', scratch.text) < 0) {
+                    return statusFail;
                 }
                 element.textLength = scratch.text.size() - element.textStart;
                 ++cursor;

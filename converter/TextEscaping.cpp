@@ -91,6 +91,34 @@ void DocumentConverter::AppendEscapedText(std::string_view text, std::string& ou
     out.append(run, end);
 }
 
+int32_t DocumentConverter::AppendEscapedUntil(const char*& cursor, const char* end, char closer,
+                                              std::string& out) {
+    // Whole characters are stepped over so that a trail byte is never taken for the
+    // closer or a backslash; each run between backslashes is escaped at once.
+    const char* run = cursor;
+    while (true) {
+        if (cursor >= end) {
+            return statusFail;
+        }
+        if (*cursor == closer) {
+            break;
+        }
+        if (*cursor == '\\') {
+            AppendEscapedText(std::string_view(run, static_cast<std::size_t>(cursor - run)), out);
+            ++cursor;
+            run = cursor;
+            if (cursor >= end) {
+                return statusFail;
+            }
+        }
+        if (AdvanceChar(cursor, end) < 0) {
+            return statusFail;
+        }
+    }
+    AppendEscapedText(std::string_view(run, static_cast<std::size_t>(cursor - run)), out);
+    return statusOk;
+}
+
 std::string DocumentConverter::EscapeText(std::string_view text) {
     std::string escaped;
     escaped.reserve(text.size());
