@@ -88,6 +88,11 @@ class DocumentConverter {
     }
     static int32_t AdvanceChar(const char*& cursor, const char* end);
     static int32_t AppendEscapedChar(const char*& cursor, const char* end, std::string& out);
+    // Appends the escaped text from `cursor` up to `closer`, which is left under the
+    // cursor; a backslash takes the character after it as it is. Fails when the text
+    // ends first.
+    static int32_t AppendEscapedUntil(const char*& cursor, const char* end, char closer,
+                                      std::string& out);
     static std::string EscapeText(std::string_view text);
     static void AppendEscapedText(std::string_view text, std::string& out);
 
@@ -97,13 +102,47 @@ class DocumentConverter {
     OutputMode Mode() const { return mode; }
 
   private:
-    struct InlineElement;
-    struct InlineEvent;
+    // An inline element of one line: its kind, where it ends, and the texts written
+    // around its body, kept as ranges of InlineScratch::text.
+    struct InlineElement {
+        static constexpr std::size_t noParent = static_cast<std::size_t>(-1);
+        char closerByte = 0;          // '[' ruby, '*' emphasis, '{' inline command
+        const char* after = nullptr;  // first byte after the whole element
+        std::size_t textStart = 0;    // ruby: escaped reading; command: start tag as written
+        std::size_t textLength = 0;
+        std::size_t nameStart = 0;  // inline command name
+        std::size_t nameLength = 0;
+        std::size_t parent = noParent;  // the element whose body holds this one
+        std::size_t depth = 1;          // nesting level, 1 at the top of the text
+    };
+    // A place in the line where the output is not the input.
+    struct InlineEvent {
+        enum Kind : unsigned char { open, close, escape, entity };
+        const char* at;       // the "_", the closer, the backslash, or the escaped byte
+        std::size_t element;  // for open and close
+        Kind kind;
+    };
+    // Working storage of the inline conversion. The converter keeps one between
+    // lines, so that once its buffers have grown a line costs no allocation.
+    struct InlineScratch {
+        std::vector<InlineElement> elements;
+        std::vector<InlineEvent> events;
+        std::string text;  // readings, start tags and names of the elements
+        OpenElement head;  // the head of the inline command being read
+    };
+    int32_t ConvertInline(const char*& cursor, const char* end, std::string& out,
+                          std::string_view terminators, InlineScratch& scratch) const;
     int32_t MatchInlineElements(const char*& cursor, const char* end, std::string_view terminators,
-                                std::vector<InlineElement>& elements,
-                                std::vector<InlineEvent>& events) const;
-    void AppendInlineOpening(const InlineElement& element, std::string& out) const;
-    void AppendInlineClosing(const InlineElement& element, std::string& out) const;
+                                InlineScratch& scratch) const;
+    void AppendInlineOpening(const InlineElement& element, std::string_view text,
+                             std::string& out) const;
+    void AppendInlineClosing(const InlineElement& element, std::string_view text,
+                             std::string& out) const;
+    // A start tag is written as markup, or escaped as text that shows the markup.
+    enum class TagForm { Markup, Shown };
+    // Appends the start tag of `element`, with its parameters when `withParams`.
+    static void AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
+                               std::string& out);
     int32_t ConvertListTerm(const char*& cursor, const char* end);
     std::string_view SectionName() const { return mode == OutputMode::Xml ? "section" : "div"; }
 
@@ -113,6 +152,7 @@ class DocumentConverter {
     ElementStack elementStack;
     std::string lastDivisionName;
     OutputMode mode = OutputMode::Html;
+    InlineScratch inlineScratch;
 };
 
 }  // namespace quirtle

@@ -13,26 +13,55 @@ void SkipSpaces(const char*& cursor, const char* end) {
     }
 }
 
-void WriteStartTag(const OpenElement& element, bool withParams, std::string& out) {
-    out.clear();
-    out.push_back('<');
-    out.append(element.name);
-    if (!element.className.empty()) {
-        out.append(" class=\"").append(element.className).push_back('"');
-    }
-    if (!element.id.empty()) {
-        out.append(" id=\"").append(element.id).push_back('"');
-    }
-    if (withParams) {
-        for (std::size_t i = 0; i < element.params.size(); ++i) {
-            out.append(" param").append(std::to_string(i)).append("=\"");
-            out.append(element.params[i]).push_back('"');
-        }
-    }
-    out.push_back('>');
+// Appends the decimal digits of `value`.
+void AppendDecimal(std::size_t value, std::string& out) {
+    char digits[20];
+    char* first = digits + sizeof digits;
+    do {
+        *--first = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    out.append(first, digits + sizeof digits);
 }
 
 }  // namespace
+
+void DocumentConverter::AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
+                                       std::string& out) {
+    // Shown, the tag is what escaping the markup form gives; it is written directly
+    // rather than escaped afterwards.
+    const bool shown = form == TagForm::Shown;
+    auto appendValue = [&](std::string_view value) {
+        if (shown) {
+            AppendEscapedText(value, out);
+        } else {
+            out.append(value);
+        }
+    };
+    const std::string_view quote = shown ? "&quot;" : "\"";
+    out.append(shown ? "&lt;" : "<");
+    appendValue(element.name);
+    if (!element.className.empty()) {
+        out.append(" class=").append(quote);
+        appendValue(element.className);
+        out.append(quote);
+    }
+    if (!element.id.empty()) {
+        out.append(" id=").append(quote);
+        appendValue(element.id);
+        out.append(quote);
+    }
+    if (withParams) {
+        for (std::size_t i = 0; i < element.params.size(); ++i) {
+            out.append(" param");
+            AppendDecimal(i, out);
+            out.append("=").append(quote);
+            appendValue(element.params[i]);
+            out.append(quote);
+        }
+    }
+    out.append(shown ? "&gt;" : ">");
+}
 
 bool DocumentConverter::IsWellFormedName(std::string_view name) {
     if (name.empty()) {
@@ -151,22 +180,8 @@ int32_t DocumentConverter::ParseElementHead(const char*& cursor, const char* end
         std::string value;
         if (*cursor == '"') {
             ++cursor;
-            while (true) {
-                if (cursor >= end) {
-                    return statusFail;  // no closing quote
-                }
-                if (*cursor == '"') {
-                    break;
-                }
-                if (*cursor == '\\') {
-                    ++cursor;
-                    if (cursor >= end) {
-                        return statusFail;
-                    }
-                }
-                if (AppendEscapedChar(cursor, end, value) < 0) {
-                    return statusFail;
-                }
+            if (AppendEscapedUntil(cursor, end, '"', value) < 0) {
+                return statusFail;  // no closing quote
             }
             ++cursor;  // the closing quote
         } else {
@@ -256,13 +271,15 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
 }
 
 int32_t DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
-    WriteStartTag(element, mode == OutputMode::Xml, out);
+    out.clear();
+    AppendStartTag(element, mode == OutputMode::Xml, TagForm::Markup, out);
     return statusOk;
 }
 
 int32_t DocumentConverter::BuildCommandStartTag(const OpenElement& element,
                                                 std::string& out) const {
-    WriteStartTag(element, true, out);
+    out.clear();
+    AppendStartTag(element, true, TagForm::Markup, out);
     return statusOk;
 }
 

@@ -5,39 +5,21 @@
 // every byte once per level of nesting. Instead one scan walks the line character by
 // character (so a Shift_JIS trail byte is never taken for markup), checks it whole,
 // matches every "_" with the closer that ends its body and records these places as
-// events. The output is then written straight into `out`: the text between events
-// is escaped byte by byte, which is safe because the escaped bytes are all below 0x40
-// and no trail byte is. Both passes are linear in the line.
+// events, together with every byte to be written as an entity. The output is then
+// written straight into `out`: the text between events is copied whole. Both passes
+// are linear in the line.
 #include <array>
 
 #include "DocumentConverter.h"
+#include "Entities.h"
 
 namespace quirtle {
-
-struct DocumentConverter::InlineElement {
-    char closerByte = 0;            // '[' ruby, '*' emphasis, '{' inline command
-    const char* after = nullptr;    // first byte after the whole element
-    std::string reading;            // ruby reading, escaped
-    std::string startTag;           // inline command start tag
-    std::string name;               // inline command name
-    std::size_t parent = noParent;  // the element whose body holds this one
-    std::size_t depth = 1;          // nesting level, 1 at the top of the text
-    static constexpr std::size_t noParent = static_cast<std::size_t>(-1);
-};
-
-// A place in the line where the output is not the escaped input.
-struct DocumentConverter::InlineEvent {
-    enum Kind : unsigned char { open, close, escape };
-    const char* at;       // the "_", the closer, or the backslash
-    std::size_t element;  // for open and close
-    Kind kind;
-};
 
 namespace {
 
 // For each byte, how far the scan steps when a character starts with it: 1 for an
 // ordinary single-byte character, 2 for a double-byte one, and 0 for a byte the scan
-// must look at: "_", the backslash and the three closers.
+// must look at: "_", the backslash, the three closers and the escaped bytes.
 using StepTable = std::array<unsigned char, 256>;
 constexpr unsigned char stopHere = 0;
 
@@ -48,6 +30,11 @@ constexpr StepTable MakeSteps() {
     }
     for (unsigned char byte : {'_', '\\', '[', '*', '{'}) {
         steps[byte] = stopHere;
+    }
+    for (int byte = 0; byte < 256; ++byte) {
+        if (entities::IsEscaped(static_cast<char>(byte))) {
+            steps[byte] = stopHere;
+        }
     }
     return steps;
 }
@@ -67,13 +54,17 @@ const unsigned char* StepsFor(std::string_view terminators, StepTable& storage) 
 }
 
 // Steps over ordinary characters until a stop byte or `limit`. A double-byte
-// character cut off by `limit` is left under the cursor for the careful path.
+// character cut off by `limit`, or whose second byte is below 0x40 (a broken pair,
+// whose second byte may be escaped), is left under the cursor for the careful path.
 const char* SkipPlain(const char* cursor, const char* limit, const unsigned char* steps) {
     // Branches rather than adding the step: the predicted branch lets the processor
     // run ahead instead of waiting for each table lookup.
     while (limit - cursor >= 2) {
         const unsigned char step = steps[static_cast<unsigned char>(*cursor)];
         if (step == 2) {
+            if (static_cast<unsigned char>(cursor[1]) < 0x40) {
+                return cursor;
+            }
             cursor += 2;
         } else if (step == 1) {
             ++cursor;
@@ -91,8 +82,9 @@ const char* SkipPlain(const char* cursor, const char* limit, const unsigned char
 
 int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
                                                std::string_view terminators,
-                                               std::vector<InlineElement>& elements,
-                                               std::vector<InlineEvent>& events) const {
+                                               InlineScratch& scratch) const {
+    std::vector<InlineElement>& elements = scratch.elements;
+    std::vector<InlineEvent>& events = scratch.events;
     StepTable storage;
     const unsigned char* steps = StepsFor(terminators, storage);
     // The innermost element whose closer has not been found yet; each element knows
@@ -119,26 +111,30 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                     return statusFail;
                 }
                 // The reading is plain text up to "]"; only the backslash has a role.
-                while (*cursor != ']') {
-                    if (*cursor == '\\') {
-                        ++cursor;
-                        if (cursor >= end) {
-                            return statusFail;
-                        }
-                    }
-                    if (AppendEscapedChar(cursor, end, element.reading) < 0 || cursor >= end) {
-                        return statusFail;
-                    }
+                element.textStart = scratch.text.size();
+                if (AppendEscapedUntil(cursor, end, ']', scratch.text) < 0) {
+                    return statusFail;
                 }
+                element.textLength = scratch.text.size() - element.textStart;
                 ++cursor;
             } else if (byte == '{') {
-                OpenElement head;
+                OpenElement& head = scratch.head;
+                head.name.clear();
+                head.className.clear();
+                head.id.clear();
+                head.params.clear();
                 if (ParseElementHead(cursor, end, head, "span", "}") < 0 || cursor >= end) {
                     return statusFail;
                 }
                 ++cursor;
-                BuildCommandStartTag(head, element.startTag);
-                element.name = std::move(head.name);
+                element.textStart = scratch.text.size();
+                AppendStartTag(head, true,
+                               mode == OutputMode::Xml ? TagForm::Markup : TagForm::Shown,
+                               scratch.text);
+                element.textLength = scratch.text.size() - element.textStart;
+                element.nameStart = scratch.text.size();
+                element.nameLength = head.name.size();
+                scratch.text.append(head.name);
             }
             element.after = cursor;
             open = element.parent;
@@ -151,9 +147,6 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 return statusFail;
             }
             events.push_back({cursor, elements.size(), InlineEvent::open});
-            if (elements.empty()) {
-                elements.reserve(8);
-            }
             InlineElement& element = elements.emplace_back();
             element.parent = open;
             element.depth = depth;
@@ -162,24 +155,35 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
             continue;
         }
         if (byte == '\\') {
+            // The backslash is dropped; the character after it is taken as it is.
             events.push_back({cursor, 0, InlineEvent::escape});
             ++cursor;
             if (cursor >= end) {
                 return statusFail;
             }
         }
+        // One character taken as text; any of its bytes may have to be escaped (the
+        // second byte of a broken pair too).
+        const char* const character = cursor;
         if (AdvanceChar(cursor, end) < 0) {
             return statusFail;
+        }
+        for (const char* at = character; at < cursor; ++at) {
+            if (entities::IsEscaped(*at)) {
+                events.push_back({at, 0, InlineEvent::entity});
+            }
         }
     }
 }
 
-void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::string& out) const {
+void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::string_view text,
+                                            std::string& out) const {
     const bool xml = mode == OutputMode::Xml;
+    const std::string_view elementText = text.substr(element.textStart, element.textLength);
     switch (element.closerByte) {
         case '[':
             if (xml) {
-                out.append("<ruby param0=\"").append(element.reading).append("\">");
+                out.append("<ruby param0=\"").append(elementText).append("\">");
             } else {
                 out.append("<ruby><rb>");
             }
@@ -189,76 +193,86 @@ void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::s
             break;
         default:
             if (xml) {
-                out.append(element.startTag);
+                out.append(elementText);
             } else {
-                out.append("<span class=\"inline_command\">");
-                AppendEscapedText(element.startTag, out);
+                out.append("<span class=\"inline_command\">").append(elementText);
             }
             break;
     }
 }
 
-void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::string& out) const {
+void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::string_view text,
+                                            std::string& out) const {
     const bool xml = mode == OutputMode::Xml;
     switch (element.closerByte) {
         case '[':
             if (xml) {
                 out.append("</ruby>");
             } else {
-                out.append("</rb><rp>(</rp><rt>").append(element.reading);
+                out.append("</rb><rp>(</rp><rt>")
+                    .append(text.substr(element.textStart, element.textLength));
                 out.append("</rt><rp>)</rp></ruby>");
             }
             break;
         case '*':
             out.append("</em>");
             break;
-        default:
+        default: {
+            const std::string_view name = text.substr(element.nameStart, element.nameLength);
             if (xml) {
-                out.append("</").append(element.name).append(">\r\n");
+                out.append("</").append(name).append(">\r\n");
             } else {
-                out.append("&lt;/").append(element.name).append("&gt;</span>");
+                out.append("&lt;/").append(name).append("&gt;</span>");
             }
             break;
+        }
     }
 }
 
 int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,
                                          std::string_view terminators) const {
+    InlineScratch scratch;
+    return ConvertInline(cursor, end, out, terminators, scratch);
+}
+
+int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,
+                                         std::string_view terminators,
+                                         InlineScratch& scratch) const {
     if (cursor >= end) {
         return statusOk;
     }
+    scratch.elements.clear();
+    scratch.events.clear();
+    scratch.text.clear();
     const char* const start = cursor;
-    std::vector<InlineElement> elements;
-    std::vector<InlineEvent> events;
     const char* stop = cursor;
-    if (MatchInlineElements(stop, end, terminators, elements, events) < 0) {
+    if (MatchInlineElements(stop, end, terminators, scratch) < 0) {
         return statusFail;
     }
 
+    const std::vector<InlineElement>& elements = scratch.elements;
     const char* text = start;  // start of the text not written yet
-    for (const InlineEvent& event : events) {
-        AppendEscapedText(std::string_view(text, static_cast<std::size_t>(event.at - text)), out);
+    for (const InlineEvent& event : scratch.events) {
+        out.append(text, event.at);
         switch (event.kind) {
             case InlineEvent::open:
-                AppendInlineOpening(elements[event.element], out);
+                AppendInlineOpening(elements[event.element], scratch.text, out);
                 text = event.at + 1;
                 break;
             case InlineEvent::close:
-                AppendInlineClosing(elements[event.element], out);
+                AppendInlineClosing(elements[event.element], scratch.text, out);
                 text = elements[event.element].after;
                 break;
-            case InlineEvent::escape: {
-                // The escaped character is taken as it is (the scan checked it is whole).
-                const char* character = event.at + 1;
-                const std::size_t length =
-                    IsLeadByte(static_cast<unsigned char>(*character)) ? 2 : 1;
-                AppendEscapedText(std::string_view(character, length), out);
-                text = character + length;
+            case InlineEvent::escape:
+                text = event.at + 1;
                 break;
-            }
+            case InlineEvent::entity:
+                out.append(entities::Of(*event.at));
+                text = event.at + 1;
+                break;
         }
     }
-    AppendEscapedText(std::string_view(text, static_cast<std::size_t>(stop - text)), out);
+    out.append(text, stop);
     cursor = stop;
     return statusOk;
 }

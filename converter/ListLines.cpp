@@ -27,7 +27,7 @@ int32_t DocumentConverter::ConvertListTerm(const char*& cursor, const char* end)
     const bool xml = mode == OutputMode::Xml;
     const std::size_t mark = outputPieces.size();
     outputPieces.append(xml ? "<dterm>" : "<dt>");
-    if (ConvertInline(cursor, end, outputPieces, ":") < 0) {
+    if (ConvertInline(cursor, end, outputPieces, ":", inlineScratch) < 0) {
         outputPieces.resize(mark);
         return statusFail;
     }
@@ -61,14 +61,13 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
     // A class or id, or another name at the same level, starts a new container.
     const bool newContainer = !head.className.empty() || !head.id.empty() ||
                               (depth == level && elementStack.Top().name != head.name);
-    std::string startTag;
+    const bool xml = mode == OutputMode::Xml;
     if (newContainer) {
         if (depth == level) {
             CloseTopElement();
             --depth;
         }
-        BuildBlockStartTag(head, startTag);
-        outputPieces.append(startTag);
+        AppendStartTag(head, xml, TagForm::Markup, outputPieces);
         OpenElement container = head;
         container.kind = ElementKind::Container;
         elementStack.Push(std::move(container));
@@ -78,8 +77,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
         ++depth;
     }
     if (depth == level - 1) {
-        BuildBlockStartTag(head, startTag);
-        outputPieces.append(startTag);
+        AppendStartTag(head, xml, TagForm::Markup, outputPieces);
         OpenElement container;
         container.name = head.name;
         container.kind = ElementKind::Container;
@@ -94,7 +92,6 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
         return statusOk;  // containers without a new item
     }
 
-    const bool xml = mode == OutputMode::Xml;
     if (head.name == (xml ? "dlist" : "dl")) {
         if (ConvertListTerm(cursor, end) < 0) {
             return statusFail;
@@ -103,7 +100,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
     const std::string_view itemName = ItemName(head.name, mode);
     const std::size_t mark = outputPieces.size();
     outputPieces.append("<").append(itemName).append(">");
-    if (ConvertInline(cursor, end, outputPieces, {}) < 0) {
+    if (ConvertInline(cursor, end, outputPieces, {}, inlineScratch) < 0) {
         outputPieces.resize(mark);
         return statusFail;
     }

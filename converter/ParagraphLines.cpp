@@ -15,7 +15,7 @@ int32_t DocumentConverter::HandleParagraphLine(std::string_view line) {
     const bool xml = mode == OutputMode::Xml;
     const std::size_t mark = outputPieces.size();
     outputPieces.append(xml ? "<paragraph>" : "<p>");
-    const int32_t status = ConvertInline(cursor, end, outputPieces, {});
+    const int32_t status = ConvertInline(cursor, end, outputPieces, {}, inlineScratch);
     if (status < 0) {
         outputPieces.resize(mark);  // nothing of a rejected paragraph is written
         return status;
@@ -39,13 +39,11 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     if (wrapped) {
         outputPieces.append("<div class=\"").append(command.name).append("\">");
     }
-    std::string startTag;
-    BuildCommandStartTag(command, startTag);
     if (mode == OutputMode::Xml) {
-        outputPieces.append(startTag);
+        AppendStartTag(command, true, TagForm::Markup, outputPieces);
     } else {
         outputPieces.append("<pre class=\"oneline_command\">");
-        AppendEscapedText(startTag, outputPieces);
+        AppendStartTag(command, true, TagForm::Shown, outputPieces);
     }
     outputPieces.append("</").append(command.name);
     outputPieces.append(mode == OutputMode::Xml ? ">\r\n" : "></pre>\r\n");

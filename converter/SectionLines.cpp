@@ -47,16 +47,14 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
     if (!xml && head.className.empty()) {
         head.className = "section_" + number;
     }
-    std::string startTag;
-    BuildBlockStartTag(head, startTag);
-    outputPieces.append(startTag);
+    AppendStartTag(head, xml, TagForm::Markup, outputPieces);
     head.kind = ElementKind::Section;
     elementStack.Push(std::move(head));
 
     if (cursor < end) {
         const std::size_t mark = outputPieces.size();
         outputPieces.append(xml ? "<heading>" : "<h" + number + ">");
-        if (ConvertInline(cursor, end, outputPieces, {}) < 0) {
+        if (ConvertInline(cursor, end, outputPieces, {}, inlineScratch) < 0) {
             outputPieces.resize(mark);
             return statusFail;
         }

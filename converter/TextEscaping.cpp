@@ -1,40 +1,21 @@
 // Stepping over Shift_JIS characters and escaping the four markup characters.
+#include <array>
 #include <cstring>
 
 #include "DocumentConverter.h"
+#include "Entities.h"
 
 namespace quirtle {
 
 namespace {
 
-// The replacement of an escaped byte, or an empty view when the byte stays as it is.
-constexpr std::string_view Entity(unsigned char byte) {
-    switch (byte) {
-        case '&':
-            return "&amp;";
-        case '<':
-            return "&lt;";
-        case '>':
-            return "&gt;";
-        case '"':
-            return "&quot;";
-        default:
-            return {};
-    }
-}
-
-constexpr bool IsEscaped(unsigned char byte) {
-    return byte == '&' || byte == '<' || byte == '>' || byte == '"';
-}
-
-// True when one of the eight bytes of `word` is escaped (a byte equal to v is a zero
-// byte of word ^ (v in every byte); the test for a zero byte never misses one).
-constexpr bool HasEscapedByte(std::uint64_t word) {
-    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+// Every escaped byte is below 0x40. True when one of the eight bytes of `word` is
+// below 0x40, which Shift_JIS text rarely has outside spaces and ASCII punctuation.
+// (A byte below 0x40 makes its byte of word - 0x40.. borrow, setting its high bit
+// unless the byte itself had it set; the test never misses one.)
+constexpr bool HasByteBelow0x40(std::uint64_t word) {
     constexpr std::uint64_t highBits = 0x8080808080808080ULL;
-    auto hasZeroByte = [](std::uint64_t v) { return (v - ones) & ~v & highBits; };
-    return (hasZeroByte(word ^ (ones * '&')) | hasZeroByte(word ^ (ones * '<')) |
-            hasZeroByte(word ^ (ones * '>')) | hasZeroByte(word ^ (ones * '"'))) != 0;
+    return ((word - 0x4040404040404040ULL) & ~word & highBits) != 0;
 }
 
 }  // namespace
@@ -58,8 +39,7 @@ int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* en
     if (cursor >= end) {
         return statusFail;
     }
-    const auto byte = static_cast<unsigned char>(*cursor);
-    if (IsLeadByte(byte)) {
+    if (IsLeadByte(static_cast<unsigned char>(*cursor))) {
         if (cursor + 1 == end) {
             cursor = end;
             return statusFail;
@@ -68,18 +48,11 @@ int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* en
         // second byte is one is still escaped, so no input can put a raw "<", "&" or
         // quote into the output.
         out.push_back(*cursor);
-        const std::string_view secondEntity = Entity(static_cast<unsigned char>(cursor[1]));
-        if (secondEntity.empty()) {
-            out.push_back(cursor[1]);
-        } else {
-            out.append(secondEntity);
-        }
-        cursor += 2;
-        return statusOk;
+        ++cursor;
     }
-    const std::string_view entity = Entity(byte);
+    const std::string_view entity = entities::Of(*cursor);
     if (entity.empty()) {
-        out.push_back(static_cast<char>(byte));
+        out.push_back(*cursor);
     } else {
         out.append(entity);
     }
@@ -90,28 +63,60 @@ int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* en
 void DocumentConverter::AppendEscapedText(std::string_view text, std::string& out) {
     // Copy runs of plain bytes whole; the escaped bytes are all below 0x40 and no
     // Shift_JIS trail byte is, so a byte-wise replacement never splits a character.
-    // Eight bytes at a time are checked for any of the four bytes at once.
+    // Eight bytes at a time are skipped when none of them is below 0x40; the bytes of
+    // any other word are looked up one by one.
     const char* run = text.data();
     const char* const end = run + text.size();
     const char* at = run;
-    while (at < end) {
-        if (end - at >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, at, sizeof word);
-            if (!HasEscapedByte(word)) {
-                at += 8;
-                continue;
+    while (end - at >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, at, sizeof word);
+        if (HasByteBelow0x40(word)) {
+            for (const char* const wordEnd = at + 8; at < wordEnd; ++at) {
+                if (entities::IsEscaped(*at)) {
+                    out.append(run, at).append(entities::Of(*at));
+                    run = at + 1;
+                }
             }
+        } else {
+            at += 8;
         }
-        const auto byte = static_cast<unsigned char>(*at);
-        if (byte < 0x40 && IsEscaped(byte)) {
-            out.append(run, at);
-            out.append(Entity(byte));
+    }
+    for (; at < end; ++at) {
+        if (entities::IsEscaped(*at)) {
+            out.append(run, at).append(entities::Of(*at));
             run = at + 1;
         }
-        ++at;
     }
     out.append(run, end);
+}
+
+int32_t DocumentConverter::AppendEscapedUntil(const char*& cursor, const char* end, char closer,
+                                              std::string& out) {
+    // Whole characters are stepped over so that a trail byte is never taken for the
+    // closer or a backslash; each run between backslashes is escaped at once.
+    const char* run = cursor;
+    while (true) {
+        if (cursor >= end) {
+            return statusFail;
+        }
+        if (*cursor == closer) {
+            break;
+        }
+        if (*cursor == '\\') {
+            AppendEscapedText(std::string_view(run, static_cast<std::size_t>(cursor - run)), out);
+            ++cursor;
+            run = cursor;
+            if (cursor >= end) {
+                return statusFail;
+            }
+        }
+        if (AdvanceChar(cursor, end) < 0) {
+            return statusFail;
+        }
+    }
+    AppendEscapedText(std::string_view(run, static_cast<std::size_t>(cursor - run)), out);
+    return statusOk;
 }
 
 std::string DocumentConverter::EscapeText(std::string_view text) {

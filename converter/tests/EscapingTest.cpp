@@ -114,5 +114,16 @@ TEST(Escaping, BrokenDoubleByteCharacterCannotInjectMarkup) {
     EXPECT_EQ(testing::XmlOf({":\x82\" x"}), "<pre class=\"incomplete\">:\x82&quot; x</pre>\r\n");
 }
 
+// The same holds wherever inline text is taken: in a body, after a backslash, in a
+// reading, and for a pair whose second byte would otherwise close an element.
+TEST(Escaping, BrokenDoubleByteCharacterInInlineMarkup) {
+    EXPECT_EQ(testing::HtmlOf({"_a\x82<b*"}), "<p><em>a\x82&lt;b</em></p>\r\n");
+    EXPECT_EQ(testing::HtmlOf({"\\\x82&x"}), "<p>\x82&amp;x</p>\r\n");
+    EXPECT_EQ(testing::XmlOf({"_a[\x82\"]"}),
+              "<paragraph><ruby param0=\"\x82&quot;\">a</ruby></paragraph>\r\n");
+    EXPECT_EQ(testing::HtmlOf({"_a\x82*b*"}), "<p><em>a\x82*b</em></p>\r\n");
+    EXPECT_EQ(testing::HtmlOf({"&\x82"}), "<pre class=\"incomplete\">&amp;\x82</pre>\r\n");
+}
+
 }  // namespace
 }  // namespace quirtle
