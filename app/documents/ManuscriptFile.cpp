@@ -114,6 +114,12 @@ int ReplaceFileContents(const QByteArray& nativePath, std::string_view bytes) {
     const bool exists = ::stat(target.constData(), &existing) == 0;
     if (!exists && errno != ENOENT) return errno;
     if (exists && S_ISDIR(existing.st_mode)) return EISDIR;
+    // Renaming over a device, a pipe or a socket would replace it by a plain file.
+    if (exists && !S_ISREG(existing.st_mode)) return EINVAL;
+    // The rename would go through a file the user may not write or has made read-only
+    // (no write bit for anyone, which holds even for root): such a file stays as it is.
+    if (exists && (existing.st_mode & 0222) == 0) return EACCES;
+    if (exists && ::access(target.constData(), W_OK) != 0) return errno;
 
     QByteArray temporaryName = FolderOf(target) + "/.quirtle-XXXXXX.tmp";
     Descriptor temporary(::mkostemps(temporaryName.data(), 4, O_CLOEXEC));

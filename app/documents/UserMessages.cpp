@@ -27,6 +27,8 @@ QString PlainReason(int error) {
         case ENOENT:
         case ENOTDIR:
             return QStringLiteral("保存先のフォルダが見つかりません。");
+        case EINVAL:
+            return QStringLiteral("保存先が通常のファイルではありません。");
         case ENAMETOOLONG:
             return QStringLiteral("ファイル名が長すぎます。");
         case EIO:

@@ -20,13 +20,17 @@ class ExportError(Exception):
 class Element:
     """One element: its name, attributes in document order, and children (str or Element)."""
 
-    __slots__ = ("name", "attrs", "children", "parent")
+    __slots__ = ("name", "attrs", "children", "parent", "newline_after", "inline_command")
 
     def __init__(self, name, attrs, parent=None):
         self.name = name
         self.attrs = attrs
         self.children = []
         self.parent = parent
+        # Whether a line break follows the end tag (set while parsing).
+        self.newline_after = False
+        # Whether this is an inline command of the text (set by mark_inline_commands).
+        self.inline_command = False
 
     def params(self):
         """The values of param0, param1, ... in order."""
@@ -84,6 +88,8 @@ def parse(data):
         if children and isinstance(children[-1], str):
             children[-1] += data
         else:
+            if children:
+                children[-1].newline_after = data.startswith("\n")
             children.append(data)
 
     parser.StartElementHandler = start
@@ -97,6 +103,7 @@ def parse(data):
                              xml.parsers.expat.ErrorString(error.code))) from None
     if not root or root[0].name != "document":
         raise ExportError("input is not an export document (no <document> root)")
+    mark_inline_commands(root[0], "block")
     return root[0]
 
 
@@ -124,8 +131,46 @@ def oneline_command(element):
     return None
 
 
+# Elements whose content is one line's text.
+TEXT_NAMES = ("heading", "paragraph", "dterm")
+
+
+def _is_block_in_item(element):
+    """Whether an element inside an item is a block written after the item's text."""
+    if is_container(element) or oneline_command(element) is not None:
+        return True
+    if element.name == "pre" and element.attrs.get("class") == "incomplete":
+        return True
+    return element.name == "section" and not any(
+        isinstance(c, str) and c.strip() for c in element.children)
+
+
+def mark_inline_commands(element, context):
+    """Marks the inline commands below `element`, whose child elements stand in `context`:
+    "block", "text" (a line's text) or "item" (an item's text, then blocks).
+
+    Inline command names are the author's own and may equal the converter's element names
+    ("heading", "em", "ruby", ...). The converter writes a line break after every inline
+    command's end tag and never after its own ruby and emphasis, which tells them apart."""
+    in_text = context in ("text", "item")
+    for child in element.elements():
+        if context == "item" and in_text and _is_block_in_item(child):
+            in_text = False  # the item's text has ended
+        if in_text:
+            child.inline_command = child.newline_after or child.name not in ("ruby", "em")
+            mark_inline_commands(child, "text")
+        elif child.name in TEXT_NAMES:
+            mark_inline_commands(child, "text")
+        elif child.name in ITEM_NAMES:
+            mark_inline_commands(child, "item")
+        else:
+            mark_inline_commands(child, "block")
+
+
 def is_block(element):
     """Whether the element stands as a block of its own rather than inside a line's text."""
+    if element.inline_command:
+        return False
     if element.name in ("section", "heading", "paragraph"):
         return True
     if element.name == "pre" and element.attrs.get("class") == "incomplete":

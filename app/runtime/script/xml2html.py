@@ -80,7 +80,9 @@ class Page:
     def element(self, element):
         name = element.name
         command = exportxml.oneline_command(element)
-        if name == "section":
+        if element.inline_command:
+            self.tag("span", element, ["inline_command", name], False, inline=True)
+        elif name == "section":
             depth = exportxml.section_depth(element)
             self.tag("section", element, ["section_%d" % depth], True)
         elif name == "heading":
@@ -110,7 +112,8 @@ def first_heading(document):
     pending = [document]
     while pending:
         element = pending.pop(0)
-        if element.name == "heading" and element.text().strip():
+        if (element.name == "heading" and not element.inline_command
+                and element.text().strip()):
             return element.text().strip()
         pending[0:0] = element.elements()
     return None

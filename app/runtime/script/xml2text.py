@@ -27,7 +27,7 @@ def inline_text(element):
             parts.append(child.replace("\n", ""))
         elif exportxml.is_block(child):
             continue  # written as lines of their own
-        elif child.name == "ruby":
+        elif child.name == "ruby" and not child.inline_command:
             params = child.params()
             parts.append("%s(%s)" % (inline_text(child), params[0] if params else ""))
         else:

@@ -233,6 +233,44 @@ class DocumentSavingTest : public QObject {
         QVERIFY(QFileInfo(Path("taken.txt")).isDir());
     }
 
+    // A write-protected manuscript, or a name that is a pipe, is not replaced by a new file:
+    // the save fails with a message and the text stays unsaved.
+    void protectedOrSpecialTargetIsLeftAlone_data() {
+        QTest::addColumn<bool>("pipe");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("write-protected file")
+            << false << QStringLiteral("書き込みが許可されていません");
+        QTest::newRow("named pipe") << true << QStringLiteral("通常のファイルではありません");
+    }
+    void protectedOrSpecialTargetIsLeftAlone() {
+        QFETCH(bool, pipe);
+        QFETCH(QString, reason);
+        const QString target = Path("m.txt");
+        const QByteArray native = QFile::encodeName(target);
+        if (pipe) {
+            QCOMPARE(::mkfifo(native.constData(), 0644), 0);
+            editor_->Type(QStringLiteral("text"));
+            prompts_->fileAnswers.push_back(target);
+            files_->SaveDocumentAs();
+            QVERIFY(files_->documentPath().isEmpty());
+            QVERIFY(S_ISFIFO(StatOf(target).st_mode));
+        } else {
+            WriteBytes(target, kOld);
+            OpenNamed(target);
+            QCOMPARE(::chmod(native.constData(), 0444), 0);
+            editor_->Type(QStringLiteral("more"));
+            files_->SaveDocument();
+            QCOMPARE(ReadBytes(target), kOld);
+            QCOMPARE(StatOf(target).st_mode & 07777, mode_t(0444));
+            prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+            QVERIFY(!files_->ConfirmClose());
+            ::chmod(native.constData(), 0644);
+        }
+        ExpectSaveFailure(target, reason);
+        QVERIFY(editor_->IsModified());
+        QCOMPARE(Entries(dir_->path()), QStringList{"m.txt"});
+    }
+
     void readOnlyFolderLosesNothing() {
         const QString folder = Path("ro");
         QVERIFY(QDir(dir_->path()).mkdir("ro"));

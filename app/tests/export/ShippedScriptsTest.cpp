@@ -122,6 +122,38 @@ class ShippedScriptsTest : public QObject {
                                       u"*bad\n"));
     }
 
+    // Inline command names are the author's own: one named like an element of the export
+    // ("heading", "section", "ruby", "em", "litem") is still an inline command of its line.
+    void inlineCommandsNamedLikeExportElements() {
+        const QString manuscript = QStringLiteral(
+            u"* 章_題{em}\n"
+            u"段落_見出し{heading}と_段{section}と_R{ruby よみ}と_E{em}と_本当[ほんとう]_強*\n"
+            u"- 項目_L{litem}\n"
+            u"-- 入れ子\n");
+        ExportFixture html;
+        const QString page = ExportWithShippedScript(html, "html", manuscript);
+        const QStringList expected = {
+            QStringLiteral(u"<h1>章<span class=\"inline_command em\">題</span></h1>"),
+            QStringLiteral(
+                u"<p>段落<span class=\"inline_command heading\">見出し</span>"
+                u"と<span class=\"inline_command section\">段</span>"
+                u"と<span class=\"inline_command ruby\" data-param0=\"よみ\">R</span>"
+                u"と<span class=\"inline_command em\">E</span>"
+                u"と<ruby>本当<rp>(</rp><rt>ほんとう</rt><rp>)</rp></ruby><em>強</em></p>"),
+            QStringLiteral(u"<ul><li>項目<span class=\"inline_command litem\">L</span>"
+                           u"<ul><li>入れ子</li>"),
+        };
+        for (const QString& piece : expected) QVERIFY2(page.contains(piece), qPrintable(page));
+
+        ExportFixture text;
+        QCOMPARE(ExportWithShippedScript(text, "txt", manuscript),
+                 QStringLiteral(u"章題\n"
+                                u"\n"
+                                u"段落見出しと段とRとEと本当(ほんとう)強\n"
+                                u"・項目L\n"
+                                u"\u3000・入れ子\n"));
+    }
+
     void scriptsReportBadInputAndUsageOnStandardError() {
         for (const char* script : {"xml2html.py", "xml2text.py"}) {
             QProcess process;

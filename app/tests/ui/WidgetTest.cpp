@@ -1,15 +1,20 @@
 // Editor pane, splitter, About box and small helpers, without a browser (offscreen).
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitterHandle>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <QtTest>
 
 #include "platform/QtDesktop.h"
@@ -205,6 +210,61 @@ class WidgetTest : public QObject {
                  std::nullopt);
         QCOMPARE(ProgramOfDesktopEntry(QStringLiteral("[Desktop Entry]\nExec = gedit %U\n")),
                  std::optional<QString>(QStringLiteral("gedit")));
+    }
+
+    // The real save dialog: the first filter is selected, a name typed without extension
+    // gets the default suffix, and choosing an existing file (suffix added) asks first.
+    void SaveDialogAddsSuffixAndAsksBeforeReplacing() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile existing(dir.filePath("old.txt"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        FileDialogRequest request;
+        request.filters = {{QStringLiteral("テキスト ファイル (*.txt)"), QStringLiteral("*.txt")},
+                           {QStringLiteral("すべてのファイル (*.*)"), QStringLiteral("*.*")}};
+        request.defaultSuffix = QStringLiteral("txt");
+        request.initialName = QStringLiteral("無題");
+        request.overwritePrompt = true;
+
+        // Types `name` into the open dialog and accepts it; returns the dialog.
+        auto typeAndAccept = [&](const QString& name, QString* selectedFilter) {
+            QTimer::singleShot(0, [&, name, selectedFilter] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (dialog == nullptr) return;
+                *selectedFilter = dialog->selectedNameFilter();
+                dialog->setDirectory(dir.path());
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            });
+        };
+
+        QtPrompts prompts;
+        QString filter;
+        typeAndAccept(QStringLiteral("原稿"), &filter);
+        QCOMPARE(prompts.GetSaveFileName(nullptr, request),
+                 std::optional<QString>(dir.filePath(QStringLiteral("原稿.txt"))));
+        QCOMPARE(filter, QStringLiteral("テキスト ファイル (*.txt)"));
+
+        // "old" means old.txt, which exists: the question comes; No keeps the dialog open.
+        bool asked = false;
+        typeAndAccept(QStringLiteral("old"), &filter);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            poll.stop();
+            asked = true;
+            box->button(QMessageBox::No)->click();
+            QTimer::singleShot(0, [] {
+                if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    d->reject();
+                }
+            });
+        });
+        poll.start(10);
+        QCOMPARE(prompts.GetSaveFileName(nullptr, request), std::nullopt);
+        QVERIFY(asked);
     }
 
     void FileDialogFilters() {
