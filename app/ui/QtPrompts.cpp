@@ -51,6 +51,10 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
 
 std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& request, bool save) {
     QFileDialog dialog(owner);
+    // Qt's own dialog adds the default suffix to a typed name before it asks about
+    // replacing a file; a desktop-native dialog may ask about the name as typed and then
+    // let the suffixed file be overwritten without a question.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     const QStringList filters = NameFilters(request);
