@@ -152,9 +152,9 @@ void MainFrame::CreateToolBar() {
             toolBar->addSeparator();
             continue;
         }
+        // A button has a tooltip only; the status bar prompts belong to the menu items.
         QAction* action = toolBar->addAction(ToolbarIcon(id), CommandTooltip(id));
         action->setToolTip(CommandTooltip(id));
-        action->setStatusTip(CommandPrompt(id));
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
         toolbarActions.insert(id, action);

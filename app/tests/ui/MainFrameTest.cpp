@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QtTest>
 
@@ -136,6 +137,29 @@ class MainFrameTest : public QObject {
         }
         QCOMPARE(buttons, QStringList({"-", "New", "Open", "Save", "-", "Cut", "Copy", "Paste", "-",
                                        "About"}));
+    }
+
+    void StatusBarPromptsComeFromMenuItemsOnly() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+
+        // A highlighted menu item shows its prompt...
+        frame.MenuAction(command::kNew)->showStatusText(&frame);
+        QCOMPARE(frame.statusBar()->currentMessage(), QStringLiteral("Create a new document"));
+        frame.statusBar()->clearMessage();
+
+        // ...the mouse over a toolbar button only brings its tooltip.
+        QWidget* button = frame.ToolBar()->widgetForAction(frame.ToolbarAction(command::kNew));
+        QVERIFY(button);
+        const QPointF inside(button->rect().center());
+        QEnterEvent enter(inside, inside, button->mapToGlobal(inside));
+        QApplication::sendEvent(button, &enter);
+        QCOMPARE(frame.statusBar()->currentMessage(), QString());
+        QVERIFY(frame.ReadyLabel()->isVisibleTo(&frame));
+        QCOMPARE(button->toolTip(), QStringLiteral("New"));
     }
 
     void ScriptListFailureRefusesTheWindow() {
