@@ -7,8 +7,7 @@
 #include <QToolBar>
 #include <QtTest>
 
-#include "ProgramFolder.h"
-#include "RecordingDesktop.h"
+#include "TestWindow.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
 #include "ui/CentringSplitter.h"
@@ -37,17 +36,9 @@ QStringList MenuTexts(QMenu* menu) {
     return texts;
 }
 
-// One window with its program folder, recording prompts and desktop.
-struct Window {
-    explicit Window(const QByteArray& scripts = TwoScripts()) : folder(scripts) {}
-    bool Create() {
-        frame = std::make_unique<MainFrame>(prompts, desktop, folder.Path());
-        return frame->Create();
-    }
-    ProgramFolder folder;
-    ScriptedPrompts prompts;
-    RecordingDesktop desktop;
-    std::unique_ptr<MainFrame> frame;
+// A main window whose Export menu holds two scripts unless a test gives another list.
+struct Window : TestWindow {
+    explicit Window(const QByteArray& scripts = TwoScripts()) : TestWindow(scripts) {}
 };
 
 // Counts conversions instead of converting.

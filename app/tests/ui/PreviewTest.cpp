@@ -2,8 +2,7 @@
 #include <QApplication>
 #include <QtTest>
 
-#include "ProgramFolder.h"
-#include "RecordingDesktop.h"
+#include "TestWindow.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
@@ -16,23 +15,7 @@ using namespace quirtle::testing;
 
 namespace {
 
-struct Window {
-    Window() {}
-    bool Create() {
-        frame = std::make_unique<MainFrame>(prompts, desktop, folder.Path());
-        return frame->Create();
-    }
-    QVariant Evaluate(const QString& script) const {
-        return testing::Evaluate(frame->Preview().page(), script);
-    }
-    QString ContentsHtml() const {
-        return Evaluate(QStringLiteral("document.getElementById('contents').innerHTML")).toString();
-    }
-    ProgramFolder folder;
-    ScriptedPrompts prompts;
-    RecordingDesktop desktop;
-    std::unique_ptr<MainFrame> frame;
-};
+using Window = TestWindow;
 
 PreviewConverter FixedHtml(std::string html) {
     return [html](const std::string&) -> std::optional<std::string> { return html; };
