@@ -15,6 +15,7 @@
 
 #include "documents/UserMessages.h"
 #include "export/BusyWait.h"
+#include "export/EditorSetting.h"
 #include "platform/Desktop.h"
 #include "process/ChildProcess.h"
 #include "text/ShiftJis.h"
@@ -23,8 +24,6 @@
 
 namespace quirtle {
 namespace {
-
-constexpr qint64 kSettingLimit = 260;  // an "EDITOR" file this long or longer is ignored
 
 // The temporary file of one run, deleted when the run ends, whatever happened.
 class TemporaryFile {
@@ -92,12 +91,7 @@ ExternalEditor::ExternalEditor(ManuscriptEditor& editor, Prompts& prompts, Deskt
       programDirectory_(std::move(programDirectory)) {}
 
 void ExternalEditor::LoadEditorSetting() {
-    QFile file(programDirectory_ + QStringLiteral("EDITOR"));
-    if (!file.open(QIODevice::ReadOnly)) return;
-    const QByteArray bytes = file.read(kSettingLimit);
-    if (bytes.isEmpty() || bytes.size() >= kSettingLimit) return;
-    const qsizetype nul = bytes.indexOf('\0');
-    editorPath_ = nul >= 0 ? bytes.left(nul) : bytes;
+    editorPath_ = EditorSetting(programDirectory_).Load();
 }
 
 void ExternalEditor::ChooseExternalEditor() {
@@ -106,16 +100,13 @@ void ExternalEditor::ChooseExternalEditor() {
         {QStringLiteral("exe ファイル (*.exe)"), QStringLiteral("*.exe")},
         {QStringLiteral("すべてのファイル (*.*)"), QStringLiteral("*.*")},
     };
-    // Programs here carry no extension: all files are shown first, and no ".exe" is
-    // added to a chosen name.
-    request.selectedFilter = 1;
+    // A name typed without extension gets ".exe" only when no such file exists, so any
+    // program is still accepted.
+    request.defaultSuffix = QStringLiteral("exe");
     const std::optional<QString> chosen = prompts_.GetOpenFileName(owner_, request);
     if (!chosen || !QFileInfo(*chosen).isFile()) return;
     editorPath_ = QFile::encodeName(*chosen);
-
-    QFile file(programDirectory_ + QStringLiteral("EDITOR"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
-    file.write(editorPath_);
+    EditorSetting(programDirectory_).Save(editorPath_);
 }
 
 QByteArray ExternalEditor::EditorToRun() const {

@@ -35,7 +35,8 @@ void CentringSplitter::SetBarPosition(int position) {
 }
 
 void CentringSplitter::CentreBar() {
-    SetBarPosition(width() / 2);
+    // The bar's middle at the middle of the splitter.
+    SetBarPosition((width() - handleWidth()) / 2);
 }
 
 QSplitterHandle* CentringSplitter::createHandle() {

@@ -71,6 +71,13 @@ std::string EditorPane::TextBytes() const {
     return text::EncodeShiftJis(toPlainText()).bytes;
 }
 
+std::string EditorPane::SelectionBytes() const {
+    // The selection separates its lines with U+2029.
+    QString selected = textCursor().selectedText();
+    selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text::EncodeShiftJis(selected).bytes;
+}
+
 bool EditorPane::SetTextBytes(std::string_view bytes) {
     const auto decoded = text::DecodeShiftJis(bytes);
     if (!decoded) return false;

@@ -32,6 +32,8 @@ class EditorPane : public QPlainTextEdit, public ManuscriptEditor {
     // The whole text as Shift_JIS bytes with CR LF line breaks, as the converter reads it.
     // Characters Shift_JIS cannot hold come out as '?'.
     std::string TextBytes() const;
+    // The selected text in the same form.
+    std::string SelectionBytes() const;
     // Replaces the whole text by Shift_JIS bytes (CR LF, CR or LF line breaks); false, with
     // nothing changed, when the bytes are not valid Shift_JIS.
     bool SetTextBytes(std::string_view bytes);

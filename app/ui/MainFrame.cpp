@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "counts/TextCounts.h"
 #include "documents/DocumentFiles.h"
 #include "export/ExportCommand.h"
 #include "export/ExternalEditor.h"
@@ -23,8 +24,10 @@
 #include "ui/CentringSplitter.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
+#include "ui/HelpWindow.h"
 #include "ui/PreviewPane.h"
 #include "ui/Prompts.h"
+#include "ui/StatusCounts.h"
 
 namespace quirtle {
 
@@ -55,6 +58,11 @@ MainFrame::MainFrame(Prompts& prompts, Desktop& desktop, QString programDirector
 MainFrame::~MainFrame() {
     previewTimer.stop();
     qApp->removeEventFilter(this);
+    delete helpWindow;
+}
+
+QString MainFrame::ManualFileName() {
+    return QStringLiteral("manual.html");
 }
 
 bool MainFrame::Create() {
@@ -96,7 +104,12 @@ bool MainFrame::Create() {
     previewTimer.start();
     textChanged = false;
     externalEditor->LoadEditorSetting();
-    connect(editor, &QPlainTextEdit::textChanged, this, [this] { textChanged = true; });
+    connect(editor, &QPlainTextEdit::textChanged, this, [this] {
+        textChanged = true;
+        countsChanged = true;
+    });
+    connect(editor, &QPlainTextEdit::selectionChanged, this, [this] { countsChanged = true; });
+    UpdateCounts();
 
     autoPreview = true;
     UpdateMenuStates();
@@ -125,7 +138,21 @@ void MainFrame::CreateMenus() {
             menuActions.insert(id, action);
         }
         connect(menu, &QMenu::aboutToShow, this, &MainFrame::UpdateMenuStates);
+        // While a menu is open the status bar shows only the highlighted item's prompt,
+        // an empty one included.
+        connect(menu, &QMenu::aboutToShow, this, [this] { readyLabel->hide(); });
+        connect(menu, &QMenu::aboutToHide, this, &MainFrame::MenuClosed, Qt::QueuedConnection);
     }
+    // The separator after プレビュー stays visible when no script follows it.
+    menus.value(kExportMenuIndex)->setSeparatorsCollapsible(false);
+}
+
+void MainFrame::MenuClosed() {
+    for (const QMenu* menu : std::as_const(menus)) {
+        if (menu->isVisible()) return;
+    }
+    statusBar()->clearMessage();
+    readyLabel->show();
 }
 
 void MainFrame::AddScriptMenuItems() {
@@ -164,6 +191,7 @@ void MainFrame::CreateToolBar() {
 void MainFrame::CreateStatusBar() {
     readyLabel = new QLabel(ReadyText(), this);
     statusBar()->addWidget(readyLabel, 1);
+    statusCounts = std::make_unique<StatusCounts>(statusBar());
     statusBar()->setSizeGripEnabled(true);
 }
 
@@ -253,6 +281,15 @@ void MainFrame::PreviewTick() {
         UpdatePreview();
         textChanged = false;
     }
+    if (countsChanged) UpdateCounts();
+}
+
+void MainFrame::UpdateCounts() {
+    countsChanged = false;
+    const bool ofSelection = editor->HasSelection();
+    std::string text = ofSelection ? editor->SelectionBytes() : editor->TextBytes();
+    if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+    if (const auto counts = counts::CountManuscript(text)) statusCounts->Show(*counts, ofSelection);
 }
 
 void MainFrame::UpdatePreview() {
@@ -296,6 +333,7 @@ void MainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     previewTimer.stop();
+    if (helpWindow) helpWindow->close();
     event->accept();
 }
 
@@ -319,10 +357,17 @@ bool MainFrame::IsAcceleratorKey(const QKeySequence& key) const {
 }
 
 void MainFrame::ShowHelpContents() {
-    const QString path = programDirectory + QStringLiteral("manual.chm");
+    const QString path = programDirectory + ManualFileName();
     if (!QFileInfo(path).isFile()) return;
-    if (!desktop.FindDefaultProgram(path)) return;
-    desktop.OpenWithAssociatedProgram(path);
+    if (!helpWindow) {
+        helpWindow = new HelpWindow(desktop);
+        helpWindow->PlaceBeside(*this);
+    }
+    // Each time at its first page, as the manual was opened afresh.
+    helpWindow->ShowManual(path);
+    helpWindow->show();
+    helpWindow->raise();
+    helpWindow->activateWindow();
 }
 
 void MainFrame::ShowAbout() {

@@ -2,11 +2,13 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <vector>
 
 #include "scripts/ScriptEntry.h"
+#include "ui/HelpWindow.h"
 #include "ui/PreviewConversion.h"
 
 class QLabel;
@@ -22,6 +24,7 @@ class ExternalEditor;
 class EditorPane;
 class PreviewPane;
 class Prompts;
+class StatusCounts;
 
 // The one top-level window: menus, toolbar, status bar, the editor and preview panes side
 // by side, the once-a-second automatic preview and the closing rule.
@@ -44,6 +47,8 @@ class MainFrame : public QMainWindow {
     void PreviewTick();
     // Converts the whole manuscript and puts it into the preview page.
     void UpdatePreview();
+    // Counts the characters and pages of the text, or of the selection, into the status bar.
+    void UpdateCounts();
     // Sets the enabled and checked states of the menu items.
     void UpdateMenuStates();
     // The closing rule's question; true when the window may close.
@@ -70,6 +75,11 @@ class MainFrame : public QMainWindow {
     QAction* AcceleratorAction(int id) const { return acceleratorActions.value(id); }
     QToolBar* ToolBar() const { return toolBar; }
     QLabel* ReadyLabel() const { return readyLabel; }
+    StatusCounts& Counts() const { return *statusCounts; }
+    // The manual's window once the help command has opened it.
+    HelpWindow* Help() const { return helpWindow; }
+    // The manual's file beside the program.
+    static QString ManualFileName();
 
   signals:
     // A preview was handed to the page (after a successful conversion).
@@ -85,6 +95,7 @@ class MainFrame : public QMainWindow {
     void CreateToolBar();
     void CreateStatusBar();
     void CreateAccelerators();
+    void MenuClosed();
     void ShowHelpContents();
     void ShowAbout();
     bool IsAcceleratorKey(const QKeySequence& key) const;
@@ -97,10 +108,13 @@ class MainFrame : public QMainWindow {
     std::vector<ScriptEntry> scripts;
     bool autoPreview = false;
     bool textChanged = false;
+    bool countsChanged = true;  // text or selection changed since the counts were taken
     QTimer previewTimer;
 
     QToolBar* toolBar = nullptr;
     QLabel* readyLabel = nullptr;
+    std::unique_ptr<StatusCounts> statusCounts;
+    QPointer<HelpWindow> helpWindow;
     CentringSplitter* splitter = nullptr;
     EditorPane* editor = nullptr;
     PreviewPane* preview = nullptr;

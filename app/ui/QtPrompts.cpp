@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -33,6 +34,38 @@ class MessageBox : public QMessageBox {
     }
 };
 
+// An open dialog whose default suffix is added to a typed name only when the name as
+// typed names no existing file, so a program without extension can still be chosen.
+class OpenFileDialog : public QFileDialog {
+  public:
+    OpenFileDialog(QWidget* owner, QString suffix)
+        : QFileDialog(owner), suffix(std::move(suffix)) {}
+
+    QStringList Chosen() const {
+        return suffixedChoice.isEmpty() ? selectedFiles() : QStringList{suffixedChoice};
+    }
+
+  protected:
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (chosen.size() == 1 && !suffix.isEmpty()) {
+            const QFileInfo typed(chosen.first());
+            const QString suffixed = chosen.first() + QLatin1Char('.') + suffix;
+            if (!typed.exists() && !typed.fileName().contains(QLatin1Char('.')) &&
+                QFileInfo(suffixed).isFile()) {
+                suffixedChoice = suffixed;
+                QDialog::accept();
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+  private:
+    QString suffix;
+    QString suffixedChoice;
+};
+
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::Information:
@@ -50,7 +83,7 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
 }
 
 std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& request, bool save) {
-    QFileDialog dialog(owner);
+    OpenFileDialog dialog(owner, save ? QString() : request.defaultSuffix);
     // Qt's own dialog adds the default suffix to a typed name before it asks about
     // replacing a file; a desktop-native dialog may ask about the name as typed and then
     // let the suffixed file be overwritten without a question.
@@ -62,11 +95,11 @@ std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& re
     if (request.selectedFilter >= 0 && request.selectedFilter < filters.size()) {
         dialog.selectNameFilter(filters[request.selectedFilter]);
     }
-    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (save) dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList chosen = dialog.selectedFiles();
+    const QStringList chosen = dialog.Chosen();
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.first();
 }

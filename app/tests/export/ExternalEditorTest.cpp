@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,6 +38,7 @@ struct EditorFixture {
     QString programDirectory = root.filePath("app") + "/";
     QString temporaryDirectory = root.filePath("tmp");
     QString record = root.filePath("record");
+    QString config = root.filePath("config");
     PlainTextEditor editor;
     ScriptedPrompts prompts;
     RecordingDesktop desktop;
@@ -47,7 +50,9 @@ struct EditorFixture {
         QDir().mkpath(record);
         qputenv("TMPDIR", QFile::encodeName(temporaryDirectory));
         qputenv("QRT_RECORD", QFile::encodeName(record));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
     }
+    QString UserSetting() const { return config + "/quirtle/EDITOR"; }
     QString Program(const QString& name, const char* body) {
         const QString path = root.filePath(name);
         WriteBytes(path, body);
@@ -76,6 +81,8 @@ class ExternalEditorTest : public QObject {
         QCOMPARE(request.filters[0].description, QStringLiteral(u"exe ファイル (*.exe)"));
         QCOMPARE(request.filters[0].pattern, QStringLiteral("*.exe"));
         QCOMPARE(request.filters[1].description, QStringLiteral(u"すべてのファイル (*.*)"));
+        QCOMPARE(request.selectedFilter, 0);
+        QCOMPARE(request.defaultSuffix, QStringLiteral("exe"));
         QCOMPARE(f.external.editorPath(), QFile::encodeName(program));
         QCOMPARE(ReadBytes(f.programDirectory + "EDITOR"),
                  QFile::encodeName(program).toStdString());
@@ -191,12 +198,46 @@ class ExternalEditorTest : public QObject {
         restarted.LoadEditorSetting();
         QCOMPARE(restarted.editorPath(), QFile::encodeName(program));
 
-        // A program folder that cannot be written keeps the choice in memory only.
-        ExternalEditor readOnly(f.editor, f.prompts, f.desktop, nullptr,
-                                f.root.filePath("missing") + "/");
+        QVERIFY(!QFile::exists(f.UserSetting()));
+    }
+
+    void readOnlyProgramFolderKeepsTheChoiceInTheUsersFolder() {
+        EditorFixture f;
+        const QString program = f.Program("edit.sh", kAppendingEditor);
+        // A folder nobody can write to, not even root: it does not exist.
+        const QString installed = f.root.filePath("missing") + "/";
+        ExternalEditor readOnly(f.editor, f.prompts, f.desktop, nullptr, installed);
         f.prompts.fileAnswers.push_back(program);
         readOnly.ChooseExternalEditor();
         QCOMPARE(readOnly.editorPath(), QFile::encodeName(program));
+        QCOMPARE(ReadBytes(f.UserSetting()), QFile::encodeName(program).toStdString());
+
+        ExternalEditor restarted(f.editor, f.prompts, f.desktop, nullptr, installed);
+        restarted.LoadEditorSetting();
+        QCOMPARE(restarted.editorPath(), QFile::encodeName(program));
+        f.editor.Type("x");
+        restarted.LaunchExternalEditor();
+        QCOMPARE(f.editor.Text(), QStringLiteral(u"x\nあ"));
+
+        // A writable program folder with its own file: that file is read first.
+        WriteBytes(f.programDirectory + "EDITOR", "/usr/bin/ed");
+        f.external.LoadEditorSetting();
+        QCOMPARE(f.external.editorPath(), QByteArray("/usr/bin/ed"));
+    }
+
+    void installedSettingGivesWayToTheUsersChoice() {
+        if (geteuid() == 0) QSKIP("root writes into read-only folders");
+        EditorFixture f;
+        WriteBytes(f.programDirectory + "EDITOR", "/usr/bin/ed");
+        QVERIFY(QFile::setPermissions(f.programDirectory, QFile::ReadOwner | QFile::ExeOwner));
+        f.external.LoadEditorSetting();
+        QCOMPARE(f.external.editorPath(), QByteArray("/usr/bin/ed"));
+        f.ChooseProgram(f.Program("edit.sh", kAppendingEditor));
+        ExternalEditor restarted(f.editor, f.prompts, f.desktop, nullptr, f.programDirectory);
+        restarted.LoadEditorSetting();
+        QCOMPARE(restarted.editorPath(), f.external.editorPath());
+        QFile::setPermissions(f.programDirectory,
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void warnsBeforeHandingOnCharactersShiftJisCannotHold() {

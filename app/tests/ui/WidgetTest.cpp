@@ -149,12 +149,15 @@ class WidgetTest : public QObject {
         QTRY_COMPARE(splitter.width(), 600);
         QCOMPARE(splitter.BarPosition(), 300);
 
+        // A double-click puts the bar's middle at the middle.
         QSplitterHandle* handle = splitter.handle(1);
+        const int centred = (600 - splitter.handleWidth()) / 2;
         QTest::mouseDClick(handle, Qt::LeftButton);
-        QCOMPARE(splitter.BarPosition(), 300);  // 600 / 2
+        QCOMPARE(splitter.BarPosition(), centred);
+        QVERIFY(qAbs(handle->geometry().center().x() - 300) <= 1);
         splitter.SetBarPosition(50);
         QTest::mouseDClick(handle, Qt::LeftButton);
-        QCOMPARE(splitter.BarPosition(), 300);
+        QCOMPARE(splitter.BarPosition(), centred);
 
         // A pane never gets narrower than the minimum.
         splitter.SetBarPosition(0);
@@ -265,6 +268,40 @@ class WidgetTest : public QObject {
         poll.start(10);
         QCOMPARE(prompts.GetSaveFileName(nullptr, request), std::nullopt);
         QVERIFY(asked);
+    }
+
+    // The real open dialog with a default suffix: a typed name gets it only when the name
+    // alone is no file, so programs without extension stay choosable.
+    void OpenDialogAddsSuffixOnlyWhenNeeded() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        for (const char* name : {"editor", "tool.exe"}) {
+            QFile file(dir.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        FileDialogRequest request;
+        request.filters = {{QStringLiteral("exe ファイル (*.exe)"), QStringLiteral("*.exe")},
+                           {QStringLiteral("すべてのファイル (*.*)"), QStringLiteral("*.*")}};
+        request.defaultSuffix = QStringLiteral("exe");
+        QtPrompts prompts;
+        QString filter;
+        auto typeAndAccept = [&](const QString& name) {
+            QTimer::singleShot(0, [&, name] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (dialog == nullptr) return;
+                filter = dialog->selectedNameFilter();
+                dialog->setDirectory(dir.path());
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            });
+        };
+        typeAndAccept(QStringLiteral("editor"));
+        QCOMPARE(prompts.GetOpenFileName(nullptr, request),
+                 std::optional<QString>(dir.filePath(QStringLiteral("editor"))));
+        QCOMPARE(filter, QStringLiteral("exe ファイル (*.exe)"));
+        typeAndAccept(QStringLiteral("tool"));
+        QCOMPARE(prompts.GetOpenFileName(nullptr, request),
+                 std::optional<QString>(dir.filePath(QStringLiteral("tool.exe"))));
     }
 
     void FileDialogFilters() {

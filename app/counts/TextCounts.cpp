@@ -1,0 +1,123 @@
+#include "counts/TextCounts.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "DocumentConverter.h"
+
+namespace quirtle::counts {
+namespace {
+
+// What a byte of the export text means to the counter.
+enum ByteClass : unsigned char {
+    kPlain,      // one character
+    kLead,       // first byte of a two-byte Shift_JIS character
+    kLineBreak,  // CR or LF: no character
+    kTagOpen,    // '<'
+    kEntity,     // '&': one escaped character
+};
+
+constexpr std::array<unsigned char, 256> MakeByteClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (int byte = 0; byte < 256; ++byte) {
+        unsigned char kind = kPlain;
+        if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) kind = kLead;
+        if (byte == '\r' || byte == '\n') kind = kLineBreak;
+        if (byte == '<') kind = kTagOpen;
+        if (byte == '&') kind = kEntity;
+        classes[static_cast<std::size_t>(byte)] = kind;
+    }
+    return classes;
+}
+
+constexpr std::array<unsigned char, 256> kByteClasses = MakeByteClasses();
+
+// The elements whose start and end tags begin or end a block of text. Everything else
+// in the text (ruby, emphasis, commands the author names) runs on within its block.
+bool IsBlockElement(std::string_view name) {
+    switch (name.size()) {
+        case 3:
+            return name == "pre";
+        case 4:
+            return name == "list";
+        case 5:
+            return name == "litem" || name == "dlist" || name == "dterm" || name == "ddesc";
+        case 7:
+            return name == "heading" || name == "section";
+        case 9:
+            return name == "paragraph" || name == "div_inner";
+        case 10:
+            return name == "blockquote";
+        case 16:
+            return name == "blockquote_inner";
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+TextCounts CountExportDocument(std::string_view xml) {
+    TextCounts counts;
+    std::size_t block = 0;  // characters of the block being read
+    const char* cursor = xml.data();
+    const char* const end = cursor + xml.size();
+    auto endBlock = [&] {
+        counts.characters += block;
+        counts.lines += BlockLines(block);
+        block = 0;
+    };
+    while (cursor < end) {
+        switch (kByteClasses[static_cast<unsigned char>(*cursor)]) {
+            case kPlain:
+                // Blanks that open a block are not shown by the page.
+                if (block != 0 || (*cursor != ' ' && *cursor != '\t')) ++block;
+                ++cursor;
+                break;
+            case kLead:
+                ++block;
+                cursor += (end - cursor >= 2) ? 2 : 1;
+                break;
+            case kLineBreak:
+                ++cursor;
+                break;
+            case kEntity: {
+                ++block;
+                const void* semicolon =
+                    std::memchr(cursor, ';', static_cast<std::size_t>(end - cursor));
+                cursor = semicolon ? static_cast<const char*>(semicolon) + 1 : end;
+                break;
+            }
+            case kTagOpen: {
+                // Attribute values are escaped, so the first '>' ends the tag.
+                const void* close =
+                    std::memchr(cursor, '>', static_cast<std::size_t>(end - cursor));
+                const char* tagEnd = close ? static_cast<const char*>(close) : end;
+                const char* name = cursor + 1;
+                if (name < tagEnd && *name == '/') ++name;
+                const char* nameEnd = name;
+                while (nameEnd < tagEnd && *nameEnd != ' ' && *nameEnd != '/') ++nameEnd;
+                if (IsBlockElement(
+                        std::string_view(name, static_cast<std::size_t>(nameEnd - name)))) {
+                    endBlock();
+                }
+                cursor = close ? tagEnd + 1 : end;
+                break;
+            }
+        }
+    }
+    endBlock();
+    counts.pages = PagesForLines(counts.lines);
+    return counts;
+}
+
+std::optional<TextCounts> CountManuscript(std::string_view manuscript) {
+    DocumentConverter converter;
+    if (converter.SplitLines(std::string(manuscript)) < 0) return std::nullopt;
+    std::string xml;
+    if (converter.ConvertToXml(xml) < 0) return std::nullopt;
+    return CountExportDocument(xml);
+}
+
+}  // namespace quirtle::counts

@@ -1,0 +1,91 @@
+// Character and manuscript-page counts of small manuscripts, worked out by hand.
+#include <QtTest>
+#include <string>
+
+#include "counts/TextCounts.h"
+#include "text/ShiftJis.h"
+
+using quirtle::counts::CountManuscript;
+using quirtle::counts::TextCounts;
+
+namespace {
+
+// The counts of a manuscript given as Unicode text with '\n' line breaks.
+TextCounts Count(const QString& manuscript) {
+    const auto counts = CountManuscript(quirtle::text::EncodeShiftJis(manuscript).bytes);
+    if (!counts) qFatal("conversion failed");
+    return *counts;
+}
+
+std::size_t Characters(const QString& manuscript) {
+    return Count(manuscript).characters;
+}
+
+}  // namespace
+
+class CountsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void BlocksCountTheirText() {
+        // Heading 3, paragraph 5: each block one line of the page.
+        QCOMPARE(Count(u"* 雨の駅\n雨が降る。\n"_qs), (TextCounts{8, 2, 1}));
+        // A nested list: two items of one and two characters.
+        QCOMPARE(Count(u"- 外\n-- 内側\n"_qs), (TextCounts{3, 2, 1}));
+        // A definition: term and description are blocks; the description's leading
+        // blank is not shown.
+        QCOMPARE(Count(u"! 駅員: 帽子の男\n"_qs), (TextCounts{6, 2, 1}));
+        // Quotations and divisions.
+        QCOMPARE(Count(u"> 「はい」\n|{letter} 拝啓\n"_qs), (TextCounts{6, 2, 1}));
+        // Half-width letters and the full-width space count one each.
+        QCOMPARE(Characters(u"Hello, world\n　雨\n"_qs), std::size_t{14});
+    }
+
+    void MarkupIsNotCounted() {
+        // Ruby: the base counts, the reading does not.
+        QCOMPARE(Characters(u"_駅舎[えきしゃ]に着いた。"_qs), std::size_t{7});
+        // Emphasis and an inline command with parameters: only their text.
+        QCOMPARE(Characters(u"_傘*を持つ"_qs), std::size_t{4});
+        QCOMPARE(Count(u"_父{person(family#f) \"父 親\"}が来た"_qs), (TextCounts{4, 1, 1}));
+        // Escapes count the character they stand for; &, <, > and quotes are one each.
+        QCOMPARE(Characters(u"\\_A&B <x> \"q\""_qs), std::size_t{12});
+        // Comments, one-line commands, blank lines and section lines without a heading.
+        QCOMPARE(Count(u"# コメント\n; もう一つ\n:image(photo) pic.png 320\n\n**\n本文\n"_qs),
+                 (TextCounts{2, 1, 1}));
+        QCOMPARE(Count(QString()), (TextCounts{0, 0, 0}));
+    }
+
+    void IncompleteLinesCountAsShown() {
+        // The preview shows a line it cannot read whole, markers included.
+        QCOMPARE(Characters(u"*見出し"_qs), std::size_t{4});
+        QCOMPARE(Count(u"_やまない\n続き\n"_qs), (TextCounts{7, 2, 1}));
+    }
+
+    void PagesFollowTheTwentyByTwentyRule() {
+        // 19 characters and the indent fill one line; 20 need two; 39 two, 40 three.
+        QCOMPARE(Count(QString(19, u'あ')).lines, std::size_t{1});
+        QCOMPARE(Count(QString(20, u'あ')).lines, std::size_t{2});
+        QCOMPARE(Count(QString(39, u'あ')).lines, std::size_t{2});
+        QCOMPARE(Count(QString(40, u'あ')).lines, std::size_t{3});
+        // Every paragraph starts a line: 20 one-character paragraphs fill one page, the
+        // 21st begins the second.
+        QString twenty;
+        for (int i = 0; i < 20; ++i) twenty += u"あ\n"_qs;
+        QCOMPARE(Count(twenty), (TextCounts{20, 20, 1}));
+        QCOMPARE(Count(twenty + u"い"_qs), (TextCounts{21, 21, 2}));
+        // A list item holding a nested list: the text before the inner list is a block
+        // of its own.
+        QCOMPARE(Count(u"- "_qs + QString(19, u'あ') + u"\n-- い\n"_qs), (TextCounts{20, 2, 1}));
+    }
+
+    void ExportDocumentsAreReadDirectly() {
+        using quirtle::counts::CountExportDocument;
+        // A document cut off inside a tag or an entity still gives counts.
+        QCOMPARE(CountExportDocument("<document><paragraph>ab</para"), (TextCounts{2, 1, 1}));
+        QCOMPARE(CountExportDocument("<paragraph>a&amp"), (TextCounts{2, 1, 1}));
+        // A lead byte at the very end counts as one character.
+        QCOMPARE(CountExportDocument("<paragraph>a\x82"), (TextCounts{2, 1, 1}));
+    }
+};
+
+QTEST_APPLESS_MAIN(CountsTest)
+#include "CountsTest.moc"
