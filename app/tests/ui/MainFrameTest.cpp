@@ -13,6 +13,7 @@
 #include "ui/CentringSplitter.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
+#include "ui/HelpWindow.h"
 #include "ui/MainFrame.h"
 #include "ui/PreviewPane.h"
 #include "ui/ProgramStart.h"
@@ -366,21 +367,47 @@ class MainFrameTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
-        frame.RunCommand(command::kHelpContents);  // no manual.chm: nothing at all
-        QVERIFY(window.desktop.programQueries.isEmpty());
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.RunCommand(command::kHelpContents);  // no manual: nothing at all
+        QVERIFY(frame.Help() == nullptr);
         QVERIFY(window.desktop.openedFiles.isEmpty());
 
-        window.folder.WriteFile(QStringLiteral("manual.chm"), "ITSF");
-        const QString manual = window.folder.Path() + QStringLiteral("manual.chm");
-        frame.RunCommand(command::kHelpContents);  // no viewer: silently nothing
-        QCOMPARE(window.desktop.programQueries, QStringList({manual}));
-        QVERIFY(window.desktop.openedFiles.isEmpty());
-
-        window.desktop.defaultProgram = QStringLiteral("/usr/bin/viewer");
+        // The manual as the build makes it.
+        QFile built(QStringLiteral(QUIRTLE_MANUAL));
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        window.folder.WriteFile(MainFrame::ManualFileName(), built.readAll());
         frame.RunCommand(command::kHelpContents);
-        frame.RunCommand(command::kHelpContents);  // twice: the viewer comes up again
-        QCOMPARE(window.desktop.openedFiles, QStringList({manual, manual}));
+        HelpWindow* help = frame.Help();
+        QVERIFY(help);
+        QVERIFY(help->isWindow());
+        QVERIFY(!help->isModal());
+        QTRY_VERIFY_WITH_TIMEOUT(help->isVisible(), 15000);
+        QCOMPARE(help->ManualUrl(),
+                 QUrl::fromLocalFile(window.folder.Path() + MainFrame::ManualFileName()));
+        QTRY_COMPARE_WITH_TIMEOUT(help->title(), QStringLiteral("quirtle マニュアル"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Evaluate(help->page(), QStringLiteral("document.querySelectorAll('h2').length"))
+                    .toInt() > 5,
+            15000);
+        // Beside the main window, not over it.
+        QVERIFY2(!help->frameGeometry().contains(frame.frameGeometry().center()),
+                 "help window covers the main window's middle");
+
+        // Closed and opened again, or opened twice: the same one window comes up.
+        help->close();
+        frame.RunCommand(command::kHelpContents);
+        QCOMPARE(frame.Help(), help);
+        QTRY_VERIFY(help->isVisible());
+        frame.activateWindow();
+        frame.RunCommand(command::kHelpContents);
+        QCOMPARE(frame.Help(), help);
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                               [](QWidget* w) { return qobject_cast<HelpWindow*>(w) != nullptr; }),
+                 1);
         QVERIFY(window.prompts.messages.isEmpty());
+        QVERIFY(window.desktop.openedFiles.isEmpty());
     }
 
     void ScriptItemsReachTheExportCommand() {
