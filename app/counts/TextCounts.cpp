@@ -76,8 +76,13 @@ TextCounts CountExportDocument(std::string_view xml) {
                 ++cursor;
                 break;
             case kLead:
-                ++block;
-                cursor += (end - cursor >= 2) ? 2 : 1;
+                // Japanese text comes in long runs of two-byte characters.
+                do {
+                    ++block;
+                    cursor += 2;
+                } while (cursor < end &&
+                         kByteClasses[static_cast<unsigned char>(*cursor)] == kLead);
+                if (cursor > end) cursor = end;
                 break;
             case kLineBreak:
                 ++cursor;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTextCursor>
 #include <QToolBar>
 #include <QtTest>
 
@@ -17,6 +18,7 @@
 #include "ui/MainFrame.h"
 #include "ui/PreviewPane.h"
 #include "ui/ProgramStart.h"
+#include "ui/StatusCounts.h"
 
 using namespace quirtle;
 using namespace quirtle::testing;
@@ -152,6 +154,84 @@ class MainFrameTest : public QObject {
         QCOMPARE(frame.statusBar()->currentMessage(), QString());
         QVERIFY(frame.ReadyLabel()->isVisibleTo(&frame));
         QCOMPARE(button->toolTip(), QStringLiteral("New"));
+    }
+
+    void MenuItemWithoutPromptEmptiesTheStatusBar() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QMenu* exportMenu = frame.menuBar()->actions()[kExportMenuIndex]->menu();
+        exportMenu->popup(frame.mapToGlobal(QPoint(40, 40)));
+        QTRY_VERIFY(exportMenu->isVisible());
+        exportMenu->setActiveAction(frame.MenuAction(command::kPreview));
+        QTRY_VERIFY(!frame.ReadyLabel()->isVisible());
+        QCOMPARE(frame.statusBar()->currentMessage(), QString());
+        // The counts stay where they are.
+        QVERIFY(frame.Counts().CharactersLabel()->isVisible());
+        exportMenu->close();
+        QTRY_VERIFY(frame.ReadyLabel()->isVisible());
+    }
+
+    void EmptyScriptListKeepsTheSeparatorVisible() {
+        Window window{QByteArray("")};
+        QVERIFY(window.Create());
+        window.frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.frame.get()));
+        QMenu* exportMenu = window.frame->menuBar()->actions()[kExportMenuIndex]->menu();
+        QCOMPARE(MenuTexts(exportMenu), QStringList({"プレビュー(&C)", "-"}));
+        exportMenu->popup(window.frame->mapToGlobal(QPoint(40, 40)));
+        QTRY_VERIFY(exportMenu->isVisible());
+        QAction* separator = exportMenu->actions()[1];
+        QVERIFY(!exportMenu->actionGeometry(separator).isEmpty());
+        exportMenu->close();
+    }
+
+    void CountsFollowTheTextAtTheTickAndTheSelection() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        QLabel* characters = frame.Counts().CharactersLabel();
+        QLabel* pages = frame.Counts().PagesLabel();
+        QCOMPARE(characters->text(), QStringLiteral("0 文字"));
+        QCOMPARE(pages->text(), QStringLiteral("原稿用紙 0 枚"));
+        frame.PreviewTimer().stop();  // the test runs the ticks itself
+
+        // 25 heading characters (2 lines), a 30-character paragraph with ruby (2 lines):
+        // the reading, the markers and the comment do not count.
+        const QString heading = QString(25, u'見');
+        const QString body = QString(28, u'雨') + QStringLiteral("_駅舎[えきしゃ]");
+        frame.Editor().ReplaceText(u"* "_qs + heading + u"\n# メモ\n"_qs + body);
+        QCOMPARE(characters->text(), QStringLiteral("0 文字"));  // not per keystroke
+        frame.PreviewTick();
+        QCOMPARE(characters->text(), QStringLiteral("55 文字"));
+        QCOMPARE(pages->text(), QStringLiteral("原稿用紙 1 枚"));
+
+        // A longer text: 1,000 paragraphs of one character fill 50 pages.
+        frame.Editor().ReplaceText(QStringLiteral("あ\n").repeated(1000));
+        frame.PreviewTick();
+        QCOMPARE(characters->text(), QStringLiteral("1,000 文字"));
+        QCOMPARE(pages->text(), QStringLiteral("原稿用紙 50 枚"));
+
+        // With a selection, the selection is counted.
+        QTextCursor cursor = frame.Editor().textCursor();
+        cursor.setPosition(0);
+        cursor.setPosition(6, QTextCursor::KeepAnchor);  // three lines: あ, あ, あ
+        frame.Editor().setTextCursor(cursor);
+        frame.PreviewTick();
+        QCOMPARE(characters->text(), QStringLiteral("選択 3 文字"));
+        QCOMPARE(pages->text(), QStringLiteral("原稿用紙 1 枚"));
+        cursor.clearSelection();
+        frame.Editor().setTextCursor(cursor);
+        frame.PreviewTick();
+        QCOMPARE(characters->text(), QStringLiteral("1,000 文字"));
+
+        // Automatic preview off: the counts still follow.
+        frame.RunCommand(command::kAutoPreview);
+        frame.Editor().ReplaceText(QStringLiteral("abc"));
+        frame.PreviewTick();
+        QCOMPARE(characters->text(), QStringLiteral("3 文字"));
     }
 
     void ScriptListFailureRefusesTheWindow() {

@@ -151,6 +151,70 @@ class PreviewTest : public QObject {
         QCOMPARE(window.Evaluate(QStringLiteral("window.scrollY")).toInt(), 1200);
     }
 
+    void SwitchTurnsThePreviewVerticalAndKeepsTheReadingPlace() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.resize(900, 500);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        const QString mode =
+            QStringLiteral("getComputedStyle(document.documentElement).writingMode");
+        const QString button = QStringLiteral("document.getElementById('writing-switch')");
+        QCOMPARE(window.Evaluate(mode).toString(), QStringLiteral("horizontal-tb"));
+        QCOMPARE(window.Evaluate(button + ".textContent").toString(), QStringLiteral("縦書き"));
+
+        window.Evaluate(button + ".click()");
+        QCOMPARE(window.Evaluate(mode).toString(), QStringLiteral("vertical-rl"));
+        QCOMPARE(window.Evaluate(button + ".textContent").toString(), QStringLiteral("横書き"));
+        QVERIFY(window.Evaluate(QStringLiteral("getComputedStyle(document.body).fontFamily"))
+                    .toString()
+                    .contains(QStringLiteral("Mincho")));
+
+        // Vertical lines run right to left: the page scrolls sideways, and a new preview
+        // keeps the place.
+        QString tall;
+        for (int i = 0; i < 300; ++i) tall += QStringLiteral("<p>行 %1</p>").arg(i);
+        frame.Preview().SetContents(tall);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            window.Evaluate(QStringLiteral("document.documentElement.scrollWidth")).toInt() > 3000,
+            15000);
+        window.Evaluate(QStringLiteral("window.scrollTo(-1500, 0)"));
+        QTRY_COMPARE_WITH_TIMEOUT(window.Evaluate(QStringLiteral("window.scrollX")).toInt(), -1500,
+                                  15000);
+        frame.Preview().SetContents(tall + QStringLiteral("<p>追加</p>"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            window.Evaluate(QStringLiteral("document.querySelectorAll('#contents p').length"))
+                .toInt(),
+            301, 15000);
+        QCOMPARE(window.Evaluate(QStringLiteral("window.scrollX")).toInt(), -1500);
+
+        // The switch lies outside "contents": previews never remove it, and it goes back.
+        QVERIFY(window.Evaluate(button + " !== null").toBool());
+        window.Evaluate(button + ".click()");
+        QCOMPARE(window.Evaluate(mode).toString(), QStringLiteral("horizontal-tb"));
+    }
+
+    void PageMarkupNamesTheStartingDirection() {
+        Window window;
+        QFile page(QStringLiteral(QUIRTLE_RUNTIME_DIR "/index.html"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QByteArray html = page.readAll();
+        QVERIFY(html.contains("data-writing=\"horizontal\""));
+        html.replace("data-writing=\"horizontal\"", "data-writing=\"vertical\"");
+        window.folder.WriteFile(QStringLiteral("index.html"), html);
+        QVERIFY(window.Create());
+        QCOMPARE(
+            window
+                .Evaluate(QStringLiteral("getComputedStyle(document.documentElement).writingMode"))
+                .toString(),
+            QStringLiteral("vertical-rl"));
+        QCOMPARE(
+            window.Evaluate(QStringLiteral("document.getElementById('writing-switch').textContent"))
+                .toString(),
+            QStringLiteral("横書き"));
+    }
+
     void LinksOffThePageOpenInTheSystemBrowser() {
         Window window;
         QVERIFY(window.Create());

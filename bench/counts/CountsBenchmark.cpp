@@ -1,0 +1,53 @@
+// Time of the status-bar counts for a generated manuscript of 1 MB, the whole step the
+// window runs at a preview tick: convert to the export document, then count it; and the
+// counting alone.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "DocumentConverter.h"
+#include "ManuscriptGenerator.h"
+#include "counts/TextCounts.h"
+
+namespace {
+
+void CountManuscript(benchmark::State& state) {
+    const std::string manuscript =
+        quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
+    quirtle::counts::TextCounts counts;
+    for (auto _ : state) {
+        const auto result = quirtle::counts::CountManuscript(manuscript);
+        if (!result) {
+            state.SkipWithError("conversion failed");
+            break;
+        }
+        counts = *result;
+        benchmark::DoNotOptimize(counts);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(manuscript.size()));
+    state.counters["characters"] = static_cast<double>(counts.characters);
+    state.counters["pages"] = static_cast<double>(counts.pages);
+}
+
+// The counting step alone, on the export document of the same manuscript.
+void CountExportDocument(benchmark::State& state) {
+    const std::string manuscript =
+        quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
+    quirtle::DocumentConverter converter;
+    converter.SplitLines(manuscript);
+    std::string xml;
+    converter.ConvertToXml(xml);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(quirtle::counts::CountExportDocument(xml));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(xml.size()));
+}
+
+BENCHMARK(CountManuscript)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(CountExportDocument)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
