@@ -5,6 +5,7 @@
 #   make bench  run the benchmarks
 #   make run    start the editor
 #   make fuzz   run the fuzz targets for a bounded time (FUZZ_SECONDS each)
+#   make package  build the Debian package quirtle_<version>_<arch>.deb here
 
 BUILD       ?= build
 SAN_BUILD   ?= build-san
@@ -12,7 +13,7 @@ FUZZ_BUILD  ?= build-fuzz
 JOBS        ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test test-release test-sanitize bench run fuzz clean format
+.PHONY: all deps build test test-release test-sanitize bench run fuzz package clean format
 
 all: build
 
@@ -44,6 +45,11 @@ bench: deps
 run: deps
 	$(MAKE) build
 	@bash tools/run.sh $(BUILD)
+
+package: deps
+	$(MAKE) build
+	cd $(BUILD) && cpack -G DEB
+	cp $(BUILD)/package/quirtle_*.deb .
 
 fuzz:
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUIRTLE_BUILD_FUZZ=ON -DQUIRTLE_BUILD_APP=OFF -DQUIRTLE_BUILD_BENCH=OFF
