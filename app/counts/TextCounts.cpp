@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "DocumentConverter.h"
 
@@ -117,9 +118,9 @@ TextCounts CountExportDocument(std::string_view xml) {
     return counts;
 }
 
-std::optional<TextCounts> CountManuscript(std::string_view manuscript) {
+std::optional<TextCounts> CountManuscript(std::string manuscript) {
     DocumentConverter converter;
-    if (converter.SplitLines(std::string(manuscript)) < 0) return std::nullopt;
+    if (converter.SplitLines(std::move(manuscript)) < 0) return std::nullopt;
     std::string xml;
     if (converter.ConvertToXml(xml) < 0) return std::nullopt;
     return CountExportDocument(xml);

@@ -289,7 +289,8 @@ void MainFrame::UpdateCounts() {
     const bool ofSelection = editor->HasSelection();
     std::string text = ofSelection ? editor->SelectionBytes() : editor->TextBytes();
     if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
-    if (const auto counts = counts::CountManuscript(text)) statusCounts->Show(*counts, ofSelection);
+    if (const auto counts = counts::CountManuscript(std::move(text)))
+        statusCounts->Show(*counts, ofSelection);
 }
 
 void MainFrame::UpdatePreview() {
