@@ -14,6 +14,8 @@ namespace quirtle::testing {
 class ProgramFolder {
   public:
     explicit ProgramFolder(const QByteArray& scriptList = QByteArray()) {
+        // The user's own settings (an "EDITOR" in the configuration folder) stay out.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + QStringLiteral("/config")));
         WriteFile(QStringLiteral("script.cfg"), scriptList);
         QFile page(QStringLiteral(QUIRTLE_RUNTIME_DIR "/index.html"));
         if (page.open(QIODevice::ReadOnly)) WriteFile(QStringLiteral("index.html"), page.readAll());
