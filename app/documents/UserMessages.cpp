@@ -64,6 +64,14 @@ QString NotShiftJisText(const QString& path, bool looksLikeUtf8) {
         .arg(name);
 }
 
+QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding) {
+    return QStringLiteral(
+               "\"%1\" は %2 で書かれています。\n"
+               "Shift_JIS に変換して開きますか?\n\n"
+               "変換した文章は未保存の変更になり、次に保存すると Shift_JIS で書き込まれます。")
+        .arg(QDir::toNativeSeparators(path), text::EncodingName(encoding));
+}
+
 bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first) {
     const auto code = static_cast<uint>(first.character);
     const QString codeText =

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "text/EncodingDetection.h"
 #include "text/ShiftJis.h"
 
 class QWidget;
@@ -20,6 +21,9 @@ QString SaveFailedText(const QString& path, int error);
 
 // Why a file is refused on opening: its bytes are not CP932, or it is UTF-8 text.
 QString NotShiftJisText(const QString& path, bool looksLikeUtf8);
+
+// Asks whether to open a file found in another encoding converted to Shift_JIS.
+QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding);
 
 // Warns that the text holds a character Shift_JIS has no code for (naming the character and
 // its line) and that it would be written as "?". True when the user chose to go on.
