@@ -72,7 +72,15 @@ QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding) {
         .arg(QDir::toNativeSeparators(path), text::EncodingName(encoding));
 }
 
-bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first) {
+QString UnreadableEditText(const QString& path) {
+    return QStringLiteral(
+               "外部エディタで編集した文章を読み込めませんでした。文字コードを判別できません。\n"
+               "編集した文章は次のファイルに残っています (削除されません):\n%1")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first,
+                        const QString& encodingName) {
     const auto code = static_cast<uint>(first.character);
     const QString codeText =
         QStringLiteral("U+%1").arg(code, code > 0xFFFF ? 5 : 4, 16, QChar(u'0')).toUpper();
@@ -83,10 +91,10 @@ bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodabl
             : codeText;
     const QString message =
         QStringLiteral(
-            "%1 行目の文字 %2 は Shift_JIS で表せません。\n"
+            "%1 行目の文字 %2 は %3 で表せません。\n"
             "この文字 (とほかの表せない文字) は \"?\" に置き換えられます。続けますか?")
             .arg(first.line)
-            .arg(shown);
+            .arg(shown, encodingName);
     return prompts.ShowMessage(owner, message, QStringLiteral("確認"), MessageButtons::OkCancel,
                                MessageIcon::Warning) == MessageAnswer::Ok;
 }

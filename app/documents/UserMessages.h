@@ -25,9 +25,14 @@ QString NotShiftJisText(const QString& path, bool looksLikeUtf8);
 // Asks whether to open a file found in another encoding converted to Shift_JIS.
 QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding);
 
-// Warns that the text holds a character Shift_JIS has no code for (naming the character and
-// its line) and that it would be written as "?". True when the user chose to go on.
-// Used wherever the editor's text leaves the program as Shift_JIS bytes.
-bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first);
+// Warns that the text holds a character Shift_JIS (or the named encoding) has no code for,
+// naming the character and its line, and that it would be written as "?". True when the
+// user chose to go on. Used wherever the editor's text leaves the program as bytes.
+bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first,
+                        const QString& encodingName = QStringLiteral("Shift_JIS"));
+
+// Tells the user that the text an external editor saved could not be read back, and which
+// file still holds it.
+QString UnreadableEditText(const QString& path);
 
 }  // namespace quirtle::documents

@@ -33,6 +33,10 @@ namespace {
 constexpr int kPreviewPeriodMs = 1000;
 constexpr int kPageLoadLimitMs = 10000;
 
+QString ExternalEditText() {
+    return QStringLiteral("外部エディタで編集中 (保存すると反映されます)");
+}
+
 QString DecodeLabel(const std::string& bytes) {
     if (auto decoded = text::DecodeShiftJis(bytes)) return *decoded;
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -96,7 +100,12 @@ bool MainFrame::Create() {
     previewTimer.start();
     textChanged = false;
     externalEditor->LoadEditorSetting();
-    connect(editor, &QPlainTextEdit::textChanged, this, [this] { textChanged = true; });
+    connect(editor, &QPlainTextEdit::textChanged, this, [this] {
+        textChanged = true;
+        externalEditor->NotePaneEdited();
+    });
+    externalEditor->SetWatchingChanged(
+        [this](bool watching) { externalEditLabel->setVisible(watching); });
 
     autoPreview = true;
     UpdateMenuStates();
@@ -164,6 +173,10 @@ void MainFrame::CreateToolBar() {
 void MainFrame::CreateStatusBar() {
     readyLabel = new QLabel(ReadyText(), this);
     statusBar()->addWidget(readyLabel, 1);
+    // Shown while a file handed to an external editor is watched for saves.
+    externalEditLabel = new QLabel(ExternalEditText(), this);
+    externalEditLabel->setVisible(false);
+    statusBar()->addPermanentWidget(externalEditLabel);
     statusBar()->setSizeGripEnabled(true);
 }
 
@@ -221,6 +234,7 @@ void MainFrame::RunCommand(int id) {
             break;
         case command::kLaunchExternalEditor:
             externalEditor->LaunchExternalEditor();
+            CloseIfRequested();
             break;
         case command::kChooseExternalEditor:
             externalEditor->ChooseExternalEditor();
@@ -242,8 +256,15 @@ void MainFrame::RunCommand(int id) {
             // Script items, and the accelerators without an item of their own: the export
             // command acts only on the ids of its scripts.
             exporter->RunExport(id);
+            CloseIfRequested();
             break;
     }
+}
+
+void MainFrame::CloseIfRequested() {
+    if (!closeRequested || IsBusy()) return;
+    closeRequested = false;
+    close();
 }
 
 void MainFrame::PreviewTick() {
@@ -291,7 +312,13 @@ void MainFrame::SetPreviewConverter(PreviewConverter converter) {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
-    if (IsBusy() || !ConfirmClose()) {
+    if (IsBusy()) {
+        // Carried out, with the closing rule, as soon as the running command ends.
+        closeRequested = true;
+        event->ignore();
+        return;
+    }
+    if (!ConfirmClose()) {
         event->ignore();
         return;
     }

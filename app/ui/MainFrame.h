@@ -70,6 +70,8 @@ class MainFrame : public QMainWindow {
     QAction* AcceleratorAction(int id) const { return acceleratorActions.value(id); }
     QToolBar* ToolBar() const { return toolBar; }
     QLabel* ReadyLabel() const { return readyLabel; }
+    // The status bar's note that an external edit is in progress.
+    QLabel* ExternalEditLabel() const { return externalEditLabel; }
 
   signals:
     // A preview was handed to the page (after a successful conversion).
@@ -88,6 +90,8 @@ class MainFrame : public QMainWindow {
     void ShowHelpContents();
     void ShowAbout();
     bool IsAcceleratorKey(const QKeySequence& key) const;
+    // Closes the window now if that was asked for while a command ran.
+    void CloseIfRequested();
 
     Prompts& prompts;
     Desktop& desktop;
@@ -101,6 +105,8 @@ class MainFrame : public QMainWindow {
 
     QToolBar* toolBar = nullptr;
     QLabel* readyLabel = nullptr;
+    QLabel* externalEditLabel = nullptr;
+    bool closeRequested = false;
     CentringSplitter* splitter = nullptr;
     EditorPane* editor = nullptr;
     PreviewPane* preview = nullptr;
