@@ -3,8 +3,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -49,6 +51,25 @@ void SetJapaneseButtonTexts(QMessageBox& box) {
         if (QAbstractButton* shown = box.button(button)) shown->setText(QString::fromUtf16(text));
     }
 }
+
+// A file dialog that opens an existing file whose name has no dot as it is: the default
+// suffix is for names typed without one, not for files such as README that exist.
+class FileDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+
+  protected:
+    void accept() override {
+        const QString suffix = defaultSuffix();
+        const auto* nameEdit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (acceptMode() == AcceptOpen && !suffix.isEmpty() && nameEdit != nullptr &&
+            !nameEdit->text().isEmpty() && QFileInfo(directory(), nameEdit->text()).isFile()) {
+            // Cleared for good: the chosen names are read after the dialog has closed.
+            setDefaultSuffix(QString());
+        }
+        QFileDialog::accept();
+    }
+};
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
     switch (icon) {
@@ -110,7 +131,7 @@ void SetJapaneseLabels(QFileDialog& dialog, bool save) {
 }
 
 std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& request, bool save) {
-    QFileDialog dialog(owner);
+    FileDialog dialog(owner);
     // Qt's own dialog adds the default suffix to a typed name before it asks about
     // replacing a file; a desktop-native dialog may ask about the name as typed and then
     // let the suffixed file be overwritten without a question.
