@@ -40,7 +40,7 @@ void WhenModalOpens(std::function<void(QWidget*)> inspect) {
 QStringList ListedNames(QFileDialog* dialog, int atLeast) {
     auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
     QStringList names;
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
             names.clear();
             const QModelIndex root = list->rootIndex();
