@@ -1,5 +1,6 @@
 // The main window around an external edit (Xvfb): a close asked for while the editor runs
 // is carried out when it returns, and the status bar tells while a file is being watched.
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTimer>
@@ -56,6 +57,31 @@ class ExternalEditWindowTest : public QObject {
         QCOMPARE(window.prompts.messages.size(), 1);
         QCOMPARE(window.prompts.messages[0].text, QStringLiteral("変更を保存しますか?"));
         QVERIFY(!window.frame->isVisible());
+    }
+
+    void closeAskedWhileAScriptRunsHappensAfterwards() {
+        // One export script that takes a while and then writes its output.
+        TestWindow window(QByteArray("Slow\t\tslow.sh\t\ttxt\r\n"));
+        QDir().mkpath(window.folder.Path() + QStringLiteral("script"));
+        window.folder.WriteFile(QStringLiteral("script/slow.sh"),
+                                "#!/bin/sh\ncat > /dev/null\nsleep 1\nprintf done > \"$2\"\n");
+        QFile::setPermissions(window.folder.Path() + QStringLiteral("script/slow.sh"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(window.Create());
+        window.frame->show();
+        const QString output = window.folder.Path() + QStringLiteral("out.txt");
+        window.prompts.fileAnswers = {output};
+
+        bool busyAtClose = false;
+        QTimer::singleShot(300, window.frame.get(), [&] {
+            busyAtClose = window.frame->IsBusy();
+            window.frame->close();
+        });
+        window.frame->RunCommand(window.frame->Scripts().front().commandId);
+
+        QVERIFY(busyAtClose);
+        QCOMPARE(window.desktop.openedFiles, QStringList{output});  // the export finished
+        QVERIFY(!window.frame->isVisible());  // and then the window closed (no changes)
     }
 
     void statusBarTellsWhileAnEditIsWatched() {
