@@ -90,8 +90,8 @@ void DocumentFiles::ChooseAndOpen() {
 
     const std::optional<text::DecodedText> decoded = text::DecodeAnyText(*bytes);
     if (!decoded) {
-        prompts_.ShowMessage(owner_, documents::NotShiftJisText(*path, false),
-                             QStringLiteral("エラー"), MessageButtons::Ok, MessageIcon::Error);
+        prompts_.ShowMessage(owner_, documents::NotShiftJisText(*path), QStringLiteral("エラー"),
+                             MessageButtons::Ok, MessageIcon::Error);
         return;
     }
     // A file in another encoding opens converted, as an unsaved change: the next save

@@ -52,16 +52,9 @@ QString SaveFailedText(const QString& path, int error) {
         .arg(QDir::toNativeSeparators(path), DescribeFileError(error));
 }
 
-QString NotShiftJisText(const QString& path, bool looksLikeUtf8) {
-    const QString name = QDir::toNativeSeparators(path);
-    if (looksLikeUtf8) {
-        return QStringLiteral(
-                   "\"%1\" は UTF-8 で書かれているため開けません。\n"
-                   "開けるのは Shift_JIS のテキスト ファイルだけです。")
-            .arg(name);
-    }
+QString NotShiftJisText(const QString& path) {
     return QStringLiteral("\"%1\" は Shift_JIS のテキスト ファイルではないため開けません。")
-        .arg(name);
+        .arg(QDir::toNativeSeparators(path));
 }
 
 QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding) {

@@ -19,8 +19,8 @@ QString DescribeFileError(int error);
 // "<path> could not be saved" with the reason; shown as an error box with OK.
 QString SaveFailedText(const QString& path, int error);
 
-// Why a file is refused on opening: its bytes are not CP932, or it is UTF-8 text.
-QString NotShiftJisText(const QString& path, bool looksLikeUtf8);
+// Why a file is refused on opening: no encoding explains its bytes.
+QString NotShiftJisText(const QString& path);
 
 // Asks whether to open a file found in another encoding converted to Shift_JIS.
 QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding);
