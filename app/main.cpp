@@ -4,6 +4,7 @@
 
 #include "platform/QtDesktop.h"
 #include "ui/AppIcon.h"
+#include "ui/JapaneseTexts.h"
 #include "ui/MainFrame.h"
 #include "ui/ProgramStart.h"
 #include "ui/QtPrompts.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(QUIRTLE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quirtle"));
     QApplication::setWindowIcon(quirtle::AppIcon());
+    quirtle::InstallJapaneseTexts(application);
 
     quirtle::QtPrompts prompts;
     quirtle::QtDesktop desktop;

@@ -4,6 +4,7 @@
 
 #include "documents/ManuscriptFile.h"
 #include "documents/UserMessages.h"
+#include "text/EncodingDetection.h"
 #include "text/ShiftJis.h"
 #include "ui/ManuscriptEditor.h"
 #include "ui/Prompts.h"
@@ -87,19 +88,25 @@ void DocumentFiles::ChooseAndOpen() {
         documents::ReadManuscriptBytes(QFile::encodeName(*path));
     if (!bytes) return;
 
-    // Valid CP932 byte pairs are common in UTF-8 Japanese text, so a UTF-8 file must be
-    // recognised as such, not only by failing to decode.
-    const bool utf8 = text::LooksLikeUtf8(*bytes);
-    const std::optional<QString> decoded = utf8 ? std::nullopt : text::DecodeShiftJis(*bytes);
+    const std::optional<text::DecodedText> decoded = text::DecodeAnyText(*bytes);
     if (!decoded) {
-        prompts_.ShowMessage(owner_, documents::NotShiftJisText(*path, utf8),
-                             QStringLiteral("エラー"), MessageButtons::Ok, MessageIcon::Error);
+        prompts_.ShowMessage(owner_, documents::NotShiftJisText(*path), QStringLiteral("エラー"),
+                             MessageButtons::Ok, MessageIcon::Error);
+        return;
+    }
+    // A file in another encoding opens converted, as an unsaved change: the next save
+    // writes it as Shift_JIS.
+    const bool converted = decoded->encoding != text::TextEncoding::ShiftJis;
+    if (converted &&
+        prompts_.ShowMessage(owner_, documents::ConvertOnOpenText(*path, decoded->encoding),
+                             QStringLiteral("確認"), MessageButtons::YesNo,
+                             MessageIcon::Question) != MessageAnswer::Yes) {
         return;
     }
 
     // Replacing the text is one undoable edit: the history is kept on purpose.
-    editor_.ReplaceText(*decoded);
-    editor_.SetModified(false);
+    editor_.ReplaceText(decoded->text);
+    editor_.SetModified(converted);
     documentPath_ = *path;
 }
 

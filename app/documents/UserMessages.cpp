@@ -52,19 +52,28 @@ QString SaveFailedText(const QString& path, int error) {
         .arg(QDir::toNativeSeparators(path), DescribeFileError(error));
 }
 
-QString NotShiftJisText(const QString& path, bool looksLikeUtf8) {
-    const QString name = QDir::toNativeSeparators(path);
-    if (looksLikeUtf8) {
-        return QStringLiteral(
-                   "\"%1\" は UTF-8 で書かれているため開けません。\n"
-                   "開けるのは Shift_JIS のテキスト ファイルだけです。")
-            .arg(name);
-    }
+QString NotShiftJisText(const QString& path) {
     return QStringLiteral("\"%1\" は Shift_JIS のテキスト ファイルではないため開けません。")
-        .arg(name);
+        .arg(QDir::toNativeSeparators(path));
 }
 
-bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first) {
+QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding) {
+    return QStringLiteral(
+               "\"%1\" は %2 で書かれています。\n"
+               "Shift_JIS に変換して開きますか?\n\n"
+               "変換した文章は未保存の変更になり、次に保存すると Shift_JIS で書き込まれます。")
+        .arg(QDir::toNativeSeparators(path), text::EncodingName(encoding));
+}
+
+QString UnreadableEditText(const QString& path) {
+    return QStringLiteral(
+               "外部エディタで編集した文章を読み込めませんでした。文字コードを判別できません。\n"
+               "編集した文章は次のファイルに残っています (削除されません):\n%1")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first,
+                        const QString& encodingName) {
     const auto code = static_cast<uint>(first.character);
     const QString codeText =
         QStringLiteral("U+%1").arg(code, code > 0xFFFF ? 5 : 4, 16, QChar(u'0')).toUpper();
@@ -75,10 +84,10 @@ bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodabl
             : codeText;
     const QString message =
         QStringLiteral(
-            "%1 行目の文字 %2 は Shift_JIS で表せません。\n"
+            "%1 行目の文字 %2 は %3 で表せません。\n"
             "この文字 (とほかの表せない文字) は \"?\" に置き換えられます。続けますか?")
             .arg(first.line)
-            .arg(shown);
+            .arg(shown, encodingName);
     return prompts.ShowMessage(owner, message, QStringLiteral("確認"), MessageButtons::OkCancel,
                                MessageIcon::Warning) == MessageAnswer::Ok;
 }

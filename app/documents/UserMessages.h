@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "text/EncodingDetection.h"
 #include "text/ShiftJis.h"
 
 class QWidget;
@@ -18,12 +19,20 @@ QString DescribeFileError(int error);
 // "<path> could not be saved" with the reason; shown as an error box with OK.
 QString SaveFailedText(const QString& path, int error);
 
-// Why a file is refused on opening: its bytes are not CP932, or it is UTF-8 text.
-QString NotShiftJisText(const QString& path, bool looksLikeUtf8);
+// Why a file is refused on opening: no encoding explains its bytes.
+QString NotShiftJisText(const QString& path);
 
-// Warns that the text holds a character Shift_JIS has no code for (naming the character and
-// its line) and that it would be written as "?". True when the user chose to go on.
-// Used wherever the editor's text leaves the program as Shift_JIS bytes.
-bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first);
+// Asks whether to open a file found in another encoding converted to Shift_JIS.
+QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding);
+
+// Warns that the text holds a character Shift_JIS (or the named encoding) has no code for,
+// naming the character and its line, and that it would be written as "?". True when the
+// user chose to go on. Used wherever the editor's text leaves the program as bytes.
+bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first,
+                        const QString& encodingName = QStringLiteral("Shift_JIS"));
+
+// Tells the user that the text an external editor saved could not be read back, and which
+// file still holds it.
+QString UnreadableEditText(const QString& path);
 
 }  // namespace quirtle::documents

@@ -7,17 +7,23 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopedValueRollback>
+#include <QStandardPaths>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "documents/UserMessages.h"
 #include "export/BusyWait.h"
+#include "export/EditorLaunch.h"
 #include "export/EditorSetting.h"
+#include "export/TempFileWatch.h"
 #include "platform/Desktop.h"
 #include "process/ChildProcess.h"
+#include "text/EncodingDetection.h"
+#include "text/LocaleCharset.h"
 #include "text/ShiftJis.h"
 #include "ui/ManuscriptEditor.h"
 #include "ui/Prompts.h"
@@ -43,6 +49,8 @@ class TemporaryFile {
 
     bool valid() const { return fd_ >= 0; }
     const QByteArray& path() const { return path_; }
+    // The file stays when this object goes.
+    void Keep() { path_.clear(); }
 
     // Writes all of `bytes` and closes the file; false when any of it failed.
     bool WriteAndClose(std::string_view bytes) {
@@ -67,17 +75,22 @@ class TemporaryFile {
     QByteArray path_;
 };
 
-// Text another program saved: Shift_JIS as written, or UTF-8 (many editors save that).
+// The whole file, or nothing when it cannot be read.
+std::optional<QByteArray> ReadWhole(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
+}
+
 std::optional<QString> DecodeEditedText(const QByteArray& bytes) {
-    const std::string_view view(bytes.constData(), static_cast<size_t>(bytes.size()));
-    if (text::LooksLikeUtf8(view)) {
-        QString text = QString::fromUtf8(bytes);
-        if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        return text;
-    }
-    return text::DecodeShiftJis(view);
+    const QByteArray charset = text::LocaleCharset();
+    const std::optional<text::DecodedText> decoded =
+        text::DecodeAnyText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                            charset.constData());
+    if (!decoded) return std::nullopt;
+    return decoded->text;
 }
 
 }  // namespace
@@ -89,6 +102,11 @@ ExternalEditor::ExternalEditor(ManuscriptEditor& editor, Prompts& prompts, Deskt
       desktop_(desktop),
       owner_(owner),
       programDirectory_(std::move(programDirectory)) {}
+
+ExternalEditor::~ExternalEditor() {
+    watch_.reset();
+    for (const QString& path : removeAtEnd_) QFile::remove(path);
+}
 
 void ExternalEditor::LoadEditorSetting() {
     editorPath_ = EditorSetting(programDirectory_).Load();
@@ -109,56 +127,145 @@ void ExternalEditor::ChooseExternalEditor() {
     EditorSetting(programDirectory_).Save(editorPath_);
 }
 
-QByteArray ExternalEditor::EditorToRun() const {
-    if (!editorPath_.isEmpty()) return editorPath_;
-    const QString license = programDirectory_ + QStringLiteral("LICENSE.TXT");
-    if (!QFileInfo::exists(license)) return {};
-    const std::optional<QString> program = desktop_.FindDefaultProgram(license);
-    if (!program || program->isEmpty()) return {};
-    return QFile::encodeName(*program);
+QStringList ExternalEditor::EditorCommand(const QString& file) const {
+    std::optional<QStringList> command;
+    if (!editorPath_.isEmpty()) {
+        command = EditorCommandForProgram(QFile::decodeName(editorPath_), file);
+    } else {
+        const QString license = programDirectory_ + QStringLiteral("LICENSE.TXT");
+        if (!QFileInfo::exists(license)) return {};
+        if (const std::optional<QString> exec = desktop_.FindDefaultExec(license)) {
+            command = EditorCommandFromExec(*exec, file);
+        } else if (const std::optional<QString> program = desktop_.FindDefaultProgram(license);
+                   program && !program->isEmpty()) {
+            command = EditorCommandForProgram(*program, file);
+        }
+    }
+    if (!command || command->isEmpty()) return {};
+    // A desktop entry may name its program without a path.
+    if (!command->first().contains(u'/')) {
+        const QString found = QStandardPaths::findExecutable(command->first());
+        if (found.isEmpty()) return {};
+        (*command)[0] = found;
+    }
+    return *command;
 }
 
 void ExternalEditor::LaunchExternalEditor() {
     if (busy_) return;
-    const QByteArray program = EditorToRun();
-    if (program.isEmpty()) return;
+    const QByteArray directory = QFile::encodeName(QDir::tempPath());
+    // The command is looked up before the file exists; its name is put in afterwards.
+    const QString placeholder = QStringLiteral("\u0001QRT-FILE\u0001");
+    const QStringList command = EditorCommand(placeholder);
+    if (command.isEmpty()) return;
 
-    text::EncodedText encoded = text::EncodeShiftJis(editor_.Text());
+    const QByteArray charset = text::LocaleCharset();
+    text::EncodedText encoded = text::EncodeText(charset.constData(), editor_.Text());
     if (encoded.firstUnencodable &&
-        !documents::ConfirmUnencodable(prompts_, owner_, *encoded.firstUnencodable)) {
+        !documents::ConfirmUnencodable(prompts_, owner_, *encoded.firstUnencodable,
+                                       QString::fromLatin1(charset))) {
         return;
     }
 
-    const QByteArray directory = QFile::encodeName(QDir::tempPath());
     TemporaryFile temporary(directory);
     if (!temporary.valid()) return;
     // A file that could not be written whole is not handed on: its text would come back
     // cut short and replace the manuscript.
     if (!temporary.WriteAndClose(encoded.bytes)) return;
+    const QString path = QFile::decodeName(temporary.path());
+    const QByteArray written = QByteArray::fromStdString(encoded.bytes);
 
-    process::ChildProcess child;
-    if (process::Failed(
-            child.SetArguments({program.toStdString(), temporary.path().toStdString()}))) {
-        return;
+    std::vector<std::string> arguments;
+    for (QString argument : command) {
+        argument.replace(placeholder, path);
+        arguments.push_back(QFile::encodeName(argument).toStdString());
     }
+    process::ChildProcess child;
+    if (process::Failed(child.SetArguments(arguments))) return;
     if (process::Failed(child.SetWorkingDirectory(directory.constData()))) return;
     if (process::Failed(child.SetEnvironment(nullptr))) return;
+    // Another external edit begins: an earlier watched file is no longer taken back.
+    StopWatching();
     if (process::Failed(child.Start(true))) return;
 
-    const QScopedValueRollback<bool> busy(busy_, true);
     process::Status waited = process::kStatusFail;
     int32_t exitCode = -1;
-    WaitWhileRepainting([&] { waited = child.Wait(exitCode); });
+    {
+        const QScopedValueRollback<bool> busy(busy_, true);
+        WaitWhileRepainting([&] { waited = child.Wait(exitCode); });
+    }
     if (process::Failed(waited) || exitCode != 0) return;
-    ReloadFromFile(QFile::decodeName(temporary.path()));
+
+    const std::optional<QByteArray> bytes = ReadWhole(path);
+    if (!bytes) return;  // removed or made unreadable by the editor: nothing to take back
+    if (*bytes == written) {
+        // The editor returned before anything was saved (it handed the file to an
+        // instance already running, or was closed without saving): keep watching.
+        temporary.Keep();
+        StartWatching(path, written);
+        return;
+    }
+    if (!TakeBack(path, *bytes)) temporary.Keep();
 }
 
-void ExternalEditor::ReloadFromFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return;
-    if (const std::optional<QString> text = DecodeEditedText(bytes)) editor_.ReplaceText(*text);
+bool ExternalEditor::TakeBack(const QString& path, const QByteArray& bytes) {
+    const std::optional<QString> text = DecodeEditedText(bytes);
+    if (!text) {
+        prompts_.ShowMessage(owner_, documents::UnreadableEditText(path), QStringLiteral("エラー"),
+                             MessageButtons::Ok, MessageIcon::Error);
+        return false;
+    }
+    const QScopedValueRollback<bool> replacing(replacing_, true);
+    editor_.ReplaceText(*text);
+    return true;
+}
+
+void ExternalEditor::StartWatching(const QString& path, const QByteArray& written) {
+    StopWatching();
+    watch_ = std::make_unique<TempFileWatch>(path, written);
+    watch_->SetSettleTime(settleMs_);
+    removeAtEnd_.append(path);
+    QObject::connect(watch_.get(), &TempFileWatch::Saved, watch_.get(),
+                     [this, path](const QByteArray& bytes) {
+                         // A file holding text that could not be read is the author's
+                         // only copy of it: it stays, also after the program ends.
+                         removeAtEnd_.removeAll(path);
+                         if (TakeBack(path, bytes)) removeAtEnd_.append(path);
+                     });
+    if (watchingChanged_) watchingChanged_(true);
+}
+
+void ExternalEditor::StopWatching() {
+    if (!watch_) return;
+    // Deleted later, as this may run inside the watch's own signal; nothing more of it
+    // reaches the editor.
+    TempFileWatch* watch = watch_.release();
+    watch->Stop();
+    watch->deleteLater();
+    if (watchingChanged_) watchingChanged_(false);
+}
+
+void ExternalEditor::NotePaneEdited() {
+    if (!replacing_) StopWatching();
+}
+
+void ExternalEditor::SetWatchingChanged(std::function<void(bool)> callback) {
+    watchingChanged_ = std::move(callback);
+}
+
+std::optional<QString> ExternalEditor::WatchedFile() const {
+    if (!watch_) return std::nullopt;
+    return watch_->path();
+}
+
+bool ExternalEditor::ReloadFromFile(const QString& path) {
+    const std::optional<QByteArray> bytes = ReadWhole(path);
+    if (!bytes) return false;
+    const std::optional<QString> text = DecodeEditedText(*bytes);
+    if (!text) return false;
+    const QScopedValueRollback<bool> replacing(replacing_, true);
+    editor_.ReplaceText(*text);
+    return true;
 }
 
 }  // namespace quirtle

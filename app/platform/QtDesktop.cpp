@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include "platform/DesktopEntry.h"
+
 namespace quirtle {
 
 namespace {
@@ -37,17 +39,8 @@ std::optional<QString> QueryXdgMime(const QStringList& arguments) {
     return trimmed;
 }
 
-}  // namespace
-
-bool QtDesktop::OpenWithAssociatedProgram(const QString& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
-}
-
-bool QtDesktop::OpenUrl(const QUrl& url) {
-    return QDesktopServices::openUrl(url);
-}
-
-std::optional<QString> QtDesktop::FindDefaultProgram(const QString& path) {
+// The text of the desktop entry of the default program for the file's type.
+std::optional<QString> DefaultEntryText(const QString& path) {
     if (!QFileInfo::exists(path)) return std::nullopt;
     const auto mimeType = QueryXdgMime({QStringLiteral("query"), QStringLiteral("filetype"), path});
     if (!mimeType) return std::nullopt;
@@ -59,7 +52,29 @@ std::optional<QString> QtDesktop::FindDefaultProgram(const QString& path) {
     if (entryPath.isEmpty()) return std::nullopt;
     QFile entry(entryPath);
     if (!entry.open(QIODevice::ReadOnly)) return std::nullopt;
-    const auto program = ProgramOfDesktopEntry(QString::fromUtf8(entry.readAll()));
+    return QString::fromUtf8(entry.readAll());
+}
+
+}  // namespace
+
+bool QtDesktop::OpenWithAssociatedProgram(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+}
+
+bool QtDesktop::OpenUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
+
+std::optional<QString> QtDesktop::FindDefaultExec(const QString& path) {
+    const std::optional<QString> entry = DefaultEntryText(path);
+    if (!entry) return std::nullopt;
+    return ExecOfDesktopEntry(*entry);
+}
+
+std::optional<QString> QtDesktop::FindDefaultProgram(const QString& path) {
+    const std::optional<QString> entry = DefaultEntryText(path);
+    if (!entry) return std::nullopt;
+    const auto program = ProgramOfDesktopEntry(*entry);
     if (!program) return std::nullopt;
     const QString found = QStandardPaths::findExecutable(*program);
     if (found.isEmpty()) return std::nullopt;

@@ -11,6 +11,7 @@ class QtDesktop : public Desktop {
     bool OpenWithAssociatedProgram(const QString& path) override;
     bool OpenUrl(const QUrl& url) override;
     std::optional<QString> FindDefaultProgram(const QString& path) override;
+    std::optional<QString> FindDefaultExec(const QString& path) override;
 };
 
 // The program named by the Exec line of a .desktop entry's text: the first word, with

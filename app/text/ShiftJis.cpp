@@ -10,7 +10,7 @@ namespace {
 
 // Owns one iconv conversion descriptor.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Converter() {
         if (valid()) iconv_close(cd_);
@@ -21,7 +21,7 @@ public:
     bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t get() const { return cd_; }
 
-private:
+  private:
     iconv_t cd_;
 };
 
@@ -47,19 +47,23 @@ std::vector<char32_t> WithCrLf(QStringView text) {
 }  // namespace
 
 EncodedText EncodeShiftJis(QStringView text) {
+    return EncodeText("CP932", text);
+}
+
+EncodedText EncodeText(const char* charset, QStringView text) {
     EncodedText result;
     std::vector<char32_t> input = WithCrLf(text);
     if (input.empty()) return result;
 
-    Converter converter("CP932", "UTF-32LE");
+    Converter converter(charset, "UTF-32LE");
     if (!converter.valid()) {
-        // No CP932 table: nothing can be represented faithfully.
+        // No conversion table: nothing can be represented faithfully.
         result.firstUnencodable = Unencodable{input.front(), 1};
         result.bytes.assign(input.size(), '?');
         return result;
     }
 
-    result.bytes.resize(input.size() * 2 + 16);
+    result.bytes.resize(input.size() * 2 + 16);  // grows for wider sets (UTF-8)
     char* in = reinterpret_cast<char*>(input.data());
     size_t inLeft = input.size() * sizeof(char32_t);
     char* out = result.bytes.data();
@@ -75,8 +79,8 @@ EncodedText EncodeShiftJis(QStringView text) {
             continue;
         }
         // EILSEQ (no CP932 code) or EINVAL: replace this one character and go on.
-        const size_t index = static_cast<size_t>(in - reinterpret_cast<char*>(input.data())) /
-                             sizeof(char32_t);
+        const size_t index =
+            static_cast<size_t>(in - reinterpret_cast<char*>(input.data())) / sizeof(char32_t);
         if (!result.firstUnencodable) {
             int line = 1;
             for (size_t i = 0; i < index; ++i) {
@@ -113,8 +117,8 @@ std::optional<QString> DecodeShiftJis(std::string_view bytes) {
     if (iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
         return std::nullopt;  // an invalid or truncated sequence
     }
-    const size_t count = static_cast<size_t>(out - reinterpret_cast<char*>(units.data())) /
-                         sizeof(char16_t);
+    const size_t count =
+        static_cast<size_t>(out - reinterpret_cast<char*>(units.data())) / sizeof(char16_t);
 
     // CR LF and lone CR become '\n', compacting the buffer in place.
     size_t kept = 0;
@@ -127,6 +131,34 @@ std::optional<QString> DecodeShiftJis(std::string_view bytes) {
         units[kept++] = c;
     }
     return QString(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(kept));
+}
+
+std::optional<std::u16string> ConvertToUtf16(const char* charset, std::string_view bytes) {
+    if (bytes.empty()) return std::u16string();
+    Converter converter("UTF-16LE", charset);
+    if (!converter.valid()) return std::nullopt;
+    std::u16string units(bytes.size() + 2, u'\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* out = reinterpret_cast<char*>(units.data());
+    size_t outLeft = units.size() * sizeof(char16_t);
+    while (inLeft > 0) {
+        if (iconv(converter.get(), &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1)) {
+            break;
+        }
+        if (errno != E2BIG) return std::nullopt;  // an invalid or truncated sequence
+        const size_t used = static_cast<size_t>(out - reinterpret_cast<char*>(units.data()));
+        units.resize(units.size() * 2);
+        out = reinterpret_cast<char*>(units.data()) + used;
+        outLeft = units.size() * sizeof(char16_t) - used;
+    }
+    // A stateful set (ISO-2022-JP) may still owe a final character.
+    if (iconv(converter.get(), nullptr, nullptr, &out, &outLeft) == static_cast<size_t>(-1)) {
+        return std::nullopt;
+    }
+    units.resize(static_cast<size_t>(out - reinterpret_cast<char*>(units.data())) /
+                 sizeof(char16_t));
+    return units;
 }
 
 bool LooksLikeUtf8(std::string_view bytes) {

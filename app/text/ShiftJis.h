@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringView>
-#include <QList>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +16,7 @@ struct Unencodable {
 };
 
 struct EncodedText {
-    std::string bytes;                           // CP932, line breaks as CR LF
+    std::string bytes;                            // CP932, line breaks as CR LF
     std::optional<Unencodable> firstUnencodable;  // set when something was replaced by '?'
 };
 
@@ -29,9 +29,17 @@ EncodedText EncodeShiftJis(QStringView text);
 // one line. Returns nothing when the bytes are not valid CP932.
 std::optional<QString> DecodeShiftJis(std::string_view bytes);
 
+// Converts the editor's text into another character set (an iconv name such as "UTF-8" or
+// "EUC-JP"), CR LF line breaks, in the same way: characters the set cannot hold become '?'
+// and the first one is reported.
+EncodedText EncodeText(const char* charset, QStringView text);
+
 // True when the bytes are well-formed UTF-8 holding at least one non-ASCII character (or
-// start with the UTF-8 byte-order mark): such a file is almost never Shift_JIS text, even
-// where its bytes happen to form valid CP932 pairs.
+// start with the UTF-8 byte-order mark).
 bool LooksLikeUtf8(std::string_view bytes);
+
+// Converts bytes of the character set into UTF-16 as they are (line breaks untouched).
+// Nothing when the bytes are not valid in it or the set is unknown.
+std::optional<std::u16string> ConvertToUtf16(const char* charset, std::string_view bytes);
 
 }  // namespace quirtle::text

@@ -36,6 +36,10 @@ namespace {
 constexpr int kPreviewPeriodMs = 1000;
 constexpr int kPageLoadLimitMs = 10000;
 
+QString ExternalEditText() {
+    return QStringLiteral("外部エディタで編集中 (保存すると反映されます)");
+}
+
 QString DecodeLabel(const std::string& bytes) {
     if (auto decoded = text::DecodeShiftJis(bytes)) return *decoded;
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -107,8 +111,11 @@ bool MainFrame::Create() {
     connect(editor, &QPlainTextEdit::textChanged, this, [this] {
         textChanged = true;
         countsChanged = true;
+        externalEditor->NotePaneEdited();
     });
     connect(editor, &QPlainTextEdit::selectionChanged, this, [this] { countsChanged = true; });
+    externalEditor->SetWatchingChanged(
+        [this](bool watching) { externalEditLabel->setVisible(watching); });
     UpdateCounts();
 
     autoPreview = true;
@@ -191,6 +198,10 @@ void MainFrame::CreateToolBar() {
 void MainFrame::CreateStatusBar() {
     readyLabel = new QLabel(ReadyText(), this);
     statusBar()->addWidget(readyLabel, 1);
+    // Shown while a file handed to an external editor is watched for saves.
+    externalEditLabel = new QLabel(ExternalEditText(), this);
+    externalEditLabel->setVisible(false);
+    statusBar()->addPermanentWidget(externalEditLabel);
     statusCounts = std::make_unique<StatusCounts>(statusBar());
     statusBar()->setSizeGripEnabled(true);
 }
@@ -249,6 +260,7 @@ void MainFrame::RunCommand(int id) {
             break;
         case command::kLaunchExternalEditor:
             externalEditor->LaunchExternalEditor();
+            CloseIfRequested();
             break;
         case command::kChooseExternalEditor:
             externalEditor->ChooseExternalEditor();
@@ -270,8 +282,15 @@ void MainFrame::RunCommand(int id) {
             // Script items, and the accelerators without an item of their own: the export
             // command acts only on the ids of its scripts.
             exporter->RunExport(id);
+            CloseIfRequested();
             break;
     }
+}
+
+void MainFrame::CloseIfRequested() {
+    if (!closeRequested || IsBusy()) return;
+    closeRequested = false;
+    close();
 }
 
 void MainFrame::PreviewTick() {
@@ -329,7 +348,13 @@ void MainFrame::SetPreviewConverter(PreviewConverter converter) {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
-    if (IsBusy() || !ConfirmClose()) {
+    if (IsBusy()) {
+        // Carried out, with the closing rule, as soon as the running command ends.
+        closeRequested = true;
+        event->ignore();
+        return;
+    }
+    if (!ConfirmClose()) {
         event->ignore();
         return;
     }

@@ -80,6 +80,8 @@ class MainFrame : public QMainWindow {
     HelpWindow* Help() const { return helpWindow; }
     // The manual's file beside the program.
     static QString ManualFileName();
+    // The status bar's note that an external edit is in progress.
+    QLabel* ExternalEditLabel() const { return externalEditLabel; }
 
   signals:
     // A preview was handed to the page (after a successful conversion).
@@ -99,6 +101,8 @@ class MainFrame : public QMainWindow {
     void ShowHelpContents();
     void ShowAbout();
     bool IsAcceleratorKey(const QKeySequence& key) const;
+    // Closes the window now if that was asked for while a command ran.
+    void CloseIfRequested();
 
     Prompts& prompts;
     Desktop& desktop;
@@ -115,6 +119,8 @@ class MainFrame : public QMainWindow {
     QLabel* readyLabel = nullptr;
     std::unique_ptr<StatusCounts> statusCounts;
     QPointer<HelpWindow> helpWindow;
+    QLabel* externalEditLabel = nullptr;
+    bool closeRequested = false;
     CentringSplitter* splitter = nullptr;
     EditorPane* editor = nullptr;
     PreviewPane* preview = nullptr;

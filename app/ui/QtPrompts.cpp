@@ -1,11 +1,16 @@
 #include "ui/QtPrompts.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 
 namespace quirtle {
 
@@ -66,6 +71,19 @@ class OpenFileDialog : public QFileDialog {
     QString suffixedChoice;
 };
 
+// The buttons' texts as the system's own boxes show them in Japanese.
+void SetJapaneseButtonTexts(QMessageBox& box) {
+    const std::pair<QMessageBox::StandardButton, const char16_t*> texts[] = {
+        {QMessageBox::Ok, u"OK"},
+        {QMessageBox::Cancel, u"キャンセル"},
+        {QMessageBox::Yes, u"はい(&Y)"},
+        {QMessageBox::No, u"いいえ(&N)"},
+    };
+    for (const auto& [button, text] : texts) {
+        if (QAbstractButton* shown = box.button(button)) shown->setText(QString::fromUtf16(text));
+    }
+}
+
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::Information:
@@ -82,6 +100,49 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// The file-name patterns of one filter as this platform matches them. "*.*" means every
+// file where it comes from; here it would hide names without a dot (README, 原稿).
+QStringList PlatformPatterns(const QString& pattern) {
+    QStringList patterns =
+        pattern.split(QRegularExpression(QStringLiteral("[ ;]+")), Qt::SkipEmptyParts);
+    for (QString& one : patterns) {
+        if (one == QStringLiteral("*.*")) one = QStringLiteral("*");
+    }
+    return patterns;
+}
+
+// Makes the dialog list files by the request's patterns as this platform reads them: the
+// dialog itself takes the patterns from the shown text ("すべてのファイル (*.*)").
+void UsePlatformPatterns(QFileDialog& dialog, const FileDialogRequest& request,
+                         const QStringList& shownFilters) {
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (model == nullptr) return;
+    const auto apply = [&dialog, model, request, shownFilters] {
+        const qsizetype index = shownFilters.indexOf(dialog.selectedNameFilter());
+        if (index < 0 || index >= request.filters.size()) return;
+        const QStringList patterns = PlatformPatterns(request.filters[index].pattern);
+        if (model->nameFilters() != patterns) model->setNameFilters(patterns);
+    };
+    // Queued: each runs after the dialog has applied the shown text's patterns itself.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, apply, Qt::QueuedConnection);
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        QObject::connect(types, &QComboBox::currentIndexChanged, &dialog, apply,
+                         Qt::QueuedConnection);
+    }
+    QTimer::singleShot(0, &dialog, apply);
+}
+
+// The texts of the dialog's own controls, in Japanese whatever the locale.
+void SetJapaneseLabels(QFileDialog& dialog, bool save) {
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("ファイルの場所(&I):"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名(&N):"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類(&T):"));
+    dialog.setLabelText(QFileDialog::Accept,
+                        save ? QStringLiteral("保存(&S)") : QStringLiteral("開く(&O)"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+    dialog.setWindowTitle(save ? QStringLiteral("名前を付けて保存") : QStringLiteral("開く"));
+}
+
 std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& request, bool save) {
     OpenFileDialog dialog(owner, save ? QString() : request.defaultSuffix);
     // Qt's own dialog adds the default suffix to a typed name before it asks about
@@ -95,6 +156,8 @@ std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& re
     if (request.selectedFilter >= 0 && request.selectedFilter < filters.size()) {
         dialog.selectNameFilter(filters[request.selectedFilter]);
     }
+    UsePlatformPatterns(dialog, request, filters);
+    SetJapaneseLabels(dialog, save);
     if (save) dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
@@ -109,8 +172,10 @@ std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& re
 QStringList NameFilters(const FileDialogRequest& request) {
     QStringList filters;
     for (const FileFilter& filter : request.filters) {
-        // The description usually names its pattern already, as in "Text (*.txt)".
-        if (filter.description.contains(QLatin1Char('(') + filter.pattern + QLatin1Char(')'))) {
+        // The description usually names its pattern already, as in "Text (*.txt)"; it is
+        // shown as it is ("すべてのファイル (*.*)" lists every file all the same).
+        if (filter.description.endsWith(QLatin1Char(')')) &&
+            filter.description.contains(QLatin1Char('('))) {
             filters.append(filter.description);
         } else {
             filters.append(filter.description + QStringLiteral(" (") + filter.pattern + ')');
@@ -140,6 +205,7 @@ MessageAnswer QtPrompts::ShowMessage(QWidget* owner, const QString& text, const 
             box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
+    SetJapaneseButtonTexts(box);
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
         case QMessageBox::Yes:

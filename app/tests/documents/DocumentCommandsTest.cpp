@@ -9,6 +9,7 @@
 #include "TestFiles.h"
 #include "documents/DocumentFiles.h"
 #include "support/ScriptedPrompts.h"
+#include "text/ShiftJis.h"
 
 using quirtle::DocumentFiles;
 using quirtle::MessageAnswer;
@@ -245,22 +246,15 @@ class DocumentCommandsTest : public QObject {
         QVERIFY(!QFile::exists(Path("missing.txt")));
     }
 
-    void openRefusesTextThatIsNotShiftJis_data() {
+    void openRefusesBytesNoEncodingExplains_data() {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("invalid CP932") << QByteArray("abc\x81\x20xyz") << "Shift_JIS";
-        QTest::newRow("truncated pair") << QByteArray("abc\x88") << "Shift_JIS";
-        QTest::newRow("UTF-8 Japanese") << QByteArray("日本語の原稿\r\n") << "UTF-8";
-        // "ソ" in UTF-8 (E3 82 BD) also reads as two valid CP932 characters.
-        QTest::newRow("UTF-8 valid as CP932") << QByteArray("ソ") << "UTF-8";
-        QTest::newRow("UTF-8 byte-order mark") << QByteArray(
-                                                      "\xEF\xBB\xBF"
-                                                      "abc")
-                                               << "UTF-8";
+        QTest::newRow("invalid CP932") << QByteArray("abc\x81\x20xyz");
+        QTest::newRow("truncated pair") << QByteArray("abc\x88");
+        QTest::newRow("random bytes")
+            << QByteArray::fromHex("8f3e00ff81209a7fe0c1d2ffee0180fefd9c00a08d8e8f90ff7f8081");
     }
-    void openRefusesTextThatIsNotShiftJis() {
+    void openRefusesBytesNoEncodingExplains() {
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, reason);
         OpenNamed(Path("good.txt"), kLine1);
         editor_->Type(QStringLiteral("x"));
         const QString bad = Path("bad.txt");
@@ -272,11 +266,88 @@ class DocumentCommandsTest : public QObject {
         QCOMPARE(prompts_->messages.size(), 2);
         const auto& refusal = prompts_->messages[1];
         QVERIFY2(refusal.text.contains(bad), qPrintable(refusal.text));
-        QVERIFY2(refusal.text.contains(reason), qPrintable(refusal.text));
+        QVERIFY2(refusal.text.contains("Shift_JIS"), qPrintable(refusal.text));
         QCOMPARE(refusal.caption, QStringLiteral("エラー"));
         QCOMPARE(refusal.icon, quirtle::MessageIcon::Error);
         ExpectUntouchedEdit(QStringLiteral("一行目x"), Path("good.txt"));
         QCOMPARE(ReadBytes(bad), bytes.toStdString());
+    }
+
+    void opensOtherEncodingsConvertedAfterAsking_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("encoding");
+        QTest::newRow("UTF-8") << QByteArray("日本語の原稿\r\n二行目") << "UTF-8";
+        // "ああ" in UTF-8: six bytes that are also valid CP932.
+        QTest::newRow("short UTF-8") << QByteArray("ああ") << "UTF-8";
+        QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBFああ") << "UTF-8";
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE\x42\x30\x42\x30", 6) << "UTF-16";
+        QTest::newRow("EUC-JP") << QByteArray(
+                                       "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xB8\xB6\xB9\xC6\xA4\xC7"
+                                       "\xA4\xB9\xA1\xA3\xBA\xA3\xC6\xFC\xA4\xCF\xB1\xAB\xA4\xAC"
+                                       "\xB9\xDF\xA4\xC3\xA4\xC6\xA4\xA4\xA4\xEB\xA1\xA3")
+                                << "EUC-JP";
+    }
+    void opensOtherEncodingsConvertedAfterAsking() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, encoding);
+        const QString other = Path("other.txt");
+        WriteBytes(other, bytes.toStdString());
+        const QString expected = [&] {
+            if (encoding == "EUC-JP")
+                return QStringLiteral("日本語の原稿です。今日は雨が降っている。");
+            if (bytes.contains("\xE6\x97\xA5")) return QStringLiteral("日本語の原稿\n二行目");
+            return QStringLiteral("ああ");
+        }();
+
+        // No: nothing changes.
+        OpenNamed(Path("good.txt"), kLine1);
+        prompts_->messageAnswers.push_back(MessageAnswer::No);
+        prompts_->fileAnswers.push_back(other);
+        files_->OpenDocument();
+        QCOMPARE(prompts_->messages.size(), 1);
+        const auto& question = prompts_->messages[0];
+        QVERIFY2(question.text.contains(other), qPrintable(question.text));
+        QVERIFY2(question.text.contains(encoding), qPrintable(question.text));
+        QVERIFY2(question.text.contains("Shift_JIS"), qPrintable(question.text));
+        QCOMPARE(question.buttons, quirtle::MessageButtons::YesNo);
+        QCOMPARE(editor_->Text(), QStringLiteral("一行目"));
+        QVERIFY(!editor_->IsModified());
+        QCOMPARE(files_->documentPath(), Path("good.txt"));
+
+        // Yes: the converted text is an unsaved change, and saving writes Shift_JIS.
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        prompts_->fileAnswers.push_back(other);
+        files_->OpenDocument();
+        QCOMPARE(editor_->Text(), expected);
+        QVERIFY(editor_->IsModified());
+        QCOMPARE(files_->documentPath(), other);
+        QCOMPARE(ReadBytes(other), bytes.toStdString());  // untouched until saved
+        files_->SaveDocument();
+        QVERIFY(!editor_->IsModified());
+        QCOMPARE(ReadBytes(other), quirtle::text::EncodeShiftJis(expected).bytes);
+    }
+
+    void validShiftJisThatAlsoReadsAsUtf8OpensWithoutAQuestion() {
+        // "ABCﾃｽ" and "Memo ﾃｽﾄｳ OK" in Shift_JIS are valid UTF-8 as well.
+        OpenNamed(Path("kana.txt"), "ABC\xC3\xBD\r\nMemo \xC3\xBD\xC4\xB3 OK");
+        QCOMPARE(editor_->Text(), QStringLiteral("ABCﾃｽ\nMemo ﾃｽﾄｳ OK"));
+        QVERIFY(!editor_->IsModified());
+        QVERIFY(prompts_->messages.isEmpty());
+    }
+
+    void convertedTextWithCharactersShiftJisCannotHoldWarnsOnSave() {
+        const QString other = Path("emoji.txt");
+        WriteBytes(other, "a\xF0\x9F\x98\x80");  // "a😀" in UTF-8
+        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
+        prompts_->fileAnswers.push_back(other);
+        files_->OpenDocument();
+        QCOMPARE(editor_->Text(), QStringLiteral("a😀"));
+        prompts_->messageAnswers.push_back(MessageAnswer::Cancel);
+        files_->SaveDocument();
+        QCOMPARE(prompts_->messages.size(), 2);
+        QVERIFY(prompts_->messages[1].text.contains("U+1F600"));
+        QVERIFY(editor_->IsModified());
+        QCOMPARE(ReadBytes(other), std::string("a\xF0\x9F\x98\x80"));
     }
 
     void japaneseManuscriptSurvivesARoundTrip() {

@@ -1,8 +1,12 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
+#include <clocale>
+#include <memory>
 
 #include "RecordingDesktop.h"
 #include "documents/PlainTextEditor.h"
@@ -17,13 +21,34 @@ using namespace quirtle::testing;
 namespace {
 
 // Editors the tests start: shell scripts that note their file, working directory and what
-// they were given, then edit the file. 0x82 0xA0 is "あ" in Shift_JIS.
+// they were given, then edit the file. The temporary file is in the locale's character set
+// (UTF-8 here): E3 81 82 is "あ" in UTF-8.
 const char* const kAppendingEditor =
     "#!/bin/sh\n"
     "printf '%s' \"$1\" > \"$QRT_RECORD/path\"\n"
     "pwd > \"$QRT_RECORD/cwd\"\n"
     "cp \"$1\" \"$QRT_RECORD/seen\"\n"
-    "printf '\\r\\n\\202\\240' >> \"$1\"\n";
+    "printf '\\r\\n\\343\\201\\202' >> \"$1\"\n";
+// Hands the file to "a running instance" and returns at once: the save comes a second
+// later, by a process of its own.
+const char* const kHandingOffEditor =
+    "#!/bin/sh\n"
+    "printf '%s' \"$1\" > \"$QRT_RECORD/path\"\n"
+    "(sleep 1; printf '\\343\\201\\202\\343\\201\\204' > \"$1\") &\n"  // "あい"
+    "exit 0\n";
+// Saves "ABCﾃｽ" and "Memo ﾃｽﾄｳ OK" in Shift_JIS (half-width kana, also valid UTF-8).
+const char* const kShiftJisKanaEditor =
+    "#!/bin/sh\n"
+    "printf 'ABC\\303\\275\\r\\nMemo \\303\\275\\304\\263 OK' > \"$1\"\n";
+// Saves bytes that no encoding explains.
+const char* const kGarblingEditor =
+    "#!/bin/sh\n"
+    "printf '%s' \"$1\" > \"$QRT_RECORD/path\"\n"
+    "printf 'x\\200\\377\\200\\377' > \"$1\"\n";
+// Notes every argument it was given, one per line.
+const char* const kArgumentsEditor =
+    "#!/bin/sh\n"
+    "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$QRT_RECORD/args\"\n";
 const char* const kFailingEditor =
     "#!/bin/sh\n"
     "printf '%s' \"$1\" > \"$QRT_RECORD/path\"\n"
@@ -42,9 +67,15 @@ struct EditorFixture {
     PlainTextEditor editor;
     ScriptedPrompts prompts;
     RecordingDesktop desktop;
-    ExternalEditor external{editor, prompts, desktop, nullptr, programDirectory};
+    std::unique_ptr<ExternalEditor> owned =
+        std::make_unique<ExternalEditor>(editor, prompts, desktop, nullptr, programDirectory);
+    ExternalEditor& external = *owned;
 
     EditorFixture() {
+        // The author's edits in the pane end a watch, as the main window arranges.
+        QObject::connect(&editor.widget, &QPlainTextEdit::textChanged,
+                         [this] { external.NotePaneEdited(); });
+        external.SetSettleTime(50);
         QDir().mkpath(programDirectory);
         QDir().mkpath(temporaryDirectory);
         QDir().mkpath(record);
@@ -64,13 +95,27 @@ struct EditorFixture {
         external.ChooseExternalEditor();
     }
     bool TemporaryFolderEmpty() const { return QDir(temporaryDirectory).isEmpty(); }
+    QString TemporaryPath() const { return QString::fromStdString(ReadBytes(record + "/path")); }
 };
+
+// Saves `bytes` to `path` as many editors do: a new file renamed over the old one.
+void SaveByRename(const QString& path, const QByteArray& bytes) {
+    const QString fresh = path + ".new";
+    WriteBytes(fresh, bytes.toStdString());
+    QVERIFY(::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) ==
+            0);
+}
 
 }  // namespace
 
 class ExternalEditorTest : public QObject {
     Q_OBJECT
   private slots:
+    void initTestCase() {
+        // The temporary file is written in the locale's character set.
+        QVERIFY(std::setlocale(LC_ALL, "C.UTF-8") != nullptr);
+    }
+
     void editsInTheChosenProgramAndTakesTheTextBack() {
         EditorFixture f;
         const QString program = f.Program("edit.sh", kAppendingEditor);
@@ -91,7 +136,8 @@ class ExternalEditorTest : public QObject {
         f.external.LaunchExternalEditor();
 
         QCOMPARE(f.editor.Text(), QStringLiteral(u"一行目\n二行目\nあ"));
-        QCOMPARE(ReadBytes(f.record + "/seen"), text::EncodeShiftJis(u"一行目\n二行目").bytes);
+        // Handed over in the locale's character set, with CR LF line breaks.
+        QCOMPARE(ReadBytes(f.record + "/seen"), std::string("一行目\r\n二行目"));
         QCOMPARE(
             ReadBytes(f.record + "/cwd"),
             QFile::encodeName(QDir(f.temporaryDirectory).canonicalPath()).toStdString() + "\n");
@@ -119,6 +165,117 @@ class ExternalEditorTest : public QObject {
         f.editor.Type("old");
         f.external.LaunchExternalEditor();
         QCOMPARE(f.editor.Text(), QStringLiteral(u"あ\n一"));
+        QVERIFY(f.TemporaryFolderEmpty());
+    }
+
+    void halfWidthKanaSavedInShiftJisSurvive() {
+        EditorFixture f;
+        f.ChooseProgram(f.Program("kana.sh", kShiftJisKanaEditor));
+        f.editor.Type(QStringLiteral(u"ﾃｽﾄ"));
+        f.external.LaunchExternalEditor();
+        QCOMPARE(f.editor.Text(), QStringLiteral(u"ABCﾃｽ\nMemo ﾃｽﾄｳ OK"));
+        QVERIFY(f.prompts.messages.isEmpty());
+    }
+
+    void textThatCannotBeReadBackKeepsItsFile() {
+        EditorFixture f;
+        f.ChooseProgram(f.Program("garble.sh", kGarblingEditor));
+        f.editor.Type("mine");
+        f.external.LaunchExternalEditor();
+        QCOMPARE(f.editor.Text(), QStringLiteral("mine"));
+        const QString temporary = f.TemporaryPath();
+        QCOMPARE(f.prompts.messages.size(), 1);
+        QVERIFY2(f.prompts.messages[0].text.contains(temporary),
+                 qPrintable(f.prompts.messages[0].text));
+        QCOMPARE(f.prompts.messages[0].caption, QStringLiteral(u"エラー"));
+        QCOMPARE(ReadBytes(temporary), std::string("x\x80\xFF\x80\xFF"));
+        f.owned.reset();  // the program ends: the author's only copy stays
+        QCOMPARE(ReadBytes(temporary), std::string("x\x80\xFF\x80\xFF"));
+    }
+
+    // An editor that hands the file to a running instance returns before anything is
+    // saved: the file is watched, and every later save arrives as one undo step.
+    void savesAfterTheEditorReturnedArrive() {
+        EditorFixture f;
+        f.ChooseProgram(f.Program("handoff.sh", kHandingOffEditor));
+        QList<bool> watching;
+        f.external.SetWatchingChanged([&](bool on) { watching.append(on); });
+        f.editor.Type("first");
+        f.external.LaunchExternalEditor();
+        QCOMPARE(f.editor.Text(), QStringLiteral("first"));  // nothing saved yet
+        const QString temporary = f.TemporaryPath();
+        QCOMPARE(f.external.WatchedFile(), std::optional<QString>(temporary));
+        QCOMPARE(watching, QList<bool>{true});
+        QVERIFY(QFile::exists(temporary));
+
+        QTRY_COMPARE_WITH_TIMEOUT(f.editor.Text(), QStringLiteral(u"あい"), 10000);
+        // A second save, by writing a new file and renaming it over the old one.
+        SaveByRename(temporary, "\x82\xa4\x82\xa6");  // "うえ", saved in Shift_JIS this time
+        QTRY_COMPARE_WITH_TIMEOUT(f.editor.Text(), QStringLiteral(u"うえ"), 10000);
+        QVERIFY(f.prompts.messages.isEmpty());
+
+        // Saves that cannot be read keep the file, and say so; the watch goes on.
+        SaveByRename(temporary, "\x80\xFF");
+        QTRY_COMPARE_WITH_TIMEOUT(f.prompts.messages.size(), 1, 10000);
+        QVERIFY(f.prompts.messages[0].text.contains(temporary));
+        QCOMPARE(f.editor.Text(), QStringLiteral(u"うえ"));
+        SaveByRename(temporary, "\xE3\x81\x8A");  // "お"
+        QTRY_COMPARE_WITH_TIMEOUT(f.editor.Text(), QStringLiteral(u"お"), 10000);
+
+        // The author edits in the pane: later saves no longer replace the text.
+        QTextCursor(f.editor.widget.document()).insertText("!");
+        QCOMPARE(f.external.WatchedFile(), std::nullopt);
+        QCOMPARE(watching, (QList<bool>{true, false}));
+        SaveByRename(temporary, "\xE3\x81\x8B");
+        QTest::qWait(500);
+        QCOMPARE(f.editor.Text(), QStringLiteral(u"!お"));
+        // Each save was one step of the undo history.
+        for (const char16_t* earlier : {u"お", u"うえ", u"あい", u"first"}) {
+            f.editor.widget.undo();
+            QCOMPARE(f.editor.Text(), QString::fromUtf16(earlier));
+        }
+
+        // The program ends: the watched file goes.
+        QVERIFY(QFile::exists(temporary));
+        f.owned.reset();
+        QVERIFY(!QFile::exists(temporary));
+    }
+
+    void anotherExternalEditEndsTheWatch() {
+        EditorFixture f;
+        const QString returnsAtOnce =
+            f.Program("noop.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"$QRT_RECORD/path\"\n");
+        f.ChooseProgram(returnsAtOnce);
+        f.editor.Type("text");
+        f.external.LaunchExternalEditor();
+        const QString first = f.TemporaryPath();
+        QCOMPARE(f.external.WatchedFile(), std::optional<QString>(first));
+        f.external.LaunchExternalEditor();
+        const QString second = f.TemporaryPath();
+        QVERIFY(first != second);
+        QCOMPARE(f.external.WatchedFile(), std::optional<QString>(second));
+        SaveByRename(first, "old save");
+        QTest::qWait(400);
+        QCOMPARE(f.editor.Text(), QStringLiteral("text"));
+        f.owned.reset();
+        QVERIFY(f.TemporaryFolderEmpty());
+    }
+
+    void defaultEditorStartsWithItsDesktopEntryCommand() {
+        EditorFixture f;
+        WriteBytes(f.programDirectory + "LICENSE.TXT", "license\r\n");
+        const QString program = f.Program("my editor", kArgumentsEditor);
+        f.desktop.defaultExec = "\"" + program + "\" --new-window %U %i --title=%c";
+        f.editor.Type("x");
+        f.external.LaunchExternalEditor();
+        const QStringList arguments =
+            QString::fromStdString(ReadBytes(f.record + "/args")).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(arguments.size(), 3);
+        QCOMPARE(arguments[0], QStringLiteral("--new-window"));
+        QVERIFY2(QFileInfo(arguments[1]).fileName().startsWith("QRT"), qPrintable(arguments[1]));
+        QCOMPARE(arguments[2], QStringLiteral("--title="));
+        QCOMPARE(f.desktop.execLookedUp, QStringList{f.programDirectory + "LICENSE.TXT"});
+        QVERIFY(f.desktop.lookedUp.isEmpty());
     }
 
     void programThatCannotStartLeavesNothingBehind() {
@@ -181,6 +338,7 @@ class ExternalEditorTest : public QObject {
         f.desktop.defaultProgram = f.Program("edit.sh", kAppendingEditor);
         f.external.LaunchExternalEditor();
         QCOMPARE(f.editor.Text(), QStringLiteral(u"x\nあ"));
+        QCOMPARE(f.desktop.execLookedUp.size(), 2);  // the whole command is asked for first
         QVERIFY(f.external.editorPath().isEmpty());  // used for that run only
         QVERIFY(!QFile::exists(f.programDirectory + "EDITOR"));
     }
@@ -240,16 +398,15 @@ class ExternalEditorTest : public QObject {
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    void warnsBeforeHandingOnCharactersShiftJisCannotHold() {
+    void charactersShiftJisCannotHoldReachTheEditorIntact() {
+        // The locale's UTF-8 holds every character: nothing to warn about, nothing lost.
         EditorFixture f;
         f.ChooseProgram(f.Program("edit.sh", kAppendingEditor));
-        f.editor.Type(QStringLiteral(u"😀"));
-        f.prompts.messageAnswers.push_back(MessageAnswer::Cancel);
+        f.editor.Type(QStringLiteral(u"😀é"));
         f.external.LaunchExternalEditor();
-        QCOMPARE(f.prompts.messages.size(), 1);
-        QCOMPARE(f.prompts.messages[0].caption, QStringLiteral(u"確認"));
-        QVERIFY(!QFile::exists(f.record + "/path"));
-        QCOMPARE(f.editor.Text(), QStringLiteral(u"😀"));
+        QVERIFY(f.prompts.messages.isEmpty());
+        QCOMPARE(ReadBytes(f.record + "/seen"), std::string("😀é"));
+        QCOMPARE(f.editor.Text(), QStringLiteral(u"😀é\nあ"));
     }
 
     void reloadReadsShiftJisOrUtf8AndIgnoresTheRest() {
@@ -257,15 +414,15 @@ class ExternalEditorTest : public QObject {
         f.editor.Type("before");
         const QString file = f.root.filePath("reload.txt");
         WriteBytes(file, "\x83\x5C\x95\x5C\r\nok");  // "ソ表" in Shift_JIS
-        f.external.ReloadFromFile(file);
+        QVERIFY(f.external.ReloadFromFile(file));
         QCOMPARE(f.editor.Text(), QStringLiteral(u"ソ表\nok"));
         WriteBytes(file, "\xEF\xBB\xBF\xE6\x97\xA5\r\n");  // UTF-8 "日" with byte-order mark
         f.external.ReloadFromFile(file);
         QCOMPARE(f.editor.Text(), QStringLiteral(u"日\n"));
-        WriteBytes(file, "\xFF\xFE");
-        f.external.ReloadFromFile(file);
+        WriteBytes(file, "\x80\xFF");
+        QVERIFY(!f.external.ReloadFromFile(file));
         QCOMPARE(f.editor.Text(), QStringLiteral(u"日\n"));
-        f.external.ReloadFromFile(f.root.filePath("missing.txt"));
+        QVERIFY(!f.external.ReloadFromFile(f.root.filePath("missing.txt")));
         QCOMPARE(f.editor.Text(), QStringLiteral(u"日\n"));
     }
 };

@@ -13,6 +13,8 @@ class RecordingDesktop : public Desktop {
     QStringList opened;
     QStringList lookedUp;
     std::optional<QString> defaultProgram;  // the answer of FindDefaultProgram
+    std::optional<QString> defaultExec;     // the answer of FindDefaultExec
+    QStringList execLookedUp;
 
     bool OpenWithAssociatedProgram(const QString& path) override {
         opened.append(path);
@@ -22,6 +24,10 @@ class RecordingDesktop : public Desktop {
     std::optional<QString> FindDefaultProgram(const QString& path) override {
         lookedUp.append(path);
         return defaultProgram;
+    }
+    std::optional<QString> FindDefaultExec(const QString& path) override {
+        execLookedUp.append(path);
+        return defaultExec;
     }
 };
 

@@ -7,7 +7,7 @@ using quirtle::text::EncodeShiftJis;
 
 class ShiftJisTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void encodesJapaneseWithTrailByte5C() {
         // "ソ表\" : both kanji/kana have 0x5C as their second byte.
         const auto encoded = EncodeShiftJis(u"ソ表\\");
@@ -37,7 +37,8 @@ private slots:
     }
 
     void roundTripKeepsTheText() {
-        const QString original = QStringLiteral(u"＊見出し\n本文の_ruby[漢字|かんじ]です。\nソ表能\n");
+        const QString original =
+            QStringLiteral(u"＊見出し\n本文の_ruby[漢字|かんじ]です。\nソ表能\n");
         const auto encoded = EncodeShiftJis(original);
         QVERIFY(!encoded.firstUnencodable);
         const auto decoded = DecodeShiftJis(encoded.bytes);
@@ -48,17 +49,17 @@ private slots:
     void rejectsBytesThatAreNotShiftJis() {
         QVERIFY(!DecodeShiftJis("a\x81\x20").has_value());  // trail byte out of range
         QVERIFY(!DecodeShiftJis("\xFF").has_value());
-        QVERIFY(!DecodeShiftJis("abc\x83").has_value());                    // lead byte at the end
+        QVERIFY(!DecodeShiftJis("abc\x83").has_value());  // lead byte at the end
         QVERIFY(DecodeShiftJis("").has_value());
     }
 
     void recognisesUtf8Text() {
         using quirtle::text::LooksLikeUtf8;
-        QVERIFY(LooksLikeUtf8("\xE6\x97\xA5\xE6\x9C\xAC"));          // "日本"
-        QVERIFY(LooksLikeUtf8("\xEF\xBB\xBFabc"));                      // byte-order mark
-        QVERIFY(!LooksLikeUtf8("plain ASCII\r\n"));                      // both encodings agree
-        QVERIFY(!LooksLikeUtf8("\x83\x5C\x95\x5C"));                     // Shift_JIS "ソ表"
-        QVERIFY(!LooksLikeUtf8("\x82\xa0\x82\xa2"));                     // Shift_JIS "あい"
+        QVERIFY(LooksLikeUtf8("\xE6\x97\xA5\xE6\x9C\xAC"));  // "日本"
+        QVERIFY(LooksLikeUtf8("\xEF\xBB\xBFabc"));           // byte-order mark
+        QVERIFY(!LooksLikeUtf8("plain ASCII\r\n"));          // both encodings agree
+        QVERIFY(!LooksLikeUtf8("\x83\x5C\x95\x5C"));         // Shift_JIS "ソ表"
+        QVERIFY(!LooksLikeUtf8("\x82\xa0\x82\xa2"));         // Shift_JIS "あい"
     }
 };
 
