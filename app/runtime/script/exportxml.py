@@ -172,6 +172,17 @@ def _is_block_in_item(element):
         isinstance(c, str) and c.strip() for c in element.children)
 
 
+def _holds_division_items(element):
+    """Whether every child element is a division's item (and there is one at least)."""
+    found = False
+    for child in element.children:
+        if isinstance(child, Element):
+            if child.name != "div_inner":
+                return False
+            found = True
+    return found
+
+
 def mark_inline_commands(document):
     """Marks the inline commands and the divisions below `document`.
 
@@ -179,8 +190,8 @@ def mark_inline_commands(document):
     ("heading", "em", "ruby", ...). The converter writes a line break after every inline
     command's end tag and never after its own ruby and emphasis, which tells them apart.
     Each element's children stand in a context: "block", "text" (a line's text) or "item"
-    (an item's text, then blocks). A division is told by its items ("div_inner"), which
-    only divisions hold outside a line's text."""
+    (an item's text, then blocks). A division is told by its items: it holds nothing but
+    "div_inner" elements."""
     pending = [(document, "block")]
     while pending:
         element, context = pending.pop()
@@ -191,7 +202,7 @@ def mark_inline_commands(document):
             if in_text:
                 child.inline_command = child.newline_after or child.name not in ("ruby", "em")
                 pending.append((child, "text"))
-            elif any(isinstance(c, Element) and c.name == "div_inner" for c in child.children):
+            elif _holds_division_items(child):
                 child.division = True
                 pending.append((child, "block"))
             elif child.name in TEXT_NAMES:

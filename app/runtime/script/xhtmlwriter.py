@@ -25,6 +25,9 @@ FIXED = {
 }
 
 # An id must be one XML name without ":" to be usable as a fragment in every reader.
+# Books nest containers and sections this deep at most.
+BOOK_DEPTH = 8
+
 _ID = re.compile(r"^[A-Za-z_\u00c0-\ud7ff\uf900-\ufffd][\w.\-\u00b7\u00c0-\ud7ff\uf900-\ufffd]*$")
 
 
@@ -42,19 +45,24 @@ class Writer:
     images: an exportxml.ImageFinder, or None to leave ":image" commands as commands.
     image_source: function(Image) -> the src URL of a placed image.
     heading_ids: give every section heading an id (see `headings`).
-    hide_metadata: leave out the one-line commands that only carry book metadata."""
+    hide_metadata: leave out the one-line commands that only carry book metadata.
+    deep: containers and sections nested deeper than this are not nested further
+    (None: no limit)."""
 
-    def __init__(self, images=None, image_source=None, heading_ids=False, hide_metadata=False):
+    def __init__(self, images=None, image_source=None, heading_ids=False, hide_metadata=False,
+                 deep=None):
         self.images = images
         self.image_source = image_source or (lambda image: urllib.parse.quote(image.source))
         self.heading_ids = heading_ids
         self.hide_metadata = hide_metadata
+        self.deep = deep
         self.used_ids = set()
         self.reserved_ids = set()
         self.next_heading = 0
         # (element, id) of every section heading written, in document order.
         self.headings = []
         self.placed_images = []
+        self.container_depths = {}
 
     def reserve_ids(self, document):
         """Keeps generated heading ids clear of the ids the author wrote."""
@@ -84,6 +92,36 @@ class Writer:
             if candidate not in self.reserved_ids and candidate not in self.used_ids:
                 self.used_ids.add(candidate)
                 return candidate
+
+    def _container_depth(self, element):
+        """How many containers hold `element`, itself included (it is one)."""
+        ancestor = element.parent
+        while ancestor is not None and id(ancestor) not in self.container_depths:
+            ancestor = ancestor.parent
+        depth = self.container_depths[id(ancestor)] + 1 if ancestor is not None else 1
+        self.container_depths[id(element)] = depth
+        return depth
+
+    def _container(self, tag, element, classes, children=None):
+        """A list, definition list, quotation or division. Below `deep` levels of them the
+        containers are left out and their items follow one another as plain blocks: a
+        page keeps room for the text at any depth, and readers need not lay out a
+        thousand nested boxes. The text and its order stay as they are."""
+        if self.deep is None or self._container_depth(element) <= self.deep:
+            start, end, _ = self._tag(tag, element, classes, True)
+            return start, end, element.elements() if children is None else children
+        flat = []
+        for child in element.elements():
+            if child.name in exportxml.ITEM_NAMES and not child.division \
+                    and not child.inline_command:
+                text, blocks = _item_parts(child)
+                flat.append(_Raw('<div class="deep %s">' % child.name))
+                flat.extend(text)
+                flat.append(_Raw("</div>\n"))
+                flat.extend(blocks)
+            else:
+                flat.append(child)
+        return "", None, flat
 
     def render(self, elements):
         """The markup of these elements (a list), in order."""
@@ -116,9 +154,11 @@ class Writer:
         if element.inline_command:
             return self._tag("span", element, ["inline_command", name], False, inline=True)
         if element.division:
-            return self._tag("div", element, [] if name == "div" else [name], True)
+            return self._container("div", element, [] if name == "div" else [name])
         if name == "section":
             depth = exportxml.section_depth(element)
+            if self.deep is not None and depth > self.deep:  # not nested further
+                return "", None, element.elements()
             return self._tag("section", element, ["section_%d" % depth], True)
         if name == "heading":  # a section's heading
             level = min(max(exportxml.section_depth(element), 1), 6)
@@ -137,10 +177,11 @@ class Writer:
             return ("<ruby>", "<rp>(</rp><rt>%s</rt><rp>)</rp></ruby>"
                     % escape(params[0] if params else ""), element.children)
         if name == "dlist":
-            start, end, _ = self._tag("dl", element, [], True)
-            return start, end, _definition_groups(element)
+            return self._container("dl", element, [], _definition_groups(element))
         if name in FIXED:
             tag, added, block = FIXED[name]
+            if block:
+                return self._container(tag, element, [])
             return self._tag(tag, element, [added] if added else [], block,
                              inline=name == "em")
         command = exportxml.oneline_command(element)
@@ -151,7 +192,7 @@ class Writer:
                 return ("", None, None)  # book metadata, not page content
             return self._tag("div", command, ["oneline_command", command.name], True)
         if exportxml.is_container(element):
-            return self._tag("div", element, [] if name == "div" else [name], True)
+            return self._container("div", element, [] if name == "div" else [name])
         return self._tag("span", element, ["inline_command", name], False, inline=True)
 
     def _figure(self, command):
@@ -164,6 +205,16 @@ class Writer:
                 % (self.attributes(command, ["oneline_command", "image"]),
                    escape(self.image_source(image)), escape(image.alt), image.width,
                    image.height, caption))
+
+
+def _item_parts(item):
+    """An item's own text (strings and inline elements), and the blocks after it."""
+    children = item.children
+    for index, child in enumerate(children):
+        if isinstance(child, exportxml.Element) and exportxml.is_block(child):
+            return children[:index], [c for c in children[index:]
+                                      if isinstance(c, exportxml.Element)]
+    return children, []
 
 
 def _definition_groups(dlist):

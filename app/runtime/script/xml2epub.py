@@ -83,6 +83,7 @@ def navigation_entries(writer, part_of):
         while ancestor is not None and id(ancestor) not in depth_of:
             ancestor = ancestor.parent
         depth = depth_of[id(ancestor)] + 1 if ancestor is not None else 0
+        depth = min(depth, xhtmlwriter.BOOK_DEPTH)  # as deep as the pages nest
         depth_of[id(section)] = depth
         entries.append((depth, text, "%s#%s" % (part_of[id(heading)], identifier)))
     return entries
@@ -177,6 +178,7 @@ def build(document, output, vertical):
     meta = exportxml.metadata(document, output)
     images = BookImages(output)
     writer = xhtmlwriter.Writer(images=images, heading_ids=True, hide_metadata=True,
+                                deep=xhtmlwriter.BOOK_DEPTH,
                                 image_source=lambda image: images.stored[image.path][0])
     writer.reserve_ids(document)
     writer.reserved_ids.add("toc")
