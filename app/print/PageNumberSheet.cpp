@@ -14,8 +14,8 @@ QByteArray PageNumberSheet(int pageCount, const QPageLayout& layout, const QStri
     QPdfWriter writer(&buffer);
     writer.setCreator(QStringLiteral("quirtle-print"));
     // The sheet covers the whole page: no margins, so positions are page positions.
-    writer.setPageLayout(QPageLayout(layout.pageSize(), layout.orientation(), QMarginsF(),
-                                     QPageLayout::Millimeter));
+    writer.setPageLayout(
+        QPageLayout(layout.pageSize(), layout.orientation(), QMarginsF(), QPageLayout::Millimeter));
     writer.setResolution(720);
 
     QPainter painter(&writer);

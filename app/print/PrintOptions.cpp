@@ -50,7 +50,8 @@ bool ParsePrintOptions(const QStringList& arguments, PrintOptions& options, QStr
             }
         } else if (argument == QStringLiteral("--margins") && hasValue) {
             if (!ReadMargins(arguments[++i], margins)) {
-                error = QStringLiteral("margins must be four millimetre values top,right,bottom,left");
+                error =
+                    QStringLiteral("margins must be four millimetre values top,right,bottom,left");
                 return false;
             }
         } else if (argument == QStringLiteral("--page-numbers") && hasValue) {
