@@ -7,12 +7,14 @@
 
 namespace quirtle {
 
-QByteArray PageNumberSheet(int pageCount, const QPageLayout& layout, const QString& fontFamily) {
+QByteArray PageNumberSheet(int pageCount, const QPageLayout& layout, const QString& fontFamily,
+                           const QString& title) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter writer(&buffer);
     writer.setCreator(QStringLiteral("quirtle-print"));
+    writer.setTitle(title);
     // The sheet covers the whole page: no margins, so positions are page positions.
     writer.setPageLayout(
         QPageLayout(layout.pageSize(), layout.orientation(), QMarginsF(), QPageLayout::Millimeter));

@@ -48,6 +48,10 @@ void PdfPrinter::Print(const QString& path, const QPageLayout& pageLayout, int t
     page->load(QUrl::fromLocalFile(file.absoluteFilePath()));
 }
 
+QString PdfPrinter::Title() const {
+    return page->title();
+}
+
 void PdfPrinter::Finish(const QByteArray& pdf, const QString& error) {
     if (done) return;
     done = true;

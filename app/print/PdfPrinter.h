@@ -20,6 +20,9 @@ class PdfPrinter : public QObject {
 
     void Print(const QString& path, const QPageLayout& layout, int timeoutSeconds);
 
+    // The loaded page's title.
+    QString Title() const;
+
   signals:
     void finished(const QByteArray& pdf, const QString& error);
 

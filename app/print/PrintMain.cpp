@@ -27,7 +27,7 @@ bool WriteWhole(const QString& path, const QByteArray& bytes, QString& error) {
 }
 
 // Writes the printed PDF and, when asked, the sheet of page numbers for it.
-int Save(const quirtle::PrintOptions& options, const QByteArray& pdf) {
+int Save(const quirtle::PrintOptions& options, const QByteArray& pdf, const QString& title) {
     QString error;
     if (!WriteWhole(options.output, pdf, error)) {
         Report(error);
@@ -40,7 +40,7 @@ int Save(const quirtle::PrintOptions& options, const QByteArray& pdf) {
         return 1;
     }
     const QByteArray sheet =
-        quirtle::PageNumberSheet(document.pageCount(), options.layout, options.numberFont);
+        quirtle::PageNumberSheet(document.pageCount(), options.layout, options.numberFont, title);
     if (!WriteWhole(options.pageNumbers, sheet, error)) {
         Report(error);
         return 1;
@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&printer, &quirtle::PdfPrinter::finished,
                      [&](const QByteArray& pdf, const QString& failure) {
                          if (failure.isEmpty()) {
-                             status = Save(options, pdf);
+                             status = Save(options, pdf, printer.Title());
                          } else {
                              Report(failure);
                          }

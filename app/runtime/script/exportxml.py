@@ -256,22 +256,20 @@ METADATA_COMMANDS = ("title", "author", "identifier")
 _BOOK_NAMESPACE = uuid.UUID("5a1c3b0e-6f2d-5e47-9b1a-7d3c2e4f9a60")
 
 
-def commands(document, name):
-    """The one-line command elements of that name, in document order."""
-    found = []
+def command_texts(document, names):
+    """{name: text} of the first one-line command of each name that has any parameter
+    text (all parameters joined with one space), in one walk of the document."""
+    found = {}
     for element in iter_elements(document):
+        if element.name != "div" or element.inline_command:
+            continue
         command = oneline_command(element)
-        if command is not None and command.name == name:
-            found.append(command)
-    return found
-
-
-def command_text(document, name):
-    for command in commands(document, name):
+        if command is None or command.name not in names or command.name in found:
+            continue
         text = " ".join(p.strip() for p in command.params() if p.strip())
         if text:
-            return text
-    return None
+            found[command.name] = text
+    return found
 
 
 class Metadata:
@@ -286,10 +284,11 @@ class Metadata:
 def metadata(document, output_path):
     """Title (":title", else the first heading, else the output file's name), author
     (":author", or None) and a stable identifier (":identifier", else derived)."""
-    title = (command_text(document, "title") or first_heading(document)
+    texts = command_texts(document, METADATA_COMMANDS)
+    title = (texts.get("title") or first_heading(document)
              or os.path.splitext(os.path.basename(output_path))[0] or "untitled")
-    author = command_text(document, "author")
-    identifier = command_text(document, "identifier")
+    author = texts.get("author")
+    identifier = texts.get("identifier")
     if identifier is None:
         identifier = "urn:uuid:%s" % uuid.uuid5(_BOOK_NAMESPACE,
                                                 "%s\n%s" % (title, author or ""))

@@ -3,12 +3,11 @@
 
 The page is the same XHTML as the EPUB's (ruby, emphasis dots, pictures, every depth-1
 section on a new page), printed by quirtle-print, the web engine of the editor's preview,
-and numbered at the foot of every page. --vertical (default) sets vertical text (縦書き),
+and numbered at the foot of every page (qpdf puts the numbers on the pages). --vertical (default) sets vertical text (縦書き),
 --horizontal horizontal text; --page-size A5 (default), A4 or B6.
 quirtle-print and imgsize are looked for beside quirtle, then on the PATH.
 """
 
-import io
 import os
 import pathlib
 import shutil
@@ -26,7 +25,6 @@ NAME = "xml2pdf"
 # Millimetres: top, right, bottom (the page number sits there), left.
 MARGINS = {"A5": "15,14,18,14", "B6": "13,12,16,12", "A4": "22,22,24,22"}
 NUMBER_FONT = "IPAMincho"
-_SYSTEM_PACKAGES = "/usr/lib/python3/dist-packages"
 
 
 def page_markup(document, output, vertical):
@@ -78,42 +76,25 @@ def print_pdf(page, folder, page_size):
     return printed, numbers
 
 
-def _import_pypdf():
+def numbered(printed, numbers, folder):
+    """The printed pages with their numbers, as bytes: qpdf lays each printed page under
+    the page of the sheet that holds its number (and the title)."""
+    qpdf = shutil.which("qpdf")
+    if not qpdf:
+        raise exportxml.ExportError("the program qpdf was not found (Debian package qpdf)")
+    combined = os.path.join(folder, "numbered.pdf")
     try:
-        import pypdf
-    except ImportError:
-        # A python3 of its own (a virtual environment, pyenv) may come first on the PATH;
-        # the system's packages are still usable, pypdf being plain Python.
-        if _SYSTEM_PACKAGES not in sys.path and os.path.isdir(_SYSTEM_PACKAGES):
-            sys.path.append(_SYSTEM_PACKAGES)
-        try:
-            import pypdf
-        except ImportError:
-            raise exportxml.ExportError("the Python module pypdf is missing "
-                                        "(Debian package python3-pypdf)") from None
-    return pypdf
-
-
-def numbered(printed, numbers, meta):
-    """The printed PDF with the page numbers laid over its pages, as bytes."""
-    pypdf = _import_pypdf()
-    try:
-        pages = pypdf.PdfReader(printed)
-        sheet = pypdf.PdfReader(numbers)
-        writer = pypdf.PdfWriter()
-        for index, page in enumerate(pages.pages):
-            if index < len(sheet.pages):
-                page.merge_page(sheet.pages[index])
-            writer.add_page(page)
-        information = {"/Title": meta.title, "/Producer": "quirtle"}
-        if meta.author:
-            information["/Author"] = meta.author
-        writer.add_metadata(information)
-        buffer = io.BytesIO()
-        writer.write(buffer)
-    except Exception as error:  # pypdf reports damaged files with its own exceptions
+        result = subprocess.run([qpdf, numbers, "--underlay", printed, "--", combined],
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=600)
+    except (OSError, subprocess.SubprocessError) as error:
         raise exportxml.ExportError("cannot number the printed pages: %s" % error) from None
-    return buffer.getvalue()
+    # qpdf exits with 3 for warnings only; the file is written then.
+    if result.returncode not in (0, 3) or not os.path.isfile(combined):
+        lines = result.stderr.decode("utf-8", "replace").strip().splitlines()
+        raise exportxml.ExportError("cannot number the printed pages: %s"
+                                    % (lines[-1] if lines else "qpdf failed"))
+    with open(combined, "rb") as pdf:
+        return pdf.read()
 
 
 def main():
@@ -127,11 +108,11 @@ def main():
                         help="paper size (default A5)")
     options = parser.parse_args()
     document = exportxml.parse(exportxml.read_input())
-    meta, page = page_markup(document, options.output, options.vertical)
+    _, page = page_markup(document, options.output, options.vertical)
     folder = tempfile.mkdtemp(prefix="quirtle-pdf-")
     try:
         printed, numbers = print_pdf(page, folder, options.page_size)
-        data = numbered(printed, numbers, meta)
+        data = numbered(printed, numbers, folder)
     finally:
         shutil.rmtree(folder, ignore_errors=True)
     exportxml.write_output(options.output, data)
