@@ -257,6 +257,7 @@ pre.incomplete { color: #a00000; border: 1px solid #c03030; background: #fff0f0;
 figure { margin-block: 1em; margin-inline: 0; text-align: center; page-break-inside: avoid; break-inside: avoid; }
 figure img { max-width: 100%; max-height: 100%; width: auto; height: auto; }
 figcaption { font-size: 0.9em; }
+nav ol { list-style-type: none; }
 """
 
 _VERTICAL_STYLE = """\

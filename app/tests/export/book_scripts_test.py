@@ -278,6 +278,19 @@ class Books(unittest.TestCase):
             self.assertIn(piece, text)
         self.assertLess(text.index("項目999"), text.index("項目1000"))
 
+    def test_html_page_and_plain_text_of_the_hard_manuscript(self):
+        for label, extension in (("HTML", "html"), ("テキスト", "txt")):
+            with self.subTest(label):
+                output = os.path.join(self.folder, "hard." + extension)
+                status, errors = run_entry(entry(label), self.hard_xml, output)
+                self.assertEqual(status, 0, errors)
+                with open(output, encoding="utf-8") as result:
+                    text = flat(re.sub(r"<rp>.*?</rp>|<rt>.*?</rt>|<[^>]+>", "",
+                                       result.read()))
+                for piece in ["最深部", "項目1000", "引用1000", "箱1000", "深い節"] + \
+                        ["区分" + n for n in EXPORT_NAMES] + ["中" + n for n in EXPORT_NAMES]:
+                    self.assertIn(piece, text)
+
 
 class Pdf(unittest.TestCase):
     @classmethod
