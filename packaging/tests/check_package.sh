@@ -20,6 +20,8 @@ dpkg-deb -x "$deb" "$root"
 for file in usr/bin/quirtle-convert usr/bin/imgsize usr/lib/quirtle/quirtle \
             usr/lib/quirtle/index.html usr/lib/quirtle/manual.html usr/lib/quirtle/script.cfg \
             usr/lib/quirtle/LICENSE.TXT usr/lib/quirtle/script/xml2html.py \
+            usr/lib/quirtle/script/xml2epub.py usr/lib/quirtle/script/xml2pdf.py \
+            usr/lib/quirtle/imgsize usr/lib/quirtle/quirtle-print \
             usr/share/applications/quirtle.desktop usr/share/icons/hicolor/48x48/apps/quirtle.png \
             usr/share/man/man1/quirtle-convert.1.gz usr/share/man/man1/imgsize.1.gz \
             usr/share/doc/quirtle/copyright usr/share/doc/quirtle/changelog.gz; do
@@ -39,7 +41,7 @@ size=$("$root/usr/bin/imgsize" "$source/app/runtime/icons/quirtle-48.png" || tru
 
 # Depends: the libraries found by dpkg-shlibdeps and what the scripts and Qt need at run time.
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in python3 fonts-ipafont-mincho qt6-qpa-plugins libqt6webenginewidgets6 \
+for needed in python3 qpdf fonts-ipafont-mincho qt6-qpa-plugins libqt6webenginewidgets6 libqt6pdf6 \
               libqt6webenginecore6-bin; do
   case ", $depends," in *", $needed"[\ ,]*) ;; *) fail "Depends lacks $needed: $depends" ;; esac
 done

@@ -20,19 +20,31 @@ INDENT = "\u3000"
 PREFIX = {"litem": "・", "dterm": "", "ddesc": INDENT, "blockquote_inner": "> ", "div_inner": ""}
 
 
+class _Reading(str):
+    """The reading of a ruby, written after its base."""
+
+
 def inline_text(element):
     parts = []
-    for child in element.children:
-        if isinstance(child, str):
+    pending = list(reversed(element.children))
+    while pending:
+        child = pending.pop()
+        if type(child) is _Reading:
+            parts.append(child)
+        elif isinstance(child, str):
             parts.append(child.replace("\n", ""))
         elif exportxml.is_block(child):
             continue  # written as lines of their own
         elif child.name == "ruby" and not child.inline_command:
             params = child.params()
-            parts.append("%s(%s)" % (inline_text(child), params[0] if params else ""))
+            pending.append(_Reading("(%s)" % (params[0] if params else "")))
+            pending.extend(reversed(child.children))
         else:
-            parts.append(inline_text(child))
+            pending.extend(reversed(child.children))
     return "".join(parts)
+
+
+_BLANK = object()
 
 
 class Text:
@@ -44,16 +56,29 @@ class Text:
             self.lines.append("")
 
     def blocks(self, element, depth):
-        for child in element.elements():
-            if exportxml.is_block(child):
-                self.block(child, depth)
+        """Writes the blocks below `element`; a work list stands in for recursion."""
+        pending = [(child, depth) for child in reversed(element.elements())
+                   if exportxml.is_block(child)]
+        while pending:
+            item = pending.pop()
+            if item is _BLANK:
+                self.blank()
+            elif isinstance(item, str):
+                self.lines.append(item)
+            else:
+                pending.extend(reversed(self.block(*item)))
 
     def block(self, element, depth):
+        """Writes what of `element` comes first; returns what follows, in order."""
         name = element.name
-        if name == "section":
+        follow = []
+        if element.division or exportxml.is_container(element):
+            follow = self.container(element, depth)
+        elif name == "section":
             self.blank()
-            self.blocks(element, depth)
-            self.blank()
+            follow = [(child, depth) for child in element.elements()
+                      if exportxml.is_block(child)]
+            follow.append(_BLANK)
         elif name == "heading":
             self.blank()
             self.lines.append(inline_text(element))
@@ -62,14 +87,20 @@ class Text:
             self.lines.append(inline_text(element))
         elif name == "pre":
             self.lines.append(element.text())
-        elif exportxml.is_container(element):
-            for child in element.elements():
-                if child.name in PREFIX:
-                    self.lines.append(INDENT * depth + PREFIX[child.name] + inline_text(child))
-                    self.blocks(child, depth + 1)
-                elif exportxml.is_block(child):
-                    self.block(child, depth)
         # One-line commands carry no text.
+        return follow
+
+    @staticmethod
+    def container(element, depth):
+        follow = []
+        for child in element.elements():
+            if child.name in PREFIX:
+                follow.append(INDENT * depth + PREFIX[child.name] + inline_text(child))
+                follow.extend((grandchild, depth + 1) for grandchild in child.elements()
+                              if exportxml.is_block(grandchild))
+            elif exportxml.is_block(child):
+                follow.append((child, depth))
+        return follow
 
 
 def render(document, newline):
@@ -94,7 +125,7 @@ def main():
         "".encode(options.encoding)
     except LookupError:
         raise exportxml.ExportError("unknown encoding %s" % options.encoding) from None
-    document = exportxml.parse(sys.stdin.buffer.read())
+    document = exportxml.parse(exportxml.read_input())
     text = render(document, "\r\n" if options.newline == "crlf" else "\n")
     try:
         data = text.encode(options.encoding)

@@ -69,7 +69,21 @@ class ShippedScriptsTest : public QObject {
   private slots:
     void entriesAreWellFormed() {
         const std::vector<ScriptEntry> entries = ShippedEntries();
-        QCOMPARE(entries.size(), size_t(2));
+        QStringList labels;
+        for (const auto& entry : entries) {
+            labels << text::DecodeShiftJis(entry.label).value_or(QString());
+        }
+        QCOMPARE(
+            labels,
+            QStringList({QStringLiteral(u"EPUB 縦書き(&E)"), QStringLiteral(u"EPUB 横書き"),
+                         QStringLiteral(u"PDF 縦書き A5(&P)"), QStringLiteral(u"PDF 横書き A4"),
+                         QStringLiteral(u"HTML ページ(&H)"), QStringLiteral(u"テキスト(&T)")}));
+        // One script serves both variants; the arguments field chooses.
+        QCOMPARE(entries[0].script, entries[1].script);
+        QCOMPARE(entries[0].arguments, std::string("--vertical"));
+        QCOMPARE(entries[1].arguments, std::string("--horizontal"));
+        QVERIFY(EntryFor(entries, "epub"));
+        QVERIFY(EntryFor(entries, "pdf"));
         QVERIFY(EntryFor(entries, "html"));
         QVERIFY(EntryFor(entries, "txt"));
         for (const auto& entry : entries) {

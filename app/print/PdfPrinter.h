@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPageLayout>
+#include <QString>
+#include <QTimer>
+
+class QWebEnginePage;
+
+namespace quirtle {
+
+// Loads one local page into an off-screen web page and prints it to PDF bytes with the
+// engine's own PDF printing. Emits finished() once, with the bytes or an error line.
+class PdfPrinter : public QObject {
+    Q_OBJECT
+  public:
+    explicit PdfPrinter(QObject* parent = nullptr);
+    ~PdfPrinter() override;
+
+    void Print(const QString& path, const QPageLayout& layout, int timeoutSeconds);
+
+    // The loaded page's title.
+    QString Title() const;
+
+  signals:
+    void finished(const QByteArray& pdf, const QString& error);
+
+  private:
+    void Finish(const QByteArray& pdf, const QString& error);
+
+    QWebEnginePage* page = nullptr;
+    QTimer timeout;
+    QPageLayout layout;
+    bool done = false;
+};
+
+}  // namespace quirtle

@@ -1,0 +1,466 @@
+"""The shipped export scripts, run as the editor runs them: working directory script/
+beside the program, the export XML on standard input, the entry's arguments, -o PATH.
+
+Usage: book_scripts_test.py PROGRAM_DIR QUIRTLE_CONVERT SAMPLE_MANUSCRIPT [unittest args]
+"""
+
+import concurrent.futures
+import os
+import re
+import shlex
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import xml.etree.ElementTree as ElementTree
+import zipfile
+import zlib
+
+PROGRAM_DIR = CONVERTER = SAMPLE = None
+SCRIPT_DIR = None
+
+# Hard cases for every script: nesting to the converter's limit, elements the author
+# named like the export's own, incomplete blocks, repeated and malformed ids, pictures.
+EXPORT_NAMES = ("section", "heading", "paragraph", "em", "ruby", "litem", "list", "dterm",
+                "ddesc", "blockquote_inner", "document")
+
+
+def hard_manuscript():
+    lines = [":title 難しい 原稿", ":author 試験 太郎", "本文の前の段落。",
+             "*(#dup) 第一章 _入れ子[いれこ]", "*(#dup) 重複", "*(x#9bad) 悪いID",
+             "_" * 1000 + "最深部" + "*" * 1000, "__二重[に][じゅう]"]
+    lines += ["-" * i + " 項目%d" % i for i in range(1, 1001)] + [""]
+    lines += [">" * i + " 引用%d" % i for i in range(1, 1001)] + [""]
+    lines += ["|" * i + ("{box}" if i == 1 else "") + " 箱%d" % i for i in range(1, 1001)]
+    lines.append("")
+    for name in EXPORT_NAMES:
+        lines += ["|{%s} 区分%s" % (name, name), "", ":%s 命令 %s" % (name, name),
+                  "段落_中%s{%s}" % (name, name)]
+    lines += ["! 用語だけ", "! 用語:説明", "", "- 項目", ":hr 線", "- 項目二",
+              "*bad", "_閉じない", ":image(cover) images/rain.png 雨の 駅舎",
+              ":image images/dot.gif", ":image images/none.gif ない",
+              "** 第二節 A&B <x>", "*" * 30 + " 深い節", "* 第二章", "おわり。"]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def png(width, height):
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data)))
+    rows = b"".join(b"\x00" + b"\x30\x60\xc0" * width for _ in range(height))
+    return (b"\x89PNG\r\n\x1a\n"
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+# A 3 by 2 GIF, one colour.
+GIF = (b"GIF89a\x03\x00\x02\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff"
+       b",\x00\x00\x00\x00\x03\x00\x02\x00\x00\x02\x02\x84\x51\x00;")
+
+
+def convert(manuscript_bytes):
+    result = subprocess.run([CONVERTER], input=manuscript_bytes, capture_output=True,
+                            check=True)
+    return result.stdout
+
+
+def shipped_entries():
+    """(label, program, script, arguments, extension) of the shipped script.cfg."""
+    with open(os.path.join(PROGRAM_DIR, "script.cfg"), "rb") as cfg:
+        text = cfg.read().decode("cp932")
+    entries = []
+    for line in text.split("\r\n")[:-1]:
+        if not line.startswith("#"):
+            entries.append(tuple(line.split("\t", 4)))
+    return entries
+
+
+def entry(label_start):
+    for found in shipped_entries():
+        if found[0].startswith(label_start):
+            return found
+    raise AssertionError("no entry " + label_start)
+
+
+def run_entry(found, xml, output):
+    """Runs an entry as the editor does; returns (exit status, standard error text)."""
+    _, program, script, arguments, _ = found
+    command = shlex.split(program) + [os.path.join(SCRIPT_DIR, script)]
+    command += shlex.split(arguments) + ["-o", output]
+    result = subprocess.run(command, input=xml, cwd=SCRIPT_DIR, capture_output=True,
+                            timeout=300)
+    return result.returncode, result.stderr.decode("utf-8", "replace")
+
+
+def epubcheck(path):
+    jar = "/usr/share/java/epubcheck.jar"
+    # A short run: the quick compiler and the simple collector start the JVM much faster.
+    command = (["java", "-XX:TieredStopAtLevel=1", "-XX:+UseSerialGC", "-jar", jar]
+               if os.path.isfile(jar) else ["epubcheck"])
+    result = subprocess.run(command + [path], capture_output=True, timeout=300)
+    return result.returncode, (result.stdout + result.stderr).decode("utf-8", "replace")
+
+
+def imgsize(path):
+    result = subprocess.run([os.path.join(PROGRAM_DIR, "imgsize"), path],
+                            capture_output=True)
+    width, height = result.stdout.split()
+    return int(width), int(height)
+
+
+def pdf_text(path, page=None):
+    command = ["pdftotext", "-raw", "-enc", "UTF-8"]
+    if page is not None:
+        command += ["-f", str(page), "-l", str(page)]
+    return subprocess.run(command + [path, "-"], capture_output=True,
+                          check=True).stdout.decode("utf-8")
+
+
+def pdf_info(path):
+    text = subprocess.run(["pdfinfo", path], capture_output=True, check=True).stdout
+    return dict(re.findall(r"^([^:]+):\s*(.*)$", text.decode("utf-8"), re.M))
+
+
+def flat(text):
+    return re.sub(r"\s", "", text)
+
+
+class Books(unittest.TestCase):
+    """Exports the sample and the hard manuscript once; epubcheck runs in parallel."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="quirtle-books-")
+        os.mkdir(os.path.join(cls.folder, "images"))
+        with open(os.path.join(cls.folder, "images", "rain.png"), "wb") as out:
+            out.write(png(120, 80))
+        with open(os.path.join(cls.folder, "images", "dot.gif"), "wb") as out:
+            out.write(GIF)
+        with open(SAMPLE, "rb") as sample:
+            cls.sample_xml = convert(sample.read())
+        cls.hard_xml = convert(hard_manuscript().encode("cp932"))
+        cls.empty_xml = convert(b"")
+        cls.runs = {}
+        for key, label, xml in (("sample_v", "EPUB 縦書き", cls.sample_xml),
+                                ("sample_h", "EPUB 横書き", cls.sample_xml),
+                                ("hard_h", "EPUB 横書き", cls.hard_xml),
+                                ("hard_v", "EPUB 縦書き", cls.hard_xml),
+                                ("empty_v", "EPUB 縦書き", cls.empty_xml)):
+            path = os.path.join(cls.folder, key + ".epub")
+            cls.runs[key] = (path,) + run_entry(entry(label), xml, path)
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            checks = {key: pool.submit(epubcheck, path)
+                      for key, (path, status, _) in cls.runs.items() if status == 0}
+            cls.checks = {key: future.result() for key, future in checks.items()}
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def book(self, key):
+        path, status, errors = self.runs[key]
+        self.assertEqual(status, 0, errors)
+        return zipfile.ZipFile(path)
+
+    def read(self, key, name):
+        return self.book(key).read(name).decode("utf-8")
+
+    def test_every_book_passes_epubcheck_without_a_warning(self):
+        for key in self.runs:
+            with self.subTest(key):
+                self.assertEqual(self.runs[key][1], 0, self.runs[key][2])
+                status, report = self.checks[key]
+                self.assertEqual(status, 0, report)
+                self.assertIn("No errors or warnings detected", report)
+
+    def test_container_and_mimetype_come_first(self):
+        book = self.book("sample_v")
+        first = book.infolist()[0]
+        self.assertEqual((first.filename, first.compress_type), ("mimetype", zipfile.ZIP_STORED))
+        self.assertEqual(book.read("mimetype"), b"application/epub+zip")
+
+    def test_vertical_and_horizontal_variants(self):
+        vertical = self.read("sample_v", "OEBPS/content.opf")
+        horizontal = self.read("sample_h", "OEBPS/content.opf")
+        self.assertIn('<spine page-progression-direction="rtl">', vertical)
+        self.assertNotIn("page-progression-direction", horizontal)
+        self.assertIn("writing-mode: vertical-rl", self.read("sample_v", "OEBPS/style.css"))
+        self.assertNotIn("vertical-rl", self.read("sample_h", "OEBPS/style.css"))
+        for key in ("sample_v", "sample_h"):
+            self.assertIn("text-emphasis-style: filled sesame",
+                          self.read(key, "OEBPS/style.css"))
+
+    def test_metadata_of_the_sample(self):
+        opf = self.read("sample_v", "OEBPS/content.opf")
+        self.assertIn("<dc:title>雨の駅</dc:title>", opf)  # the first heading
+        self.assertIn("<dc:creator>山田 花子</dc:creator>", opf)
+        self.assertIn("<dc:language>ja</dc:language>", opf)
+        self.assertRegex(opf, r'<meta property="dcterms:modified">'
+                              r'\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ</meta>')
+        self.assertRegex(opf, r'<dc:identifier id="bookid">urn:uuid:[0-9a-f-]{36}<')
+        hard = self.read("hard_h", "OEBPS/content.opf")
+        self.assertIn("<dc:title>難しい 原稿</dc:title>", hard)
+        self.assertIn("<dc:creator>試験 太郎</dc:creator>", hard)
+
+    def test_one_document_per_depth_one_section_and_nested_navigation(self):
+        book = self.book("sample_v")
+        parts = sorted(n for n in book.namelist() if re.match(r"OEBPS/part\d+\.xhtml$", n))
+        self.assertEqual(len(parts), 2)
+        self.assertIn("<h1", book.read(parts[0]).decode())
+        self.assertIn("終章</h1>", book.read(parts[1]).decode())
+        nav = ElementTree.fromstring(book.read("OEBPS/nav.xhtml"))
+        namespace = "{http://www.w3.org/1999/xhtml}"
+        top = nav.find(".//%snav/%sol" % (namespace, namespace))
+
+        def outline(ol):
+            return [("".join(li.find(namespace + "a").itertext()),
+                     outline(li.find(namespace + "ol")) if li.find(namespace + "ol")
+                     is not None else []) for li in ol.findall(namespace + "li")]
+        self.assertEqual(outline(top), [("雨の駅", [("待合室", [("回想", [])])]),
+                                        ("終章", [])])
+        # Every link leads to a heading of that id in its document.
+        for link in nav.iter(namespace + "a"):
+            name, anchor = link.get("href").split("#")
+            self.assertIn('id="%s"' % anchor, book.read("OEBPS/" + name).decode())
+
+    def test_ruby_emphasis_and_incomplete_blocks(self):
+        part = self.read("sample_v", "OEBPS/part0001.xhtml")
+        self.assertIn("<ruby>駅舎<rp>(</rp><rt>えきしゃ</rt><rp>)</rp></ruby>", part)
+        self.assertIn("<em>傘</em>", part)
+        hard = "".join(self.read("hard_h", n) for n in self.book("hard_h").namelist()
+                       if n.endswith(".xhtml"))
+        self.assertIn('<pre class="incomplete">*bad</pre>', hard)
+        self.assertIn("pre.incomplete { color: #a00000; border",
+                      self.read("hard_h", "OEBPS/style.css"))
+
+    def test_identifier_is_stable_and_can_be_named(self):
+        def identifier(manuscript, name):
+            path = os.path.join(self.folder, name)
+            status, errors = run_entry(entry("EPUB 縦書き"), convert(manuscript.encode("cp932")),
+                                       path)
+            self.assertEqual(status, 0, errors)
+            opf = zipfile.ZipFile(path).read("OEBPS/content.opf").decode()
+            return re.search(r'<dc:identifier id="bookid">([^<]*)<', opf).group(1)
+        first = identifier(":author 甲\r\n* 題\r\n本文。\r\n", "a.epub")
+        edited = identifier(":author 甲\r\n* 題\r\n書き直した本文。\r\n", "b.epub")
+        other = identifier(":author 乙\r\n* 題\r\n本文。\r\n", "c.epub")
+        named = identifier(":identifier urn:isbn:9784000000000\r\n* 題\r\n", "d.epub")
+        self.assertEqual(first, edited)
+        self.assertNotEqual(first, other)
+        self.assertEqual(named, "urn:isbn:9784000000000")
+
+    def test_images_are_embedded_with_the_size_imgsize_reports(self):
+        book = self.book("hard_h")
+        opf = book.read("OEBPS/content.opf").decode()
+        self.assertIn('href="images/image0001.png" media-type="image/png" '
+                      'properties="cover-image"', opf)
+        self.assertIn('href="images/image0002.gif" media-type="image/gif"', opf)
+        self.assertEqual(book.read("OEBPS/images/image0001.png"), png(120, 80))
+        pages = "".join(book.read(n).decode() for n in book.namelist() if "part" in n)
+        for name, source in (("image0001.png", "rain.png"), ("image0002.gif", "dot.gif")):
+            width, height = imgsize(os.path.join(self.folder, "images", source))
+            self.assertIn('<img src="images/%s" alt="%s" width="%d" height="%d"/>'
+                          % (name, "雨の 駅舎" if source == "rain.png" else "", width, height),
+                          pages)
+        self.assertIn("<figcaption>雨の 駅舎</figcaption>", pages)
+        errors = self.runs["hard_h"][2]
+        self.assertIn("images/none.gif", errors)
+        self.assertNotIn("Traceback", errors)
+
+    def test_deep_nesting_and_author_named_elements_keep_their_text(self):
+        text = flat(re.sub(r"<rp>.*?</rp>|<rt>.*?</rt>|<[^>]+>", "", "".join(
+            self.read("hard_v", n) for n in sorted(self.book("hard_v").namelist())
+            if "part" in n)))
+        for piece in ["最深部", "項目1", "項目1000", "引用1000", "箱1000", "深い節"] + \
+                ["区分" + n for n in EXPORT_NAMES] + ["中" + n for n in EXPORT_NAMES]:
+            self.assertIn(piece, text)
+        self.assertLess(text.index("項目999"), text.index("項目1000"))
+
+    def test_html_page_and_plain_text_of_the_hard_manuscript(self):
+        for label, extension in (("HTML", "html"), ("テキスト", "txt")):
+            with self.subTest(label):
+                output = os.path.join(self.folder, "hard." + extension)
+                status, errors = run_entry(entry(label), self.hard_xml, output)
+                self.assertEqual(status, 0, errors)
+                with open(output, encoding="utf-8") as result:
+                    text = flat(re.sub(r"<rp>.*?</rp>|<rt>.*?</rt>|<[^>]+>", "",
+                                       result.read()))
+                for piece in ["最深部", "項目1000", "引用1000", "箱1000", "深い節"] + \
+                        ["区分" + n for n in EXPORT_NAMES] + ["中" + n for n in EXPORT_NAMES]:
+                    self.assertIn(piece, text)
+
+
+class Pdf(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="quirtle-pdf-test-")
+        with open(SAMPLE, "rb") as sample:
+            xml = convert(sample.read())
+        cls.vertical = os.path.join(cls.folder, "縦 書き.pdf")
+        cls.horizontal = os.path.join(cls.folder, "yoko.pdf")
+        cls.v_run = run_entry(entry("PDF 縦書き A5"), xml, cls.vertical)
+        cls.h_run = run_entry(entry("PDF 横書き A4"), xml, cls.horizontal)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def test_vertical_a5_with_every_font_embedded(self):
+        self.assertEqual(self.v_run[0], 0, self.v_run[1])
+        info = pdf_info(self.vertical)
+        width, height = map(float, re.findall(r"[\d.]+", info["Page size"])[:2])
+        self.assertAlmostEqual(width, 420, delta=2)  # A5: 148 by 210 mm
+        self.assertAlmostEqual(height, 595, delta=2)
+        self.assertEqual(info["Title"], "雨の駅")
+        fonts = subprocess.run(["pdffonts", self.vertical], capture_output=True,
+                               check=True).stdout.decode().splitlines()[2:]
+        self.assertTrue(fonts)
+        for line in fonts:
+            self.assertRegex(line, r"\s+yes\s+(yes|no)\s+yes\s+\d+\s+\d+$", line)
+        self.assertTrue(any("Mincho" in line for line in fonts), fonts)
+
+    def test_text_in_reading_order_and_numbered_pages(self):
+        pages = int(pdf_info(self.vertical)["Pages"])
+        self.assertGreaterEqual(pages, 2)
+        text = flat(pdf_text(self.vertical))
+        for before, after in (("駅舎の屋根を、雨が叩いていた。", "彼女は傘"),
+                              ("待合室", "時刻表"), ("拝啓", "雨の日が続きます。"),
+                              ("回想", "子どもの頃、父と来たことがある。"),
+                              ("終章", "雨は、やんでいた。")):
+            self.assertIn(before, text)
+            self.assertLess(text.index(before), text.index(after))
+        for number in range(1, pages + 1):
+            page = pdf_text(self.vertical, number).split()
+            self.assertEqual(page[-1], str(number))  # the number at the foot
+            if "終章" in "".join(page):
+                self.assertEqual(page[0], "終")  # a depth-1 section starts its page
+
+    def test_horizontal_a4(self):
+        self.assertEqual(self.h_run[0], 0, self.h_run[1])
+        width, height = map(float, re.findall(r"[\d.]+", pdf_info(self.horizontal)
+                                              ["Page size"])[:2])
+        self.assertAlmostEqual(width, 595, delta=2)
+        self.assertAlmostEqual(height, 842, delta=2)
+        lines = pdf_text(self.horizontal).splitlines()
+        self.assertIn("駅舎の屋根を、雨が叩いていた。", "".join(lines).replace("えきしゃ", ""))
+        self.assertEqual(lines[0], "雨の駅")
+
+    def test_deep_nesting_prints(self):
+        manuscript = "\r\n".join(["* 章"] + ["-" * i + " 項目%d" % i for i in range(1, 1001)]
+                                 + ["", "_" * 1000 + "最深部" + "*" * 1000]) + "\r\n"
+        output = os.path.join(self.folder, "deep.pdf")
+        status, errors = run_entry(entry("PDF 横書き A4"), convert(manuscript.encode("cp932")),
+                                   output)
+        self.assertEqual(status, 0, errors)
+        text = flat(pdf_text(output))
+        self.assertIn("項目1000", text)
+        self.assertIn("最深部", text)
+
+
+class BadInput(unittest.TestCase):
+    """Every shipped script: a non-zero exit, one line on standard error naming the
+    problem, and no output file (an existing one stays as it was)."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="quirtle-bad-")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def scripts(self):
+        seen = {}
+        for found in shipped_entries():
+            seen.setdefault(found[2], found)
+        self.assertEqual(sorted(seen), ["xml2epub.py", "xml2html.py", "xml2pdf.py",
+                                        "xml2text.py"])
+        return seen.values()
+
+    def expect_failure(self, found, xml, output, reason):
+        status, errors = run_entry(found, xml, output)
+        self.assertNotEqual(status, 0)
+        lines = errors.strip("\n").split("\n")
+        self.assertEqual(len(lines), 1, errors)
+        self.assertRegex(lines[0], reason)
+        self.assertNotIn("Traceback", errors)
+
+    def test_bad_input(self):
+        with open(SAMPLE, "rb") as sample:
+            xml = convert(sample.read())
+        cases = (
+            (b"", "input is empty"),
+            (b"this is not XML", "not well-formed"),
+            (xml[: len(xml) // 2], "not well-formed"),
+            (b'<?xml version="1.0" encoding="Shift_JIS"?><document><paragraph>\x82 '
+             b"</paragraph></document>", "not Shift_JIS"),
+            (b'<?xml version="1.0"?><html></html>', "not an export document"),
+        )
+        for found in self.scripts():
+            for data, reason in cases:
+                with self.subTest(script=found[2], reason=reason):
+                    output = os.path.join(self.folder, "out." + found[4])
+                    self.expect_failure(found, data, output, reason)
+                    self.assertEqual(os.listdir(self.folder), [])
+            with self.subTest(script=found[2], reason="existing output kept"):
+                output = os.path.join(self.folder, "kept." + found[4])
+                with open(output, "wb") as out:
+                    out.write(b"old")
+                self.expect_failure(found, xml[:100], output, "not well-formed")
+                with open(output, "rb") as kept:
+                    self.assertEqual(kept.read(), b"old")
+                os.unlink(output)
+
+    def test_output_that_cannot_be_written(self):
+        with open(SAMPLE, "rb") as sample:
+            xml = convert(sample.read())
+        os.mkdir(os.path.join(self.folder, "folder.out"))
+        for found in self.scripts():
+            if found[2] == "xml2pdf.py":
+                continue  # printed below, once
+            for output in (os.path.join(self.folder, "missing", "x.out"),
+                           os.path.join(self.folder, "folder.out")):
+                with self.subTest(script=found[2], output=output):
+                    self.expect_failure(found, xml, output, "cannot write")
+        pdf = entry("PDF 横書き A4")
+        self.expect_failure(pdf, xml, os.path.join(self.folder, "missing", "x.pdf"),
+                            "cannot write")
+        self.assertEqual(sorted(os.listdir(self.folder)), ["folder.out"])
+        self.assertEqual(os.listdir(os.path.join(self.folder, "folder.out")), [])
+
+
+class Html(unittest.TestCase):
+    def test_pictures_and_missing_pictures(self):
+        folder = tempfile.mkdtemp(prefix="quirtle-html-")
+        try:
+            os.mkdir(os.path.join(folder, "images"))
+            with open(os.path.join(folder, "images", "rain.png"), "wb") as out:
+                out.write(png(33, 17))
+            manuscript = (":image(photo) images/rain.png 雨の駅舎\r\n"
+                          ":image images/gone.png\r\n:image images/rain.png\r\n")
+            output = os.path.join(folder, "page.html")
+            status, errors = run_entry(entry("HTML"), convert(manuscript.encode("cp932")),
+                                       output)
+            self.assertEqual(status, 0, errors)
+            with open(output, encoding="utf-8") as page:
+                html = page.read()
+            self.assertIn('<figure class="oneline_command image photo" '
+                          'data-param0="images/rain.png" data-param1="雨の駅舎"><img '
+                          'src="images/rain.png" alt="雨の駅舎" width="33" height="17"/>'
+                          "<figcaption>雨の駅舎</figcaption></figure>", html)
+            self.assertEqual(html.count("<img "), 2)
+            self.assertEqual(errors.count("\n"), 1)  # the missing picture, once
+            self.assertIn("images/gone.png", errors)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    global PROGRAM_DIR, CONVERTER, SAMPLE, SCRIPT_DIR
+    PROGRAM_DIR, CONVERTER, SAMPLE = sys.argv[1:4]
+    SCRIPT_DIR = os.path.join(PROGRAM_DIR, "script")
+    unittest.main(argv=[sys.argv[0]] + sys.argv[4:], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
