@@ -455,6 +455,15 @@ def argument_parser(description):
     return parser
 
 
+def add_writing_options(parser):
+    """--vertical (the default) or --horizontal, stored as options.vertical."""
+    writing = parser.add_mutually_exclusive_group()
+    writing.add_argument("--vertical", dest="vertical", action="store_true", default=True,
+                         help="vertical writing (default)")
+    writing.add_argument("--horizontal", dest="vertical", action="store_false",
+                         help="horizontal writing")
+
+
 def read_input():
     try:
         return sys.stdin.buffer.read()

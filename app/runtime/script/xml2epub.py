@@ -225,11 +225,7 @@ def write_book(out, meta, parts, nav, images, vertical):
 
 def main():
     parser = exportxml.argument_parser("Export XML to an EPUB 3 book.")
-    writing = parser.add_mutually_exclusive_group()
-    writing.add_argument("--vertical", dest="vertical", action="store_true", default=True,
-                         help="vertical writing, pages turning right to left (default)")
-    writing.add_argument("--horizontal", dest="vertical", action="store_false",
-                         help="horizontal writing")
+    exportxml.add_writing_options(parser)
     options = parser.parse_args()
     document = exportxml.parse(exportxml.read_input())
     meta, parts, nav, images = build(document, options.output, options.vertical)

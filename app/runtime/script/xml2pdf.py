@@ -99,11 +99,7 @@ def numbered(printed, numbers, folder):
 
 def main():
     parser = exportxml.argument_parser("Export XML to a PDF printed by quirtle-print.")
-    writing = parser.add_mutually_exclusive_group()
-    writing.add_argument("--vertical", dest="vertical", action="store_true", default=True,
-                         help="vertical writing (default)")
-    writing.add_argument("--horizontal", dest="vertical", action="store_false",
-                         help="horizontal writing")
+    exportxml.add_writing_options(parser)
     parser.add_argument("--page-size", choices=sorted(MARGINS), default="A5",
                         help="paper size (default A5)")
     options = parser.parse_args()
