@@ -4,6 +4,8 @@
 #include <QScopedValueRollback>
 
 #include "DocumentConverter.h"
+#include "base/ManuscriptEditor.h"
+#include "base/Prompts.h"
 #include "documents/UserMessages.h"
 #include "export/BusyWait.h"
 #include "export/ChildText.h"
@@ -13,8 +15,6 @@
 #include "process/ChildPipe.h"
 #include "process/ChildProcess.h"
 #include "text/ShiftJis.h"
-#include "ui/ManuscriptEditor.h"
-#include "ui/Prompts.h"
 
 namespace quirtle {
 namespace {

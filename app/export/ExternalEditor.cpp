@@ -13,13 +13,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/ManuscriptEditor.h"
+#include "base/Prompts.h"
 #include "documents/UserMessages.h"
 #include "export/BusyWait.h"
 #include "platform/Desktop.h"
 #include "process/ChildProcess.h"
 #include "text/ShiftJis.h"
-#include "ui/ManuscriptEditor.h"
-#include "ui/Prompts.h"
 
 namespace quirtle {
 namespace {

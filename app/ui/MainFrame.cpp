@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "base/Prompts.h"
 #include "documents/DocumentFiles.h"
 #include "export/ExportCommand.h"
 #include "export/ExternalEditor.h"
@@ -24,7 +25,6 @@
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
 #include "ui/PreviewPane.h"
-#include "ui/Prompts.h"
 
 namespace quirtle {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "DocumentConverter.h"
-#include "RecordingDesktop.h"
-#include "documents/PlainTextEditor.h"
 #include "export/ExportCommand.h"
 #include "scripts/ScriptEntry.h"
+#include "support/PlainTextEditor.h"
+#include "support/RecordingDesktop.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
 

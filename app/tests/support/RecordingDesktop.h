@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QUrl>
+#include <optional>
 
 #include "platform/Desktop.h"
 
