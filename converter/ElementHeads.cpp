@@ -210,7 +210,6 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
         }
     }
 
-    const bool xml = mode == OutputMode::Xml;
     if (marker == '|') {
         if (cursor < end && *cursor == '{') {
             ++cursor;
@@ -234,16 +233,16 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
     } else {
         switch (marker) {
             case '*':
-                element.name = xml ? "section" : "div";
+                element.name = spell->section;
                 break;
             case '-':
-                element.name = xml ? "list" : "ul";
+                element.name = spell->list;
                 break;
             case '>':
                 element.name = "blockquote";
                 break;
             case '!':
-                element.name = xml ? "dlist" : "dl";
+                element.name = spell->definitionList;
                 break;
             default:
                 return statusFail;
@@ -270,17 +269,14 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
     return statusNoSpaceAfterMarker;
 }
 
-int32_t DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
+void DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
     out.clear();
-    AppendStartTag(element, mode == OutputMode::Xml, TagForm::Markup, out);
-    return statusOk;
+    AppendStartTag(element, spell->blockParams, TagForm::Markup, out);
 }
 
-int32_t DocumentConverter::BuildCommandStartTag(const OpenElement& element,
-                                                std::string& out) const {
+void DocumentConverter::BuildCommandStartTag(const OpenElement& element, std::string& out) {
     out.clear();
     AppendStartTag(element, true, TagForm::Markup, out);
-    return statusOk;
 }
 
 }  // namespace quirtle

@@ -128,8 +128,7 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 }
                 ++cursor;
                 element.textStart = scratch.text.size();
-                AppendStartTag(head, true,
-                               mode == OutputMode::Xml ? TagForm::Markup : TagForm::Shown,
+                AppendStartTag(head, true, spell->inlineTagShown ? TagForm::Shown : TagForm::Markup,
                                scratch.text);
                 element.textLength = scratch.text.size() - element.textStart;
                 element.nameStart = scratch.text.size();
@@ -178,66 +177,54 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
 
 void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::string_view text,
                                             std::string& out) const {
-    const bool xml = mode == OutputMode::Xml;
     const std::string_view elementText = text.substr(element.textStart, element.textLength);
     switch (element.closerByte) {
         case '[':
-            if (xml) {
-                out.append("<ruby param0=\"").append(elementText).append("\">");
-            } else {
-                out.append("<ruby><rb>");
+            out.append(spell->rubyOpen);
+            if (spell->readingInOpening) {
+                out.append(elementText);
             }
+            out.append(spell->rubyOpenEnd);
             break;
         case '*':
             out.append("<em>");
             break;
         default:
-            if (xml) {
-                out.append(elementText);
-            } else {
-                out.append("<span class=\"inline_command\">").append(elementText);
-            }
+            out.append(spell->inlineCommandPrefix).append(elementText);
             break;
     }
 }
 
 void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::string_view text,
                                             std::string& out) const {
-    const bool xml = mode == OutputMode::Xml;
     switch (element.closerByte) {
         case '[':
-            if (xml) {
-                out.append("</ruby>");
-            } else {
-                out.append("</rb><rp>(</rp><rt>")
-                    .append(text.substr(element.textStart, element.textLength));
-                out.append("</rt><rp>)</rp></ruby>");
+            out.append(spell->rubyClose);
+            if (!spell->readingInOpening) {
+                out.append(text.substr(element.textStart, element.textLength));
             }
+            out.append(spell->rubyCloseEnd);
             break;
         case '*':
             out.append("</em>");
             break;
-        default: {
-            const std::string_view name = text.substr(element.nameStart, element.nameLength);
-            if (xml) {
-                out.append("</").append(name).append(">\r\n");
-            } else {
-                out.append("&lt;/").append(name).append("&gt;</span>");
-            }
+        default:
+            out.append(spell->inlineCommandCloseStart)
+                .append(text.substr(element.nameStart, element.nameLength))
+                .append(spell->inlineCommandCloseEnd);
             break;
-        }
     }
 }
 
 int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,
                                          std::string_view terminators) const {
     InlineScratch scratch;
-    return ConvertInline(cursor, end, out, terminators, scratch);
+    return ConvertInlineWith(cursor, end, out, terminators, scratch);
 }
 
-int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,
-                                         std::string_view terminators,
-                                         InlineScratch& scratch) const {
+int32_t DocumentConverter::ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
+                                             std::string_view terminators,
+                                             InlineScratch& scratch) const {
     if (cursor >= end) {
         return statusOk;
     }

@@ -12,15 +12,15 @@ int32_t DocumentConverter::HandleParagraphLine(std::string_view line) {
     CloseToSection();
     const char* cursor = line.data();
     const char* const end = cursor + line.size();
-    const bool xml = mode == OutputMode::Xml;
-    const std::size_t mark = outputPieces.size();
-    outputPieces.append(xml ? "<paragraph>" : "<p>");
-    const int32_t status = ConvertInline(cursor, end, outputPieces, {}, inlineScratch);
+    std::string& out = *output;
+    const std::size_t mark = out.size();
+    out.append("<").append(spell->paragraph).append(">");
+    const int32_t status = ConvertInlineWith(cursor, end, out, {}, inlineScratch);
     if (status < 0) {
-        outputPieces.resize(mark);  // nothing of a rejected paragraph is written
+        out.resize(mark);  // nothing of a rejected paragraph is written
         return status;
     }
-    outputPieces.append(xml ? "</paragraph>\r\n" : "</p>\r\n");
+    out.append("</").append(spell->paragraph).append(">\r\n");
     return statusOk;
 }
 
@@ -35,29 +35,25 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     if (status < 0) {
         return status;
     }
+    std::string& out = *output;
     const bool wrapped = command.name != "div";
     if (wrapped) {
-        outputPieces.append("<div class=\"").append(command.name).append("\">");
+        out.append("<div class=\"").append(command.name).append("\">");
     }
-    if (mode == OutputMode::Xml) {
-        AppendStartTag(command, true, TagForm::Markup, outputPieces);
-    } else {
-        outputPieces.append("<pre class=\"oneline_command\">");
-        AppendStartTag(command, true, TagForm::Shown, outputPieces);
-    }
-    outputPieces.append("</").append(command.name);
-    outputPieces.append(mode == OutputMode::Xml ? ">\r\n" : "></pre>\r\n");
+    out.append(spell->commandLinePrefix);
+    AppendStartTag(command, true, spell->commandTagShown ? TagForm::Shown : TagForm::Markup, out);
+    out.append("</").append(command.name).append(spell->commandLineSuffix);
     if (wrapped) {
-        outputPieces.append("</div>\r\n");
+        out.append("</div>\r\n");
     }
     return statusOk;
 }
 
 int32_t DocumentConverter::HandleIncompleteLine(std::string_view line) {
     CloseToSection();
-    outputPieces.append("<pre class=\"incomplete\">");
-    AppendEscapedText(line, outputPieces);
-    outputPieces.append("</pre>\r\n");
+    output->append("<pre class=\"incomplete\">");
+    AppendEscapedText(line, *output);
+    output->append("</pre>\r\n");
     return statusOk;
 }
 

@@ -10,7 +10,7 @@ namespace quirtle {
 // (Shift_JIS bytes); nothing when the conversion failed.
 using PreviewConverter = std::function<std::optional<std::string>(const std::string&)>;
 
-// The converter of the preview: a fresh DocumentConverter for every call.
+// The converter of the preview: the whole manuscript converted in one call.
 std::optional<std::string> ConvertForPreview(const std::string& manuscript);
 
 }  // namespace quirtle

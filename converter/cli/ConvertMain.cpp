@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "CommandLine.h"
-#include "DocumentConverter.h"
+#include "ConvertManuscript.h"
 #include "FileAccess.h"
 
 namespace {
@@ -39,14 +39,8 @@ int main(int argc, char** argv) {
         return Fail(inputName, "cannot read: " + error);
     }
 
-    DocumentConverter converter;
     std::string result;
-    int32_t status = converter.SplitLines(std::move(manuscript));
-    if (status >= 0) {
-        status = options.mode == OutputMode::Xml ? converter.ConvertToXml(result)
-                                                 : converter.ConvertToHtml(result);
-    }
-    if (status < 0) {
+    if (ConvertManuscript(manuscript, options.mode, result) < 0) {
         return Fail(inputName, "conversion failed");
     }
 
