@@ -1,10 +1,14 @@
 // quirtle-convert: converts a manuscript file to the export XML or the preview HTML.
+// The manuscript is read in pieces and the output written as it is made, so the memory
+// the program needs does not grow with the size of the manuscript.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "CommandLine.h"
-#include "ConvertManuscript.h"
+#include "DocumentConverter.h"
 #include "FileAccess.h"
 
 namespace {
@@ -34,22 +38,39 @@ int main(int argc, char** argv) {
 
     const bool fromStdin = options.inputPath.empty() || options.inputPath == "-";
     const std::string inputName = fromStdin ? "standard input" : options.inputPath;
-    std::string manuscript;
-    if (!ReadAllBytes(options.inputPath, manuscript, error)) {
+    InputFile input;
+    if (!input.Open(options.inputPath, error)) {
         return Fail(inputName, "cannot read: " + error);
     }
-
-    std::string result;
-    if (ConvertManuscript(manuscript, options.mode, result) < 0) {
-        return Fail(inputName, "conversion failed");
+    const bool toStdout = options.outputPath.empty();
+    const std::string outputName = toStdout ? "standard output" : options.outputPath;
+    ReplacementFile outputFile;
+    if (!toStdout && !outputFile.Create(options.outputPath, error)) {
+        return Fail(outputName, "cannot write: " + error);
     }
 
-    if (options.outputPath.empty()) {
-        if (!WriteStandardOutput(result, error)) {
-            return Fail("standard output", "cannot write: " + error);
+    FileSink sink(toStdout ? STDOUT_FILENO : outputFile.Descriptor());
+    DocumentConverter converter(options.mode, sink);
+    std::size_t kept = 0;
+    while (true) {
+        std::string_view text;
+        if (!input.ReadMore(kept, text, error)) {
+            return Fail(inputName, "cannot read: " + error);
         }
-    } else if (!ReplaceFile(options.outputPath, result, error)) {
-        return Fail(options.outputPath, "cannot write: " + error);
+        const std::size_t used = converter.ConvertLines(text, input.AtEnd());
+        if (input.AtEnd()) {
+            break;
+        }
+        kept = text.size() - used;
+    }
+    if (converter.Finish() < 0) {
+        return Fail(inputName, "conversion failed");
+    }
+    if (sink.Error() != 0) {
+        return Fail(outputName, "cannot write: " + ErrorText(sink.Error()));
+    }
+    if (!toStdout && !outputFile.Commit(error)) {
+        return Fail(outputName, "cannot write: " + error);
     }
     return 0;
 }
