@@ -256,10 +256,7 @@ void MainFrame::PreviewTick() {
 }
 
 void MainFrame::UpdatePreview() {
-    // The manuscript ends at its first NUL character, as the export reads it too.
-    std::string manuscript = editor->TextBytes();
-    if (const auto nul = manuscript.find('\0'); nul != std::string::npos) manuscript.resize(nul);
-    const auto html = previewConverter(manuscript);
+    const auto html = previewConverter(editor->TextBytes());
     if (!html) return;
     const auto decoded = text::DecodeShiftJis(*html);
     if (!decoded) return;

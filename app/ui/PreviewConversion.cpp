@@ -6,7 +6,9 @@ namespace quirtle {
 
 std::optional<std::string> ConvertForPreview(const std::string& manuscript) {
     std::string html;
-    if (ConvertManuscript(manuscript, OutputMode::Html, html) < 0) return std::nullopt;
+    // The manuscript ends at its first NUL character, as the export reads it too.
+    if (ConvertManuscript(TextBeforeNul(manuscript), OutputMode::Html, html) < 0)
+        return std::nullopt;
     return html;
 }
 

@@ -112,7 +112,7 @@ int main(int argc, char* argv[]) {
     std::sort(times.begin(), times.end());
     std::printf(
         "UpdatePreview UI-thread time, %zu-byte manuscript: median %.1f ms, min %.1f ms, "
-        "max %.1f ms (target 50 ms)\n",
+        "max %.1f ms (target <= 20 ms)\n",
         bytes, times[times.size() / 2], times.front(), times.back());
 
     // Where the time goes, stage by stage (medians of 10).
@@ -136,7 +136,20 @@ int main(int argc, char* argv[]) {
     const double convert = median([&] { html = quirtle::ConvertForPreview(encoded); });
     const double decode = median([&] { decoded = *quirtle::text::DecodeShiftJis(*html); });
     const double script = median([&] { (void)quirtle::ContentsAssignmentScript(decoded); });
-    std::printf("  stages: read %.1f, encode %.1f, convert %.1f, decode %.1f, script %.1f ms\n",
-                read, encode, convert, decode, script);
+    // Handing the script to the page, which then runs it in its own process.
+    std::vector<double> sends;
+    for (int run = 0; run < 10; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        frame.Preview().SetContents(decoded);
+        sends.push_back(timer.nsecsElapsed() / 1e6);
+        WaitForPage(frame.Preview().page());
+    }
+    std::sort(sends.begin(), sends.end());
+    const double send = sends[sends.size() / 2];
+    std::printf(
+        "  stages: read %.1f, encode %.1f, convert %.1f, decode %.1f, script %.1f, "
+        "send %.1f ms\n",
+        read, encode, convert, decode, script, send);
     return 0;
 }
