@@ -138,8 +138,13 @@ class DocumentConverter {
     };
     int32_t ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
                               std::string_view terminators, InlineScratch& scratch) const;
+    // Finds the elements and escapes of the text; writes out those before a point where no
+    // element is open, moving `written` past them.
     int32_t MatchInlineElements(const char*& cursor, const char* end, std::string_view terminators,
-                                InlineScratch& scratch) const;
+                                InlineScratch& scratch, std::string& out,
+                                const char*& written) const;
+    // Writes the text from `text` with the gathered events applied, up to the last event.
+    void WriteInlineEvents(const InlineScratch& scratch, const char*& text, std::string& out) const;
     void AppendInlineOpening(const InlineElement& element, std::string_view text,
                              std::string& out) const;
     void AppendInlineClosing(const InlineElement& element, std::string_view text,

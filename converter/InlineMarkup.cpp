@@ -7,7 +7,8 @@
 // matches every "_" with the closer that ends its body and records these places as
 // events, together with every byte to be written as an entity. The output is then
 // written straight into `out`: the text between events is copied whole. Both passes
-// are linear in the line.
+// are linear in the line. Whenever no element is open the events so far are written
+// out, so the working storage stays small however long the line.
 #include <array>
 
 #include "DocumentConverter.h"
@@ -40,6 +41,9 @@ constexpr StepTable MakeSteps() {
 }
 
 constexpr StepTable defaultSteps = MakeSteps();
+
+// Events gathered at the top level of a line before they are written out.
+constexpr std::size_t flushEvents = 1024;
 
 // The step table for one scan, stopping also at the terminator bytes.
 const unsigned char* StepsFor(std::string_view terminators, StepTable& storage) {
@@ -81,8 +85,8 @@ const char* SkipPlain(const char* cursor, const char* limit, const unsigned char
 }  // namespace
 
 int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
-                                               std::string_view terminators,
-                                               InlineScratch& scratch) const {
+                                               std::string_view terminators, InlineScratch& scratch,
+                                               std::string& out, const char*& written) const {
     std::vector<InlineElement>& elements = scratch.elements;
     std::vector<InlineEvent>& events = scratch.events;
     StepTable storage;
@@ -91,6 +95,14 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
     // its parent, so no separate stack is needed.
     std::size_t open = InlineElement::noParent;
     while (true) {
+        if (open == InlineElement::noParent && events.size() >= flushEvents) {
+            // Every element so far is closed: write what is known, so that a long line
+            // needs no more working storage than a short one.
+            WriteInlineEvents(scratch, written, out);
+            events.clear();
+            elements.clear();
+            scratch.text.clear();
+        }
         cursor = SkipPlain(cursor, end, steps);
         if (cursor >= end) {
             // A body that reaches the end of the line has no closer.
@@ -222,23 +234,9 @@ int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, s
     return ConvertInlineWith(cursor, end, out, terminators, scratch);
 }
 
-int32_t DocumentConverter::ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
-                                             std::string_view terminators,
-                                             InlineScratch& scratch) const {
-    if (cursor >= end) {
-        return statusOk;
-    }
-    scratch.elements.clear();
-    scratch.events.clear();
-    scratch.text.clear();
-    const char* const start = cursor;
-    const char* stop = cursor;
-    if (MatchInlineElements(stop, end, terminators, scratch) < 0) {
-        return statusFail;
-    }
-
+void DocumentConverter::WriteInlineEvents(const InlineScratch& scratch, const char*& text,
+                                          std::string& out) const {
     const std::vector<InlineElement>& elements = scratch.elements;
-    const char* text = start;  // start of the text not written yet
     for (const InlineEvent& event : scratch.events) {
         out.append(text, event.at);
         switch (event.kind) {
@@ -259,7 +257,26 @@ int32_t DocumentConverter::ConvertInlineWith(const char*& cursor, const char* en
                 break;
         }
     }
-    out.append(text, stop);
+}
+
+int32_t DocumentConverter::ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
+                                             std::string_view terminators,
+                                             InlineScratch& scratch) const {
+    if (cursor >= end) {
+        return statusOk;
+    }
+    scratch.elements.clear();
+    scratch.events.clear();
+    scratch.text.clear();
+    const std::size_t outStart = out.size();
+    const char* written = cursor;  // start of the text not written yet
+    const char* stop = cursor;
+    if (MatchInlineElements(stop, end, terminators, scratch, out, written) < 0) {
+        out.resize(outStart);  // nothing of a rejected text is written
+        return statusFail;
+    }
+    WriteInlineEvents(scratch, written, out);
+    out.append(written, stop);
     cursor = stop;
     return statusOk;
 }
