@@ -57,7 +57,9 @@ bool InputFile::ReadMore(std::size_t kept, std::string_view& heldBytes, std::str
     if (kept > held) {
         kept = held;
     }
-    std::memmove(buffer.data(), buffer.data() + held - kept, kept);
+    if (kept > 0 && kept < held) {
+        std::memmove(buffer.data(), buffer.data() + held - kept, kept);
+    }
     held = kept;
     if (buffer.size() - held < readSize / 2) {
         buffer.resize(buffer.empty() ? readSize : 2 * buffer.size());
