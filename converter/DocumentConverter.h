@@ -26,8 +26,8 @@ inline constexpr std::size_t maxInlineDepth = 1000;
 
 class DocumentConverter {
   public:
-    // A conversion into `sink`: the output is handed over in pieces of some ten
-    // kilobytes, so the whole result is never held.
+    // A conversion into `sink`: the output is handed over between lines whenever some
+    // 64 kilobytes have gathered, so no more than that and one line's output is held.
     DocumentConverter(OutputMode mode, OutputSink& sink);
     // A conversion collected in `result`, which it replaces.
     DocumentConverter(OutputMode mode, std::string& result);
