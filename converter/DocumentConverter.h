@@ -133,8 +133,9 @@ class DocumentConverter {
     struct InlineScratch {
         std::vector<InlineElement> elements;
         std::vector<InlineEvent> events;
-        std::string text;  // readings, start tags and names of the elements
-        OpenElement head;  // the head of the inline command being read
+        std::string text;   // readings, start tags and names of the elements
+        OpenElement head;   // the head of the inline command being read
+        std::string value;  // one parameter of that head
     };
     int32_t ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
                               std::string_view terminators, InlineScratch& scratch) const;
@@ -154,7 +155,26 @@ class DocumentConverter {
     // Appends the start tag of `element`, with its parameters when `withParams`.
     static void AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
                                std::string& out);
+    // The parts of a start tag: "<" with the name, class and id; one parameter.
+    static void AppendTagOpening(const OpenElement& element, TagForm form, std::string& out);
+    static void AppendParam(std::size_t index, std::string_view value, TagForm form,
+                            std::string& out);
+    // The name and class group of an element head, and the spaces after them.
+    int32_t ParseNameAndClass(const char*& cursor, const char* end, OpenElement& element,
+                              std::string_view defaultName, std::string_view terminators) const;
+    // Reads the parameters, giving each escaped value (in `value`) to `take`.
+    template <typename Take>
+    static int32_t ParseParams(const char*& cursor, const char* end, std::string_view terminators,
+                               std::string& value, Take&& take);
+    // Reads an element head as ParseElementHead does, but writes its whole start tag to
+    // `out` while reading instead of keeping the parameters, so that a head with a great
+    // many of them needs no storage for each. `value` is working storage.
+    int32_t ParseElementHeadAsTag(const char*& cursor, const char* end, OpenElement& element,
+                                  std::string_view defaultName, std::string_view terminators,
+                                  TagForm form, std::string& value, std::string& out) const;
     int32_t ConvertListTerm(const char*& cursor, const char* end);
+    // Working storage for one parameter value.
+    std::string paramValue;
     // Hands the output written so far to the sink, if there is one.
     void Flush();
 

@@ -135,13 +135,14 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 head.className.clear();
                 head.id.clear();
                 head.params.clear();
-                if (ParseElementHead(cursor, end, head, "span", "}") < 0 || cursor >= end) {
+                element.textStart = scratch.text.size();
+                const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
+                if (ParseElementHeadAsTag(cursor, end, head, "span", "}", form, scratch.value,
+                                          scratch.text) < 0 ||
+                    cursor >= end) {
                     return statusFail;
                 }
                 ++cursor;
-                element.textStart = scratch.text.size();
-                AppendStartTag(head, true, spell->inlineTagShown ? TagForm::Shown : TagForm::Markup,
-                               scratch.text);
                 element.textLength = scratch.text.size() - element.textStart;
                 element.nameStart = scratch.text.size();
                 element.nameLength = head.name.size();

@@ -31,19 +31,21 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     const char* cursor = line.data() + 1;
     const char* const end = line.data() + line.size();
     OpenElement command;
-    const int32_t status = ParseElementHead(cursor, end, command, "div", {});
-    if (status < 0) {
-        return status;
-    }
     std::string& out = *output;
-    const bool wrapped = command.name != "div";
-    if (wrapped) {
-        out.append("<div class=\"").append(command.name).append("\">");
-    }
+    const std::size_t mark = out.size();
     out.append(spell->commandLinePrefix);
-    AppendStartTag(command, true, spell->commandTagShown ? TagForm::Shown : TagForm::Markup, out);
+    // The start tag is written while its head is read, parameter by parameter.
+    const TagForm form = spell->commandTagShown ? TagForm::Shown : TagForm::Markup;
+    if (ParseElementHeadAsTag(cursor, end, command, "div", {}, form, paramValue, out) < 0) {
+        out.resize(mark);
+        return statusFail;
+    }
     out.append("</").append(command.name).append(spell->commandLineSuffix);
-    if (wrapped) {
+    if (command.name != "div") {
+        // The wrapper is named after the command, known only now.
+        std::string wrapper = "<div class=\"";
+        wrapper.append(command.name).append("\">");
+        out.insert(mark, wrapper);
         out.append("</div>\r\n");
     }
     return statusOk;
