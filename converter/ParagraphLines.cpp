@@ -14,13 +14,13 @@ int32_t DocumentConverter::HandleParagraphLine(std::string_view line) {
     const char* const end = cursor + line.size();
     std::string& out = *output;
     const std::size_t mark = out.size();
-    out.append("<").append(spell->paragraph).append(">");
+    out.append(spell->paragraphStart);
     const int32_t status = ConvertInlineWith(cursor, end, out, {}, inlineScratch);
     if (status < 0) {
         out.resize(mark);  // nothing of a rejected paragraph is written
         return status;
     }
-    out.append("</").append(spell->paragraph).append(">\r\n");
+    out.append(spell->paragraphEnd);
     return statusOk;
 }
 

@@ -28,7 +28,8 @@ struct Spellings {
     std::string_view definitionDescription;
     std::string_view quotationItem;  // the container is "blockquote" in both
     std::string_view divisionItem;
-    std::string_view paragraph;
+    std::string_view paragraphStart;  // whole tags: paragraphs are the commonest line
+    std::string_view paragraphEnd;
     // Whether block start tags carry the param attributes of their head.
     bool blockParams;
 
@@ -67,7 +68,8 @@ inline constexpr Spellings htmlSpellings{
     .definitionDescription = "dd",
     .quotationItem = "p",
     .divisionItem = "div",
-    .paragraph = "p",
+    .paragraphStart = "<p>",
+    .paragraphEnd = "</p>\r\n",
     .blockParams = false,
     .commandLinePrefix = "<pre class=\"oneline_command\">",
     .commandTagShown = true,
@@ -97,7 +99,8 @@ inline constexpr Spellings xmlSpellings{
     .definitionDescription = "ddesc",
     .quotationItem = "blockquote_inner",
     .divisionItem = "div_inner",
-    .paragraph = "paragraph",
+    .paragraphStart = "<paragraph>",
+    .paragraphEnd = "</paragraph>\r\n",
     .blockParams = true,
     .commandLinePrefix = "",
     .commandTagShown = false,
