@@ -1,47 +1,79 @@
-// The converter's driver: line splitting, per-line dispatch, closing of open
-// elements and the document wrapper of the export mode.
+// The converter's driver: cutting the text into lines, per-line dispatch, closing of
+// open elements, the document's start and end, and handing the output to the sink.
 #include "DocumentConverter.h"
 
-#include <utility>
+#include "LineEnds.h"
 
 namespace quirtle {
 
-int32_t DocumentConverter::SplitLines(std::string text) {
-    inputLines.Assign(std::move(text));
+namespace {
+
+// Output is handed to the sink once this much has gathered: large enough that a write
+// costs little per byte, small enough to stay in the processor's cache.
+constexpr std::size_t flushSize = 64 * 1024;
+
+}  // namespace
+
+DocumentConverter::DocumentConverter(OutputMode mode, OutputSink& sink) {
+    Start(mode, &sink, buffer);
+}
+
+DocumentConverter::DocumentConverter(OutputMode mode, std::string& result) {
+    Start(mode, nullptr, result);
+}
+
+void DocumentConverter::Start(OutputMode newMode, OutputSink* newSink, std::string& result) {
+    mode = newMode;
+    spell = &SpellingsOf(newMode);
+    sink = newSink;
+    output = newSink != nullptr ? &buffer : &result;
+    output->clear();
+    if (newSink != nullptr) {
+        buffer.reserve(flushSize + flushSize / 2);
+    }
+    while (!elementStack.Empty()) {
+        elementStack.Pop();
+    }
+    lastDivisionName.clear();
+    output->append(spell->documentStart);
+}
+
+std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    if (sink == nullptr) {
+        // The output is rarely more than twice the input. Reserved pages that are never
+        // written cost no memory, and one reservation saves copying the output as it grows.
+        output->reserve(output->size() + 2 * text.size() + 256);
+    }
+    const char* lineStart = begin;
+    while (lineStart < end) {
+        const char* lineEnd = nullptr;
+        const char* const next = CutLine(lineStart, end, last, lineEnd);
+        if (next == nullptr) {
+            break;
+        }
+        ConvertLine(std::string_view(lineStart, static_cast<std::size_t>(lineEnd - lineStart)));
+        lineStart = next;
+        if (sink != nullptr && buffer.size() >= flushSize) {
+            Flush();
+        }
+    }
+    return static_cast<std::size_t>(lineStart - begin);
+}
+
+int32_t DocumentConverter::Finish() {
+    CloseAllElements();
+    output->append(spell->documentEnd);
+    Flush();
     return statusOk;
 }
 
-int32_t DocumentConverter::ConvertToHtml(std::string& result) {
-    mode = OutputMode::Html;
-    return ConvertDocument(result);
-}
-
-int32_t DocumentConverter::ConvertToXml(std::string& result) {
-    mode = OutputMode::Xml;
-    return ConvertDocument(result);
-}
-
-int32_t DocumentConverter::ConvertDocument(std::string& result) {
-    outputPieces.clear();
-    // The output is rarely more than twice the input. Reserved pages that are never
-    // written cost no memory, and one reservation saves copying the output as it grows.
-    outputPieces.reserve(2 * inputLines.TextSize() + 256);
-
-    if (mode == OutputMode::Xml) {
-        outputPieces.append("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>");
-        outputPieces.append("<document>");
+void DocumentConverter::Flush() {
+    if (sink != nullptr && !buffer.empty()) {
+        sink->Write(buffer);
+        buffer.clear();
     }
-    int32_t status = statusOk;
-    for (std::size_t i = 0; i < inputLines.Size(); ++i) {
-        status = ConvertLine(inputLines[i]);
-    }
-    CloseAllElements();
-    if (mode == OutputMode::Xml) {
-        outputPieces.append("</document>\r\n");
-    }
-    result = std::move(outputPieces);
-    outputPieces.clear();
-    return status;
 }
 
 int32_t DocumentConverter::ConvertLine(std::string_view line) {
@@ -82,7 +114,7 @@ int32_t DocumentConverter::ConvertLine(std::string_view line) {
 
 void DocumentConverter::CloseTopElement() {
     const OpenElement element = elementStack.Pop();
-    outputPieces.append("</").append(element.name).append(">\r\n");
+    output->append("</").append(element.name).append(">\r\n");
 }
 
 void DocumentConverter::CloseToSection() {

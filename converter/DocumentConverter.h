@@ -1,6 +1,6 @@
 // The manuscript markup converter: turns Shift_JIS manuscript lines into an HTML
 // preview fragment or a Shift_JIS XML export document. Byte strings in, byte strings
-// out; nothing is decoded.
+// out; nothing is decoded. ConvertManuscript.h has the one call most callers need.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "ElementStack.h"
-#include "TextLines.h"
+#include "OutputMode.h"
+#include "OutputSink.h"
+#include "Spellings.h"
 
 namespace quirtle {
 
@@ -22,56 +24,27 @@ inline constexpr int32_t statusNoSpaceAfterMarker = -1;
 // Deepest nesting of inline elements that a line may have; deeper lines are rejected.
 inline constexpr std::size_t maxInlineDepth = 1000;
 
-enum class OutputMode : int32_t { Html = 0, Xml = 1 };
-
 class DocumentConverter {
   public:
-    DocumentConverter() = default;
+    // A conversion into `sink`: the output is handed over between lines whenever some
+    // 64 kilobytes have gathered, so no more than that and one line's output is held.
+    DocumentConverter(OutputMode mode, OutputSink& sink);
+    // A conversion collected in `result`, which it replaces.
+    DocumentConverter(OutputMode mode, std::string& result);
     virtual ~DocumentConverter() = default;
-    DocumentConverter(const DocumentConverter&) = default;
-    DocumentConverter(DocumentConverter&&) = default;
-    DocumentConverter& operator=(const DocumentConverter&) = default;
-    DocumentConverter& operator=(DocumentConverter&&) = default;
+    DocumentConverter(const DocumentConverter&) = delete;
+    DocumentConverter& operator=(const DocumentConverter&) = delete;
 
-    // Replaces the manuscript lines by the lines of `text` (CR, LF or CR LF end a line).
-    int32_t SplitLines(std::string text);
-    // Convert the lines into the preview fragment / the export document.
-    int32_t ConvertToHtml(std::string& result);
-    int32_t ConvertToXml(std::string& result);
+    // Converts the complete lines at the start of `text` and returns how many bytes they
+    // took; the caller passes the rest again with more text. CR, LF and CR LF each end a
+    // line, so a CR at the very end waits for the next byte. With `last`, everything is
+    // converted: bytes after the last terminator form the last line.
+    std::size_t ConvertLines(std::string_view text, bool last);
+    // Closes every open element and writes the end of the document.
+    int32_t Finish();
 
-    // The conversion in the current mode.
-    int32_t ConvertDocument(std::string& result);
-    // Dispatches one line to its handler; a rejected line is shown as an incomplete block.
-    int32_t ConvertLine(std::string_view line);
-
-    // Closing of open elements.
-    void CloseTopElement();
-    void CloseToSection();
-    void CloseAllElements();
-
-    // Line handlers. Each returns 0, or a negative status when the line is rejected.
-    int32_t HandleSectionLine(std::string_view line);
-    int32_t HandleListLine(std::string_view line);
-    int32_t HandleBlankLine(std::string_view line);
-    int32_t HandleParagraphLine(std::string_view line);
-    int32_t HandleCommandLine(std::string_view line);
-    int32_t HandleIncompleteLine(std::string_view line);
-
-    // Element heads and start tags. Readers leave `cursor` after what they consumed.
-    int32_t ParseClassAndId(const char*& cursor, const char* end, OpenElement& element,
-                            std::string_view terminators) const;
-    int32_t ParseElementHead(const char*& cursor, const char* end, OpenElement& element,
-                             std::string_view defaultName, std::string_view terminators) const;
-    int32_t ParseBlockMarker(const char*& cursor, const char* end, OpenElement& element);
-    int32_t BuildBlockStartTag(const OpenElement& element, std::string& out) const;
-    int32_t BuildCommandStartTag(const OpenElement& element, std::string& out) const;
     // True when `name` may be written as an element name.
     static bool IsWellFormedName(std::string_view name);
-
-    // Appends the converted inline text from `cursor` up to the end or the first
-    // top-level byte of `terminators`, which is left under the cursor.
-    int32_t ConvertInline(const char*& cursor, const char* end, std::string& out,
-                          std::string_view terminators) const;
 
     // Character operations on Shift_JIS text.
     static constexpr bool IsLeadByte(unsigned char byte) {
@@ -96,8 +69,41 @@ class DocumentConverter {
     static std::string EscapeText(std::string_view text);
     static void AppendEscapedText(std::string_view text, std::string& out);
 
-    // Read access for callers and tests.
-    const TextLines& InputLines() const { return inputLines; }
+  protected:
+    // The steps of a conversion, open to tests through a derived class.
+
+    // Starts over in `mode`, writing to `sink` (or, without one, collecting in `result`).
+    void Start(OutputMode mode, OutputSink* sink, std::string& result);
+    // Dispatches one line to its handler; a rejected line is shown as an incomplete block.
+    int32_t ConvertLine(std::string_view line);
+
+    // Closing of open elements.
+    void CloseTopElement();
+    void CloseToSection();
+    void CloseAllElements();
+
+    // Line handlers. Each returns 0, or a negative status when the line is rejected.
+    int32_t HandleSectionLine(std::string_view line);
+    int32_t HandleListLine(std::string_view line);
+    int32_t HandleBlankLine(std::string_view line);
+    int32_t HandleParagraphLine(std::string_view line);
+    int32_t HandleCommandLine(std::string_view line);
+    int32_t HandleIncompleteLine(std::string_view line);
+
+    // Element heads and start tags. Readers leave `cursor` after what they consumed.
+    int32_t ParseClassAndId(const char*& cursor, const char* end, OpenElement& element,
+                            std::string_view terminators) const;
+    int32_t ParseElementHead(const char*& cursor, const char* end, OpenElement& element,
+                             std::string_view defaultName, std::string_view terminators) const;
+    int32_t ParseBlockMarker(const char*& cursor, const char* end, OpenElement& element);
+    void BuildBlockStartTag(const OpenElement& element, std::string& out) const;
+    static void BuildCommandStartTag(const OpenElement& element, std::string& out);
+
+    // Appends the converted inline text from `cursor` up to the end or the first
+    // top-level byte of `terminators`, which is left under the cursor.
+    int32_t ConvertInline(const char*& cursor, const char* end, std::string& out,
+                          std::string_view terminators) const;
+
     const std::string& LastDivisionName() const { return lastDivisionName; }
     OutputMode Mode() const { return mode; }
 
@@ -127,13 +133,19 @@ class DocumentConverter {
     struct InlineScratch {
         std::vector<InlineElement> elements;
         std::vector<InlineEvent> events;
-        std::string text;  // readings, start tags and names of the elements
-        OpenElement head;  // the head of the inline command being read
+        std::string text;   // readings, start tags and names of the elements
+        OpenElement head;   // the head of the inline command being read
+        std::string value;  // one parameter of that head
     };
-    int32_t ConvertInline(const char*& cursor, const char* end, std::string& out,
-                          std::string_view terminators, InlineScratch& scratch) const;
+    int32_t ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
+                              std::string_view terminators, InlineScratch& scratch) const;
+    // Finds the elements and escapes of the text; writes out those before a point where no
+    // element is open, moving `written` past them.
     int32_t MatchInlineElements(const char*& cursor, const char* end, std::string_view terminators,
-                                InlineScratch& scratch) const;
+                                InlineScratch& scratch, std::string& out,
+                                const char*& written) const;
+    // Writes the text from `text` with the gathered events applied, up to the last event.
+    void WriteInlineEvents(const InlineScratch& scratch, const char*& text, std::string& out) const;
     void AppendInlineOpening(const InlineElement& element, std::string_view text,
                              std::string& out) const;
     void AppendInlineClosing(const InlineElement& element, std::string_view text,
@@ -143,15 +155,37 @@ class DocumentConverter {
     // Appends the start tag of `element`, with its parameters when `withParams`.
     static void AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
                                std::string& out);
+    // The parts of a start tag: "<" with the name, class and id; one parameter.
+    static void AppendTagOpening(const OpenElement& element, TagForm form, std::string& out);
+    static void AppendParam(std::size_t index, std::string_view value, TagForm form,
+                            std::string& out);
+    // The name and class group of an element head, and the spaces after them.
+    int32_t ParseNameAndClass(const char*& cursor, const char* end, OpenElement& element,
+                              std::string_view defaultName, std::string_view terminators) const;
+    // Reads the parameters, giving each escaped value (in `value`) to `take`.
+    template <typename Take>
+    static int32_t ParseParams(const char*& cursor, const char* end, std::string_view terminators,
+                               std::string& value, Take&& take);
+    // Reads an element head as ParseElementHead does, but writes its whole start tag to
+    // `out` while reading instead of keeping the parameters, so that a head with a great
+    // many of them needs no storage for each. `value` is working storage.
+    int32_t ParseElementHeadAsTag(const char*& cursor, const char* end, OpenElement& element,
+                                  std::string_view defaultName, std::string_view terminators,
+                                  TagForm form, std::string& value, std::string& out) const;
     int32_t ConvertListTerm(const char*& cursor, const char* end);
-    std::string_view SectionName() const { return mode == OutputMode::Xml ? "section" : "div"; }
+    // Working storage for one parameter value.
+    std::string paramValue;
+    // Hands the output written so far to the sink, if there is one.
+    void Flush();
 
-    TextLines inputLines;
-    // The output pieces, appended in order to one buffer; the result is the buffer.
-    std::string outputPieces;
+    // The output is appended here: the caller's result, or `buffer` on its way to `sink`.
+    std::string* output = nullptr;
+    OutputSink* sink = nullptr;
+    std::string buffer;
     ElementStack elementStack;
     std::string lastDivisionName;
     OutputMode mode = OutputMode::Html;
+    const Spellings* spell = &htmlSpellings;
     InlineScratch inlineScratch;
 };
 

@@ -26,8 +26,8 @@ void AppendDecimal(std::size_t value, std::string& out) {
 
 }  // namespace
 
-void DocumentConverter::AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
-                                       std::string& out) {
+void DocumentConverter::AppendTagOpening(const OpenElement& element, TagForm form,
+                                         std::string& out) {
     // Shown, the tag is what escaping the markup form gives; it is written directly
     // rather than escaped afterwards.
     const bool shown = form == TagForm::Shown;
@@ -51,16 +51,32 @@ void DocumentConverter::AppendStartTag(const OpenElement& element, bool withPara
         appendValue(element.id);
         out.append(quote);
     }
+}
+
+void DocumentConverter::AppendParam(std::size_t index, std::string_view value, TagForm form,
+                                    std::string& out) {
+    const bool shown = form == TagForm::Shown;
+    const std::string_view quote = shown ? "&quot;" : "\"";
+    out.append(" param");
+    AppendDecimal(index, out);
+    out.append("=").append(quote);
+    if (shown) {
+        AppendEscapedText(value, out);
+    } else {
+        out.append(value);
+    }
+    out.append(quote);
+}
+
+void DocumentConverter::AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
+                                       std::string& out) {
+    AppendTagOpening(element, form, out);
     if (withParams) {
         for (std::size_t i = 0; i < element.params.size(); ++i) {
-            out.append(" param");
-            AppendDecimal(i, out);
-            out.append("=").append(quote);
-            appendValue(element.params[i]);
-            out.append(quote);
+            AppendParam(i, element.params[i], form, out);
         }
     }
-    out.append(shown ? "&gt;" : ">");
+    out.append(form == TagForm::Shown ? "&gt;" : ">");
 }
 
 bool DocumentConverter::IsWellFormedName(std::string_view name) {
@@ -142,9 +158,9 @@ int32_t DocumentConverter::ParseClassAndId(const char*& cursor, const char* end,
     return statusOk;
 }
 
-int32_t DocumentConverter::ParseElementHead(const char*& cursor, const char* end,
-                                            OpenElement& element, std::string_view defaultName,
-                                            std::string_view terminators) const {
+int32_t DocumentConverter::ParseNameAndClass(const char*& cursor, const char* end,
+                                             OpenElement& element, std::string_view defaultName,
+                                             std::string_view terminators) const {
     // The name, up to the end, a terminator, a space or "(".
     auto endsName = [&](const char* at) {
         return at >= end || *at == ' ' || *at == '(' || IsTerminator(terminators, *at);
@@ -173,11 +189,17 @@ int32_t DocumentConverter::ParseElementHead(const char*& cursor, const char* end
         }
         ++cursor;  // the ")"
     }
-
-    // Parameters, separated by spaces; quoted ones may hold spaces and terminators.
     SkipSpaces(cursor, end);
+    return statusOk;
+}
+
+template <typename Take>
+int32_t DocumentConverter::ParseParams(const char*& cursor, const char* end,
+                                       std::string_view terminators, std::string& value,
+                                       Take&& take) {
+    // Parameters, separated by spaces; quoted ones may hold spaces and terminators.
     while (cursor < end && !IsTerminator(terminators, *cursor)) {
-        std::string value;
+        value.clear();
         if (*cursor == '"') {
             ++cursor;
             if (AppendEscapedUntil(cursor, end, '"', value) < 0) {
@@ -191,9 +213,39 @@ int32_t DocumentConverter::ParseElementHead(const char*& cursor, const char* end
                 }
             }
         }
-        element.params.push_back(std::move(value));
+        take(value);
         SkipSpaces(cursor, end);
     }
+    return statusOk;
+}
+
+int32_t DocumentConverter::ParseElementHead(const char*& cursor, const char* end,
+                                            OpenElement& element, std::string_view defaultName,
+                                            std::string_view terminators) const {
+    if (ParseNameAndClass(cursor, end, element, defaultName, terminators) < 0) {
+        return statusFail;
+    }
+    std::string value;
+    return ParseParams(cursor, end, terminators, value,
+                       [&](const std::string& taken) { element.params.push_back(taken); });
+}
+
+int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char* end,
+                                                 OpenElement& element, std::string_view defaultName,
+                                                 std::string_view terminators, TagForm form,
+                                                 std::string& value, std::string& out) const {
+    if (ParseNameAndClass(cursor, end, element, defaultName, terminators) < 0) {
+        return statusFail;
+    }
+    AppendTagOpening(element, form, out);
+    std::size_t index = 0;
+    const int32_t status =
+        ParseParams(cursor, end, terminators, value,
+                    [&](const std::string& taken) { AppendParam(index++, taken, form, out); });
+    if (status < 0) {
+        return statusFail;
+    }
+    out.append(form == TagForm::Shown ? "&gt;" : ">");
     return statusOk;
 }
 
@@ -210,7 +262,6 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
         }
     }
 
-    const bool xml = mode == OutputMode::Xml;
     if (marker == '|') {
         if (cursor < end && *cursor == '{') {
             ++cursor;
@@ -234,16 +285,16 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
     } else {
         switch (marker) {
             case '*':
-                element.name = xml ? "section" : "div";
+                element.name = spell->section;
                 break;
             case '-':
-                element.name = xml ? "list" : "ul";
+                element.name = spell->list;
                 break;
             case '>':
                 element.name = "blockquote";
                 break;
             case '!':
-                element.name = xml ? "dlist" : "dl";
+                element.name = spell->definitionList;
                 break;
             default:
                 return statusFail;
@@ -270,17 +321,14 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
     return statusNoSpaceAfterMarker;
 }
 
-int32_t DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
+void DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
     out.clear();
-    AppendStartTag(element, mode == OutputMode::Xml, TagForm::Markup, out);
-    return statusOk;
+    AppendStartTag(element, spell->blockParams, TagForm::Markup, out);
 }
 
-int32_t DocumentConverter::BuildCommandStartTag(const OpenElement& element,
-                                                std::string& out) const {
+void DocumentConverter::BuildCommandStartTag(const OpenElement& element, std::string& out) {
     out.clear();
     AppendStartTag(element, true, TagForm::Markup, out);
-    return statusOk;
 }
 
 }  // namespace quirtle

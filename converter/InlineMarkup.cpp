@@ -7,7 +7,8 @@
 // matches every "_" with the closer that ends its body and records these places as
 // events, together with every byte to be written as an entity. The output is then
 // written straight into `out`: the text between events is copied whole. Both passes
-// are linear in the line.
+// are linear in the line. Whenever no element is open the events so far are written
+// out, so the working storage stays small however long the line.
 #include <array>
 
 #include "DocumentConverter.h"
@@ -40,6 +41,9 @@ constexpr StepTable MakeSteps() {
 }
 
 constexpr StepTable defaultSteps = MakeSteps();
+
+// Events gathered at the top level of a line before they are written out.
+constexpr std::size_t flushEvents = 1024;
 
 // The step table for one scan, stopping also at the terminator bytes.
 const unsigned char* StepsFor(std::string_view terminators, StepTable& storage) {
@@ -81,8 +85,8 @@ const char* SkipPlain(const char* cursor, const char* limit, const unsigned char
 }  // namespace
 
 int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
-                                               std::string_view terminators,
-                                               InlineScratch& scratch) const {
+                                               std::string_view terminators, InlineScratch& scratch,
+                                               std::string& out, const char*& written) const {
     std::vector<InlineElement>& elements = scratch.elements;
     std::vector<InlineEvent>& events = scratch.events;
     StepTable storage;
@@ -91,6 +95,14 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
     // its parent, so no separate stack is needed.
     std::size_t open = InlineElement::noParent;
     while (true) {
+        if (open == InlineElement::noParent && events.size() >= flushEvents) {
+            // Every element so far is closed: write what is known, so that a long line
+            // needs no more working storage than a short one.
+            WriteInlineEvents(scratch, written, out);
+            events.clear();
+            elements.clear();
+            scratch.text.clear();
+        }
         cursor = SkipPlain(cursor, end, steps);
         if (cursor >= end) {
             // A body that reaches the end of the line has no closer.
@@ -123,14 +135,14 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 head.className.clear();
                 head.id.clear();
                 head.params.clear();
-                if (ParseElementHead(cursor, end, head, "span", "}") < 0 || cursor >= end) {
+                element.textStart = scratch.text.size();
+                const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
+                if (ParseElementHeadAsTag(cursor, end, head, "span", "}", form, scratch.value,
+                                          scratch.text) < 0 ||
+                    cursor >= end) {
                     return statusFail;
                 }
                 ++cursor;
-                element.textStart = scratch.text.size();
-                AppendStartTag(head, true,
-                               mode == OutputMode::Xml ? TagForm::Markup : TagForm::Shown,
-                               scratch.text);
                 element.textLength = scratch.text.size() - element.textStart;
                 element.nameStart = scratch.text.size();
                 element.nameLength = head.name.size();
@@ -178,80 +190,54 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
 
 void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::string_view text,
                                             std::string& out) const {
-    const bool xml = mode == OutputMode::Xml;
     const std::string_view elementText = text.substr(element.textStart, element.textLength);
     switch (element.closerByte) {
         case '[':
-            if (xml) {
-                out.append("<ruby param0=\"").append(elementText).append("\">");
-            } else {
-                out.append("<ruby><rb>");
+            out.append(spell->rubyOpen);
+            if (spell->readingInOpening) {
+                out.append(elementText);
             }
+            out.append(spell->rubyOpenEnd);
             break;
         case '*':
             out.append("<em>");
             break;
         default:
-            if (xml) {
-                out.append(elementText);
-            } else {
-                out.append("<span class=\"inline_command\">").append(elementText);
-            }
+            out.append(spell->inlineCommandPrefix).append(elementText);
             break;
     }
 }
 
 void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::string_view text,
                                             std::string& out) const {
-    const bool xml = mode == OutputMode::Xml;
     switch (element.closerByte) {
         case '[':
-            if (xml) {
-                out.append("</ruby>");
-            } else {
-                out.append("</rb><rp>(</rp><rt>")
-                    .append(text.substr(element.textStart, element.textLength));
-                out.append("</rt><rp>)</rp></ruby>");
+            out.append(spell->rubyClose);
+            if (!spell->readingInOpening) {
+                out.append(text.substr(element.textStart, element.textLength));
             }
+            out.append(spell->rubyCloseEnd);
             break;
         case '*':
             out.append("</em>");
             break;
-        default: {
-            const std::string_view name = text.substr(element.nameStart, element.nameLength);
-            if (xml) {
-                out.append("</").append(name).append(">\r\n");
-            } else {
-                out.append("&lt;/").append(name).append("&gt;</span>");
-            }
+        default:
+            out.append(spell->inlineCommandCloseStart)
+                .append(text.substr(element.nameStart, element.nameLength))
+                .append(spell->inlineCommandCloseEnd);
             break;
-        }
     }
 }
 
 int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,
                                          std::string_view terminators) const {
     InlineScratch scratch;
-    return ConvertInline(cursor, end, out, terminators, scratch);
+    return ConvertInlineWith(cursor, end, out, terminators, scratch);
 }
 
-int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,
-                                         std::string_view terminators,
-                                         InlineScratch& scratch) const {
-    if (cursor >= end) {
-        return statusOk;
-    }
-    scratch.elements.clear();
-    scratch.events.clear();
-    scratch.text.clear();
-    const char* const start = cursor;
-    const char* stop = cursor;
-    if (MatchInlineElements(stop, end, terminators, scratch) < 0) {
-        return statusFail;
-    }
-
+void DocumentConverter::WriteInlineEvents(const InlineScratch& scratch, const char*& text,
+                                          std::string& out) const {
     const std::vector<InlineElement>& elements = scratch.elements;
-    const char* text = start;  // start of the text not written yet
     for (const InlineEvent& event : scratch.events) {
         out.append(text, event.at);
         switch (event.kind) {
@@ -272,7 +258,26 @@ int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, s
                 break;
         }
     }
-    out.append(text, stop);
+}
+
+int32_t DocumentConverter::ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
+                                             std::string_view terminators,
+                                             InlineScratch& scratch) const {
+    if (cursor >= end) {
+        return statusOk;
+    }
+    scratch.elements.clear();
+    scratch.events.clear();
+    scratch.text.clear();
+    const std::size_t outStart = out.size();
+    const char* written = cursor;  // start of the text not written yet
+    const char* stop = cursor;
+    if (MatchInlineElements(stop, end, terminators, scratch, out, written) < 0) {
+        out.resize(outStart);  // nothing of a rejected text is written
+        return statusFail;
+    }
+    WriteInlineEvents(scratch, written, out);
+    out.append(written, stop);
     cursor = stop;
     return statusOk;
 }

@@ -7,31 +7,30 @@ namespace quirtle {
 namespace {
 
 // The item element of a container, chosen by the container's name.
-std::string_view ItemName(std::string_view containerName, OutputMode mode) {
-    const bool xml = mode == OutputMode::Xml;
-    if (containerName == (xml ? "list" : "ul")) {
-        return xml ? "litem" : "li";
+std::string_view ItemName(std::string_view containerName, const Spellings& spell) {
+    if (containerName == spell.list) {
+        return spell.listItem;
     }
     if (containerName == "blockquote") {
-        return xml ? "blockquote_inner" : "p";
+        return spell.quotationItem;
     }
-    if (containerName == (xml ? "dlist" : "dl")) {
-        return xml ? "ddesc" : "dd";
+    if (containerName == spell.definitionList) {
+        return spell.definitionDescription;
     }
-    return xml ? "div_inner" : "div";
+    return spell.divisionItem;
 }
 
 }  // namespace
 
 int32_t DocumentConverter::ConvertListTerm(const char*& cursor, const char* end) {
-    const bool xml = mode == OutputMode::Xml;
-    const std::size_t mark = outputPieces.size();
-    outputPieces.append(xml ? "<dterm>" : "<dt>");
-    if (ConvertInline(cursor, end, outputPieces, ":", inlineScratch) < 0) {
-        outputPieces.resize(mark);
+    std::string& out = *output;
+    const std::size_t mark = out.size();
+    out.append("<").append(spell->definitionTerm).append(">");
+    if (ConvertInlineWith(cursor, end, out, ":", inlineScratch) < 0) {
+        out.resize(mark);
         return statusFail;
     }
-    outputPieces.append(xml ? "</dterm>\r\n" : "</dt>\r\n");
+    out.append("</").append(spell->definitionTerm).append(">\r\n");
     // The term stays written even when no ":" follows it.
     return AdvanceChar(cursor, end);
 }
@@ -61,13 +60,13 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
     // A class or id, or another name at the same level, starts a new container.
     const bool newContainer = !head.className.empty() || !head.id.empty() ||
                               (depth == level && elementStack.Top().name != head.name);
-    const bool xml = mode == OutputMode::Xml;
+    const bool params = spell->blockParams;
     if (newContainer) {
         if (depth == level) {
             CloseTopElement();
             --depth;
         }
-        AppendStartTag(head, xml, TagForm::Markup, outputPieces);
+        AppendStartTag(head, params, TagForm::Markup, *output);
         OpenElement container = head;
         container.kind = ElementKind::Container;
         elementStack.Push(std::move(container));
@@ -77,7 +76,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
         ++depth;
     }
     if (depth == level - 1) {
-        AppendStartTag(head, xml, TagForm::Markup, outputPieces);
+        AppendStartTag(head, params, TagForm::Markup, *output);
         OpenElement container;
         container.name = head.name;
         container.kind = ElementKind::Container;
@@ -92,16 +91,17 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
         return statusOk;  // containers without a new item
     }
 
-    if (head.name == (xml ? "dlist" : "dl")) {
+    if (head.name == spell->definitionList) {
         if (ConvertListTerm(cursor, end) < 0) {
             return statusFail;
         }
     }
-    const std::string_view itemName = ItemName(head.name, mode);
-    const std::size_t mark = outputPieces.size();
-    outputPieces.append("<").append(itemName).append(">");
-    if (ConvertInline(cursor, end, outputPieces, {}, inlineScratch) < 0) {
-        outputPieces.resize(mark);
+    const std::string_view itemName = ItemName(head.name, *spell);
+    std::string& out = *output;
+    const std::size_t mark = out.size();
+    out.append("<").append(itemName).append(">");
+    if (ConvertInlineWith(cursor, end, out, {}, inlineScratch) < 0) {
+        out.resize(mark);
         return statusFail;
     }
     OpenElement item;

@@ -12,15 +12,15 @@ int32_t DocumentConverter::HandleParagraphLine(std::string_view line) {
     CloseToSection();
     const char* cursor = line.data();
     const char* const end = cursor + line.size();
-    const bool xml = mode == OutputMode::Xml;
-    const std::size_t mark = outputPieces.size();
-    outputPieces.append(xml ? "<paragraph>" : "<p>");
-    const int32_t status = ConvertInline(cursor, end, outputPieces, {}, inlineScratch);
+    std::string& out = *output;
+    const std::size_t mark = out.size();
+    out.append(spell->paragraphStart);
+    const int32_t status = ConvertInlineWith(cursor, end, out, {}, inlineScratch);
     if (status < 0) {
-        outputPieces.resize(mark);  // nothing of a rejected paragraph is written
+        out.resize(mark);  // nothing of a rejected paragraph is written
         return status;
     }
-    outputPieces.append(xml ? "</paragraph>\r\n" : "</p>\r\n");
+    out.append(spell->paragraphEnd);
     return statusOk;
 }
 
@@ -31,33 +31,31 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     const char* cursor = line.data() + 1;
     const char* const end = line.data() + line.size();
     OpenElement command;
-    const int32_t status = ParseElementHead(cursor, end, command, "div", {});
-    if (status < 0) {
-        return status;
+    std::string& out = *output;
+    const std::size_t mark = out.size();
+    out.append(spell->commandLinePrefix);
+    // The start tag is written while its head is read, parameter by parameter.
+    const TagForm form = spell->commandTagShown ? TagForm::Shown : TagForm::Markup;
+    if (ParseElementHeadAsTag(cursor, end, command, "div", {}, form, paramValue, out) < 0) {
+        out.resize(mark);
+        return statusFail;
     }
-    const bool wrapped = command.name != "div";
-    if (wrapped) {
-        outputPieces.append("<div class=\"").append(command.name).append("\">");
-    }
-    if (mode == OutputMode::Xml) {
-        AppendStartTag(command, true, TagForm::Markup, outputPieces);
-    } else {
-        outputPieces.append("<pre class=\"oneline_command\">");
-        AppendStartTag(command, true, TagForm::Shown, outputPieces);
-    }
-    outputPieces.append("</").append(command.name);
-    outputPieces.append(mode == OutputMode::Xml ? ">\r\n" : "></pre>\r\n");
-    if (wrapped) {
-        outputPieces.append("</div>\r\n");
+    out.append("</").append(command.name).append(spell->commandLineSuffix);
+    if (command.name != "div") {
+        // The wrapper is named after the command, known only now.
+        std::string wrapper = "<div class=\"";
+        wrapper.append(command.name).append("\">");
+        out.insert(mark, wrapper);
+        out.append("</div>\r\n");
     }
     return statusOk;
 }
 
 int32_t DocumentConverter::HandleIncompleteLine(std::string_view line) {
     CloseToSection();
-    outputPieces.append("<pre class=\"incomplete\">");
-    AppendEscapedText(line, outputPieces);
-    outputPieces.append("</pre>\r\n");
+    output->append("<pre class=\"incomplete\">");
+    AppendEscapedText(line, *output);
+    output->append("</pre>\r\n");
     return statusOk;
 }
 

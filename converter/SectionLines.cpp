@@ -14,7 +14,7 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
         return status;
     }
     const int32_t level = head.level;
-    const bool xml = mode == OutputMode::Xml;
+    std::string& out = *output;
 
     // Close everything down to and including the open section of this level.
     int32_t depth = elementStack.SectionDepth();
@@ -27,38 +27,48 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
     }
 
     // Skipped levels get one implicit section, however many are skipped.
+    const bool classByDepth = !spell->sectionClassPrefix.empty();
     if (depth < level - 1) {
         OpenElement implicit;
-        implicit.name = SectionName();
+        implicit.name = spell->section;
         implicit.kind = ElementKind::Section;
         implicit.level = depth + 1;
-        if (xml) {
-            outputPieces.append("<section>\r\n");
-        } else {
-            outputPieces.append("<div class=\"section_")
+        out.append("<").append(spell->section);
+        if (classByDepth) {
+            out.append(" class=\"")
+                .append(spell->sectionClassPrefix)
                 .append(std::to_string(depth + 1))
-                .append("\">\r\n");
+                .append("\"");
         }
+        out.append(">\r\n");
         elementStack.Push(std::move(implicit));
         ++depth;
     }
 
     const std::string number = std::to_string(depth + 1);
-    if (!xml && head.className.empty()) {
-        head.className = "section_" + number;
+    if (classByDepth && head.className.empty()) {
+        head.className.assign(spell->sectionClassPrefix).append(number);
     }
-    AppendStartTag(head, xml, TagForm::Markup, outputPieces);
+    AppendStartTag(head, spell->blockParams, TagForm::Markup, out);
     head.kind = ElementKind::Section;
     elementStack.Push(std::move(head));
 
     if (cursor < end) {
-        const std::size_t mark = outputPieces.size();
-        outputPieces.append(xml ? "<heading>" : "<h" + number + ">");
-        if (ConvertInline(cursor, end, outputPieces, {}, inlineScratch) < 0) {
-            outputPieces.resize(mark);
+        const std::size_t mark = out.size();
+        out.append("<").append(spell->heading);
+        if (spell->numberedHeading) {
+            out.append(number);
+        }
+        out.append(">");
+        if (ConvertInlineWith(cursor, end, out, {}, inlineScratch) < 0) {
+            out.resize(mark);
             return statusFail;
         }
-        outputPieces.append(xml ? "</heading>\r\n" : "</h" + number + ">\r\n");
+        out.append("</").append(spell->heading);
+        if (spell->numberedHeading) {
+            out.append(number);
+        }
+        out.append(">\r\n");
     }
     return statusOk;
 }

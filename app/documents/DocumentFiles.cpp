@@ -2,12 +2,12 @@
 
 #include <QFile>
 
+#include "base/ManuscriptEditor.h"
+#include "base/Prompts.h"
 #include "documents/ManuscriptFile.h"
 #include "documents/UserMessages.h"
 #include "text/EncodingDetection.h"
 #include "text/ShiftJis.h"
-#include "ui/ManuscriptEditor.h"
-#include "ui/Prompts.h"
 
 namespace quirtle {
 namespace {
@@ -23,11 +23,6 @@ FileDialogRequest ManuscriptDialog(bool save) {
         request.overwritePrompt = true;
     }
     return request;
-}
-
-// A failing system call as a status: 0x80070000 with the error's low 16 bits.
-int32_t StatusFromErrno(int error) {
-    return static_cast<int32_t>(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFFu));
 }
 
 }  // namespace
@@ -148,13 +143,13 @@ int32_t DocumentFiles::WriteDocument(const QString& path) {
     const text::EncodedText encoded = text::EncodeShiftJis(editor_.Text());
     if (encoded.firstUnencodable &&
         !documents::ConfirmUnencodable(prompts_, owner_, *encoded.firstUnencodable)) {
-        return kSaveCancelled;
+        return kStatusCancelled;
     }
     const int error = documents::ReplaceFileContents(QFile::encodeName(path), encoded.bytes);
     if (error != 0) {
         prompts_.ShowMessage(owner_, documents::SaveFailedText(path, error),
                              QStringLiteral("エラー"), MessageButtons::Ok, MessageIcon::Error);
-        return StatusFromErrno(error);
+        return StatusFromError(error);
     }
     return 0;
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "base/Status.h"
+
 class QWidget;
 
 namespace quirtle {
@@ -19,9 +21,6 @@ class Prompts;
 // that would discard the text (New, Open, closing) stop instead.
 class DocumentFiles {
   public:
-    // Status of a save the user cancelled at the unencodable-character warning.
-    static constexpr int32_t kSaveCancelled = static_cast<int32_t>(0x80004004u);
-
     DocumentFiles(ManuscriptEditor& editor, Prompts& prompts, QWidget* owner);
     virtual ~DocumentFiles() = default;
     DocumentFiles(const DocumentFiles&) = delete;
@@ -35,7 +34,7 @@ class DocumentFiles {
     // Shows the save dialog; true when a name was chosen, which documentPath then holds.
     bool PromptSaveName();
     // Writes the editor's text to the path as CP932 with CR LF line breaks. 0 on success;
-    // a negative status when the user cancelled (kSaveCancelled) or the write failed (a
+    // a negative status when the user cancelled (kStatusCancelled) or the write failed (a
     // message naming the file and the reason has been shown). Leaves the modified flag alone.
     int32_t WriteDocument(const QString& path);
     // Empty, untitled, unmodified, no undo history.

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ui/Prompts.h"
+#include "base/Prompts.h"
 
 namespace quirtle::documents {
 namespace {

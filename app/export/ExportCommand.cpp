@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QScopedValueRollback>
 
-#include "DocumentConverter.h"
+#include "ConvertManuscript.h"
+#include "base/ManuscriptEditor.h"
+#include "base/Prompts.h"
 #include "documents/UserMessages.h"
 #include "export/BusyWait.h"
 #include "export/ChildText.h"
@@ -13,8 +15,6 @@
 #include "process/ChildPipe.h"
 #include "process/ChildProcess.h"
 #include "text/ShiftJis.h"
-#include "ui/ManuscriptEditor.h"
-#include "ui/Prompts.h"
 
 namespace quirtle {
 namespace {
@@ -84,14 +84,9 @@ int32_t ExportCommand::Export(int commandId) {
         return -1;
     }
 
-    std::string& manuscript = encoded.bytes;
-    if (const size_t nul = manuscript.find('\0'); nul != std::string::npos) manuscript.resize(nul);
+    // The manuscript ends at its first NUL character, as the preview reads it too.
     std::string xml;
-    {
-        DocumentConverter converter;
-        if (converter.SplitLines(manuscript) < 0) return -1;
-        if (converter.ConvertToXml(xml) < 0) return -1;
-    }
+    if (ConvertManuscript(TextBeforeNul(encoded.bytes), OutputMode::Xml, xml) < 0) return -1;
     return RunScript(*entry, *output, xml);
 }
 

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ManuscriptEditor.h"
+#include "base/Prompts.h"
 #include "documents/UserMessages.h"
 #include "export/BusyWait.h"
 #include "export/EditorLaunch.h"
@@ -25,8 +27,6 @@
 #include "text/EncodingDetection.h"
 #include "text/LocaleCharset.h"
 #include "text/ShiftJis.h"
-#include "ui/ManuscriptEditor.h"
-#include "ui/Prompts.h"
 
 namespace quirtle {
 namespace {

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string_view>
 
+#include "base/Status.h"
 #include "process/ReaderThread.h"
-#include "process/Status.h"
 
 namespace quirtle::process {
 

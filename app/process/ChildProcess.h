@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "process/Status.h"
+#include "base/Status.h"
 
 namespace quirtle::process {
 

@@ -5,13 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Status.h"
 #include "scripts/ScriptEntry.h"
 
 namespace quirtle {
-
-// Status values of the script list (negative = failure).
-inline constexpr int32_t kStatusOk = 0;
-inline constexpr int32_t kStatusFail = static_cast<int32_t>(0x80004005u);
 
 // Command id of the first script entry; entry n gets kFirstScriptCommand + n.
 inline constexpr int32_t kFirstScriptCommand = 3280;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/ManuscriptEditor.h"
+#include "base/ManuscriptEditor.h"
 
 namespace quirtle {
 

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "base/Prompts.h"
 #include "counts/TextCounts.h"
 #include "documents/DocumentFiles.h"
 #include "export/ExportCommand.h"
@@ -26,7 +27,6 @@
 #include "ui/EditorPane.h"
 #include "ui/HelpWindow.h"
 #include "ui/PreviewPane.h"
-#include "ui/Prompts.h"
 #include "ui/StatusCounts.h"
 
 namespace quirtle {
@@ -313,10 +313,7 @@ void MainFrame::UpdateCounts() {
 }
 
 void MainFrame::UpdatePreview() {
-    // The manuscript ends at its first NUL character, as the export reads it too.
-    std::string manuscript = editor->TextBytes();
-    if (const auto nul = manuscript.find('\0'); nul != std::string::npos) manuscript.resize(nul);
-    const auto html = previewConverter(manuscript);
+    const auto html = previewConverter(editor->TextBytes());
     if (!html) return;
     const auto decoded = text::DecodeShiftJis(*html);
     if (!decoded) return;

@@ -1,14 +1,14 @@
 #include "ui/PreviewConversion.h"
 
-#include "DocumentConverter.h"
+#include "ConvertManuscript.h"
 
 namespace quirtle {
 
 std::optional<std::string> ConvertForPreview(const std::string& manuscript) {
-    DocumentConverter converter;
-    if (converter.SplitLines(manuscript) < 0) return std::nullopt;
     std::string html;
-    if (converter.ConvertToHtml(html) < 0) return std::nullopt;
+    // The manuscript ends at its first NUL character, as the export reads it too.
+    if (ConvertManuscript(TextBeforeNul(manuscript), OutputMode::Html, html) < 0)
+        return std::nullopt;
     return html;
 }
 

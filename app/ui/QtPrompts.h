@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Prompts.h"
+#include "base/Prompts.h"
 
 namespace quirtle {
 

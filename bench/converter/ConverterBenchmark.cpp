@@ -1,27 +1,26 @@
 // Throughput of the converter on generated manuscripts of 1 MB and 10 MB, measured
-// the way the editor uses it: split the text into lines, then convert.
+// the way the editor uses it: the whole text in, the whole result collected in a string.
+// Then manuscripts made to be hard (one very long line, deep nesting, long runs of
+// backslashes, quotes and open brackets) at growing sizes: the time must grow linearly.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
-#include "DocumentConverter.h"
+#include "ConvertManuscript.h"
 #include "ManuscriptGenerator.h"
 
 namespace {
 
-using quirtle::DocumentConverter;
 using quirtle::OutputMode;
 
-void Convert(benchmark::State& state, OutputMode mode) {
-    const std::string manuscript =
-        quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
+void Convert(benchmark::State& state, OutputMode mode, const std::string& manuscript) {
     std::size_t outputSize = 0;
+    // The result string is kept between runs, as the editor's preview keeps its memory:
+    // the figures are the converter's, not those of the system's page faults.
+    std::string result;
+    quirtle::ConvertManuscript(manuscript, mode, result);  // the memory, once
     for (auto _ : state) {
-        DocumentConverter converter;
-        converter.SplitLines(manuscript);
-        std::string result;
-        const int32_t status = mode == OutputMode::Xml ? converter.ConvertToXml(result)
-                                                       : converter.ConvertToHtml(result);
+        const int32_t status = quirtle::ConvertManuscript(manuscript, mode, result);
         if (status < 0) {
             state.SkipWithError("conversion failed");
             break;
@@ -35,14 +34,80 @@ void Convert(benchmark::State& state, OutputMode mode) {
 }
 
 void ConvertToHtml(benchmark::State& state) {
-    Convert(state, OutputMode::Html);
+    const std::string manuscript =
+        quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
+    Convert(state, OutputMode::Html, manuscript);
+    state.SetLabel("target >= 1 GB/s");
 }
 void ConvertToXml(benchmark::State& state) {
-    Convert(state, OutputMode::Xml);
+    const std::string manuscript =
+        quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
+    Convert(state, OutputMode::Xml, manuscript);
+    state.SetLabel("target >= 1 GB/s");
 }
 
 BENCHMARK(ConvertToHtml)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK(ConvertToXml)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+
+// `piece` repeated to `size` bytes, each copy on a line of its own when `lines` is set.
+std::string Repeat(std::string_view piece, std::size_t size, bool lines) {
+    std::string text;
+    text.reserve(size + piece.size() + 2);
+    while (text.size() < size) {
+        text.append(piece);
+        if (lines) {
+            text.append("\r\n");
+        }
+    }
+    return text;
+}
+
+std::string Nested(std::size_t depth) {
+    return std::string(depth, '_') + "\x8a\xbf" + std::string(depth, '*');
+}
+
+// Each hard manuscript, by name, at `size` bytes.
+std::string Adversarial(int kind, std::size_t size) {
+    switch (kind) {
+        case 0:  // one line of text with markup, no line break at all
+            return Repeat("\x96\x7b\x95\xb6_\x8a\xbf[\x82\xa9\x82\xf1] <&> \\_ _\x8b\xad*", size,
+                          false);
+        case 1:  // lines nested 1000 deep, the most accepted
+            return Repeat(Nested(1000), size, true);
+        case 2:  // lines nested 1001 deep, rejected
+            return Repeat(Nested(1001), size, true);
+        case 3:  // one long run of backslashes
+            return std::string(size, '\\');
+        case 4:  // a one-line command with a long run of quotes
+            return ":cmd " + std::string(size, '"');
+        case 5:  // open brackets and braces that never close
+            return Repeat("_[_{", size, false);
+        default:  // a long run of "_" opening elements that never close
+            return std::string(size, '_');
+    }
+}
+
+const char* const adversarialNames[] = {"long line",       "nesting 1000", "nesting 1001",
+                                        "backslashes",     "quotes",       "open brackets",
+                                        "open underscores"};
+
+void ConvertAdversarial(benchmark::State& state) {
+    const int kind = static_cast<int>(state.range(0));
+    const std::string manuscript = Adversarial(kind, static_cast<std::size_t>(state.range(1)));
+    Convert(state, OutputMode::Html, manuscript);
+    state.SetComplexityN(state.range(1));
+    state.SetLabel(std::string(adversarialNames[kind]) + ", target: time linear in size");
+}
+
+void AdversarialSizes(benchmark::internal::Benchmark* benchmark) {
+    for (int kind = 0; kind < 7; ++kind) {
+        for (int64_t size : {256 << 10, 1 << 20, 4 << 20}) {
+            benchmark->Args({kind, size});
+        }
+    }
+}
+
+BENCHMARK(ConvertAdversarial)->Apply(AdversarialSizes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

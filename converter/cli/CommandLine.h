@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "DocumentConverter.h"
+#include "OutputMode.h"
 
 namespace quirtle {
 

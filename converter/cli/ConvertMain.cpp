@@ -1,4 +1,8 @@
 // quirtle-convert: converts a manuscript file to the export XML or the preview HTML.
+// The manuscript is read in pieces and the output written as it is made, so the memory
+// the program needs does not grow with the size of the manuscript.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -34,28 +38,39 @@ int main(int argc, char** argv) {
 
     const bool fromStdin = options.inputPath.empty() || options.inputPath == "-";
     const std::string inputName = fromStdin ? "standard input" : options.inputPath;
-    std::string manuscript;
-    if (!ReadAllBytes(options.inputPath, manuscript, error)) {
+    InputFile input;
+    if (!input.Open(options.inputPath, error)) {
         return Fail(inputName, "cannot read: " + error);
     }
-
-    DocumentConverter converter;
-    std::string result;
-    int32_t status = converter.SplitLines(std::move(manuscript));
-    if (status >= 0) {
-        status = options.mode == OutputMode::Xml ? converter.ConvertToXml(result)
-                                                 : converter.ConvertToHtml(result);
+    const bool toStdout = options.outputPath.empty();
+    const std::string outputName = toStdout ? "standard output" : options.outputPath;
+    ReplacementFile outputFile;
+    if (!toStdout && !outputFile.Create(options.outputPath, error)) {
+        return Fail(outputName, "cannot write: " + error);
     }
-    if (status < 0) {
+
+    FileSink sink(toStdout ? STDOUT_FILENO : outputFile.Descriptor());
+    DocumentConverter converter(options.mode, sink);
+    std::size_t kept = 0;
+    while (true) {
+        std::string_view text;
+        if (!input.ReadMore(kept, text, error)) {
+            return Fail(inputName, "cannot read: " + error);
+        }
+        const std::size_t used = converter.ConvertLines(text, input.AtEnd());
+        if (input.AtEnd()) {
+            break;
+        }
+        kept = text.size() - used;
+    }
+    if (converter.Finish() < 0) {
         return Fail(inputName, "conversion failed");
     }
-
-    if (options.outputPath.empty()) {
-        if (!WriteStandardOutput(result, error)) {
-            return Fail("standard output", "cannot write: " + error);
-        }
-    } else if (!ReplaceFile(options.outputPath, result, error)) {
-        return Fail(options.outputPath, "cannot write: " + error);
+    if (sink.Error() != 0) {
+        return Fail(outputName, "cannot write: " + ErrorText(sink.Error()));
+    }
+    if (!toStdout && !outputFile.Commit(error)) {
+        return Fail(outputName, "cannot write: " + error);
     }
     return 0;
 }

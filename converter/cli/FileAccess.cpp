@@ -6,51 +6,14 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace quirtle {
 
 namespace {
 
-std::string Reason(int error) {
-    return std::strerror(error);
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, std::string& bytes) {
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    }
-    std::vector<char> buffer(1 << 16);
-    while (true) {
-        const ssize_t count = ::read(fd, buffer.data(), buffer.size());
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (count == 0) {
-            return true;
-        }
-        bytes.append(buffer.data(), static_cast<std::size_t>(count));
-    }
-}
+// Bytes read at a time: large enough that a read costs little per byte, small enough to
+// keep the memory of the program small whatever the size of the manuscript.
+constexpr std::size_t readSize = 1 << 20;
 
 mode_t NewFileMode() {
     const mode_t mask = ::umask(0);
@@ -60,71 +23,124 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-bool ReadAllBytes(const std::string& path, std::string& bytes, std::string& error) {
-    if (path.empty() || path == "-") {
-        if (!ReadAll(STDIN_FILENO, bytes)) {
-            error = Reason(errno);
-            return false;
-        }
-        return true;
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = Reason(errno);
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        error = Reason(EISDIR);
-        return false;
-    }
-    const bool ok = ReadAll(fd, bytes);
-    const int readError = errno;
-    ::close(fd);
-    if (!ok) {
-        error = Reason(readError);
-    }
-    return ok;
+std::string ErrorText(int error) {
+    return std::strerror(error);
 }
 
-bool WriteStandardOutput(const std::string& bytes, std::string& error) {
-    if (!WriteAll(STDOUT_FILENO, bytes)) {
-        error = Reason(errno);
+InputFile::~InputFile() {
+    if (ownsFd && fd >= 0) {
+        ::close(fd);
+    }
+}
+
+bool InputFile::Open(const std::string& path, std::string& error) {
+    if (path.empty() || path == "-") {
+        fd = STDIN_FILENO;
+        return true;
+    }
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = ErrorText(errno);
+        return false;
+    }
+    ownsFd = true;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        error = ErrorText(EISDIR);
+        return false;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return true;
+}
+
+bool InputFile::ReadMore(std::size_t kept, std::string_view& heldBytes, std::string& error) {
+    if (kept > held) {
+        kept = held;
+    }
+    if (kept > 0 && kept < held) {
+        std::memmove(buffer.data(), buffer.data() + held - kept, kept);
+    }
+    held = kept;
+    if (buffer.size() - held < readSize / 2) {
+        buffer.resize(buffer.empty() ? readSize : 2 * buffer.size());
+    }
+    ssize_t count = 0;
+    do {
+        count = ::read(fd, buffer.data() + held, buffer.size() - held);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) {
+        error = ErrorText(errno);
+        return false;
+    }
+    held += static_cast<std::size_t>(count);
+    atEnd = count == 0;
+    heldBytes = std::string_view(buffer.data(), held);
+    return true;
+}
+
+void FileSink::Write(std::string_view bytes) {
+    while (error_ == 0 && !bytes.empty()) {
+        const ssize_t count = ::write(fd_, bytes.data(), bytes.size());
+        if (count < 0) {
+            if (errno != EINTR) {
+                error_ = errno;
+            }
+            continue;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+}
+
+ReplacementFile::~ReplacementFile() {
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!temporary.empty()) {
+        ::unlink(temporary.c_str());
+    }
+}
+
+bool ReplacementFile::Create(const std::string& path, std::string& error) {
+    struct stat existing {};
+    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        error = ErrorText(EISDIR);
+        return false;
+    }
+    std::string name = path + ".XXXXXX";
+    fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error = ErrorText(errno);
+        return false;
+    }
+    target = path;
+    temporary = name;
+    const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
+    if (::fchmod(fd, mode) != 0) {
+        error = ErrorText(errno);
         return false;
     }
     return true;
 }
 
-bool ReplaceFile(const std::string& path, const std::string& bytes, std::string& error) {
-    struct stat existing {};
-    const bool exists = ::stat(path.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        error = Reason(EISDIR);
-        return false;
-    }
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        error = Reason(errno);
-        return false;
-    }
-    const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+bool ReplacementFile::Commit(std::string& error) {
+    bool ok = ::fsync(fd) == 0;
     int failure = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
         failure = errno;
     }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    fd = -1;
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
         ok = false;
         failure = errno;
     }
     if (!ok) {
-        ::unlink(temporary.c_str());
-        error = Reason(failure);
+        error = ErrorText(failure);
+        return false;
     }
-    return ok;
+    temporary.clear();
+    return true;
 }
 
 }  // namespace quirtle

@@ -100,6 +100,28 @@ TEST_F(ConvertCommand, WritesTheOutputFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4);
 }
 
+TEST_F(ConvertCommand, LargeManuscriptsAreReadInPiecesWithoutLosingALineBreak) {
+    // The program reads a megabyte at a time: a first line that ends with its CR as the
+    // last byte of the first piece (its LF in the next), a line longer than a piece, and
+    // lines ended by CR alone must convert as if read whole.
+    const std::size_t piece = 1 << 20;
+    std::string manuscript(piece - 1, 'a');
+    manuscript += "\r\nb\r";
+    manuscript += std::string(3 * piece, 'c') + "\rd\r\n\r\n";
+    std::string expected = "<p>" + std::string(piece - 1, 'a') + "</p>\r\n<p>b</p>\r\n";
+    expected += "<p>" + std::string(3 * piece, 'c') + "</p>\r\n<p>d</p>\r\n";
+    const fs::path input = dir / "large.txt";
+    WriteFile(input, manuscript);
+    const Outcome fromFile = Convert("--html " + Quote(input));
+    EXPECT_EQ(fromFile.exitCode, 0);
+    EXPECT_TRUE(fromFile.out == expected) << "output of " << fromFile.out.size() << " bytes";
+    const Outcome fromStdin = Convert("--html", manuscript);
+    EXPECT_TRUE(fromStdin.out == expected) << "output of " << fromStdin.out.size() << " bytes";
+    const fs::path output = dir / "large.html";
+    EXPECT_EQ(Convert("--html -o " + Quote(output) + " " + Quote(input)).exitCode, 0);
+    EXPECT_TRUE(ReadFile(output) == expected);
+}
+
 TEST_F(ConvertCommand, HelpPrintsTheUsage) {
     Outcome run = Convert("--help");
     EXPECT_EQ(run.exitCode, 0);

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "ConvertManuscript.h"
+#include "ConverterAccess.h"
 #include "DocumentConverter.h"
 
 namespace quirtle::testing {
@@ -25,11 +27,8 @@ inline std::string Manuscript(std::initializer_list<std::string_view> lines) {
 }
 
 inline std::string Convert(const std::string& text, OutputMode mode) {
-    DocumentConverter converter;
-    EXPECT_EQ(converter.SplitLines(text), 0);
     std::string result;
-    const int32_t status =
-        mode == OutputMode::Xml ? converter.ConvertToXml(result) : converter.ConvertToHtml(result);
+    const int32_t status = ConvertManuscript(text, mode, result);
     EXPECT_GE(status, 0);
     return result;
 }

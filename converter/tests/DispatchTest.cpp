@@ -65,7 +65,7 @@ TEST(Dispatch, RejectedLineInsideSectionStaysInside) {
 }
 
 TEST(Dispatch, ConversionSucceedsWhateverTheLines) {
-    DocumentConverter converter;
+    testing::ConverterAccess converter;
     converter.SplitLines(Manuscript({"_bad", "*bad", ":"}));
     std::string result;
     EXPECT_EQ(converter.ConvertToHtml(result), 0);
@@ -76,7 +76,7 @@ TEST(Dispatch, ConversionSucceedsWhateverTheLines) {
 }
 
 TEST(Dispatch, ResultReplacesWhatTheStringHeld) {
-    DocumentConverter converter;
+    testing::ConverterAccess converter;
     converter.SplitLines("x");
     std::string result = "old contents";
     converter.ConvertToHtml(result);

@@ -13,7 +13,7 @@ struct MarkerResult {
     std::string rest;  // the content after the head
 };
 
-MarkerResult ParseMarker(DocumentConverter& converter, std::string_view line) {
+MarkerResult ParseMarker(testing::ConverterAccess& converter, std::string_view line) {
     MarkerResult result;
     const char* cursor = line.data();
     result.status = converter.ParseBlockMarker(cursor, line.data() + line.size(), result.element);
@@ -21,15 +21,8 @@ MarkerResult ParseMarker(DocumentConverter& converter, std::string_view line) {
     return result;
 }
 
-DocumentConverter XmlConverter() {
-    DocumentConverter converter;
-    std::string ignored;
-    converter.ConvertToXml(ignored);  // sets the mode
-    return converter;
-}
-
 TEST(ElementHeads, BlockMarkerLevelNameAndContent) {
-    DocumentConverter converter = XmlConverter();
+    testing::ConverterAccess converter(OutputMode::Xml);
     MarkerResult r = ParseMarker(converter, "* Title");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.element.level, 1);
@@ -55,7 +48,7 @@ TEST(ElementHeads, BlockMarkerLevelNameAndContent) {
 }
 
 TEST(ElementHeads, MalformedBlockHeads) {
-    DocumentConverter converter = XmlConverter();
+    testing::ConverterAccess converter(OutputMode::Xml);
     EXPECT_EQ(ParseMarker(converter, "*Title").status, -1);
     EXPECT_EQ(ParseMarker(converter, "*(x)Title").status, -1);
     for (std::string_view line :
@@ -67,7 +60,7 @@ TEST(ElementHeads, MalformedBlockHeads) {
 }
 
 TEST(ElementHeads, DivisionHeadInBraces) {
-    DocumentConverter converter = XmlConverter();
+    testing::ConverterAccess converter(OutputMode::Xml);
     MarkerResult r = ParseMarker(converter, "|{note(c#i) a \"b c\"} text");
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.element.name, "note");
@@ -98,7 +91,7 @@ TEST(ElementHeads, DivisionHeadInBraces) {
 }
 
 std::vector<std::string> Params(std::string_view head) {
-    DocumentConverter converter;
+    testing::ConverterAccess converter;
     OpenElement element;
     const char* cursor = head.data();
     EXPECT_EQ(converter.ParseElementHead(cursor, head.data() + head.size(), element, "span", "}"),
@@ -120,7 +113,7 @@ TEST(ElementHeads, Parameters) {
 }
 
 TEST(ElementHeads, UnterminatedQuotedParameterFails) {
-    DocumentConverter converter;
+    testing::ConverterAccess converter;
     for (std::string_view head : {"k \"abc", "k \"abc\\"}) {
         OpenElement element;
         const char* cursor = head.data();
@@ -131,7 +124,7 @@ TEST(ElementHeads, UnterminatedQuotedParameterFails) {
 }
 
 TEST(ElementHeads, ClassAndIdGroup) {
-    DocumentConverter converter;
+    testing::ConverterAccess converter;
     auto parse = [&](std::string_view group, OpenElement& element) {
         const char* cursor = group.data();
         return converter.ParseClassAndId(cursor, group.data() + group.size(), element, ")");

@@ -8,7 +8,7 @@ namespace {
 
 // The inline conversion of a whole text, or "FAIL" when it is rejected.
 std::string Inline(std::string_view text, OutputMode mode, std::string_view terminators = {}) {
-    DocumentConverter converter;
+    testing::ConverterAccess converter;
     std::string ignored;
     if (mode == OutputMode::Xml) {
         converter.ConvertToXml(ignored);
@@ -99,7 +99,7 @@ TEST(InlineMarkup, FailingTexts) {
 
 TEST(InlineMarkup, TermTerminator) {
     std::string_view text = "a\\:b:c";
-    DocumentConverter converter;
+    testing::ConverterAccess converter;
     std::string out;
     const char* cursor = text.data();
     ASSERT_EQ(converter.ConvertInline(cursor, text.data() + text.size(), out, ":"), 0);

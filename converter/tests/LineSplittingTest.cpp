@@ -8,13 +8,7 @@ namespace quirtle {
 namespace {
 
 std::vector<std::string> Split(const std::string& text) {
-    DocumentConverter converter;
-    EXPECT_EQ(converter.SplitLines(text), 0);
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < converter.InputLines().Size(); ++i) {
-        lines.emplace_back(converter.InputLines()[i]);
-    }
-    return lines;
+    return testing::LinesOf(text);
 }
 
 using Lines = std::vector<std::string>;
@@ -38,11 +32,12 @@ TEST(LineSplitting, MixedTerminatorsAndNulBytesKeepEveryByte) {
 }
 
 TEST(LineSplitting, SplittingAgainReplacesTheLines) {
-    DocumentConverter converter;
+    testing::ConverterAccess converter;
     converter.SplitLines("one\r\ntwo\r\n");
     converter.SplitLines("three");
-    ASSERT_EQ(converter.InputLines().Size(), 1u);
-    EXPECT_EQ(converter.InputLines()[0], "three");
+    const Lines lines = Split(converter.Text());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "three");
 }
 
 TEST(LineSplitting, LongRunsOfOneTerminatorKindStayExact) {

@@ -94,7 +94,7 @@ TEST(Divisions, NameIsSharedByFollowingDivisionLines) {
 }
 
 TEST(Divisions, LastDivisionNameFollowsTheLines) {
-    DocumentConverter converter;
+    testing::ConverterAccess converter;
     converter.SplitLines(testing::Manuscript({"|{aside} a", "", "|{bad/name} b"}));
     std::string result;
     converter.ConvertToXml(result);

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "DocumentConverter.h"
+#include "ConvertManuscript.h"
+#include "ConverterAccess.h"
 #include "ReferenceInline.h"
 
 namespace {
@@ -17,7 +18,7 @@ constexpr std::string_view xmlEnd = "</document>\r\n";
 
 // Compares the inline conversion of `line` with the reference, with and without the
 // definition-term terminator.
-void CheckInline(const quirtle::DocumentConverter& converter, std::string_view line) {
+void CheckInline(const quirtle::testing::ConverterAccess& converter, std::string_view line) {
     for (std::string_view terminators : {std::string_view(), std::string_view(":")}) {
         const char* end = line.data() + line.size();
         const char* cursor = line.data();
@@ -36,7 +37,7 @@ void CheckInline(const quirtle::DocumentConverter& converter, std::string_view l
     }
 }
 
-void CheckInlineLines(const quirtle::DocumentConverter& converter, const std::string& text) {
+void CheckInlineLines(const quirtle::testing::ConverterAccess& converter, const std::string& text) {
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t stop = text.find_first_of("\r\n", start);
@@ -53,15 +54,14 @@ void CheckInlineLines(const quirtle::DocumentConverter& converter, const std::st
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
 
-    quirtle::DocumentConverter htmlConverter;
+    using quirtle::OutputMode;
     std::string html;
-    if (htmlConverter.SplitLines(text) < 0 || htmlConverter.ConvertToHtml(html) < 0) {
+    if (quirtle::ConvertManuscript(text, OutputMode::Html, html) < 0) {
         std::abort();
     }
 
-    quirtle::DocumentConverter xmlConverter;
     std::string xml;
-    if (xmlConverter.SplitLines(text) < 0 || xmlConverter.ConvertToXml(xml) < 0) {
+    if (quirtle::ConvertManuscript(text, OutputMode::Xml, xml) < 0) {
         std::abort();
     }
     if (!xml.starts_with(xmlProlog) || !xml.ends_with(xmlEnd)) {
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (html.size() > 64 * size + 64 || xml.size() > 64 * size + 128) {
         std::abort();
     }
-    CheckInlineLines(htmlConverter, text);
-    CheckInlineLines(xmlConverter, text);
+    CheckInlineLines(quirtle::testing::ConverterAccess(OutputMode::Html), text);
+    CheckInlineLines(quirtle::testing::ConverterAccess(OutputMode::Xml), text);
     return 0;
 }

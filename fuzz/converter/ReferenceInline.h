@@ -7,14 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "ConverterAccess.h"
 #include "DocumentConverter.h"
 
 namespace quirtle::reference {
 
-int32_t ConvertInline(const DocumentConverter& converter, const char*& cursor, const char* end,
-                      std::string& out, std::string_view terminators, std::size_t depth = 0);
+int32_t ConvertInline(const testing::ConverterAccess& converter, const char*& cursor,
+                      const char* end, std::string& out, std::string_view terminators,
+                      std::size_t depth = 0);
 
-inline int32_t ConvertElement(const DocumentConverter& converter, const char*& cursor,
+inline int32_t ConvertElement(const testing::ConverterAccess& converter, const char*& cursor,
                               const char* end, std::string& out, std::size_t depth) {
     const bool xml = converter.Mode() == OutputMode::Xml;
     if (depth + 1 > maxInlineDepth) {
@@ -73,7 +75,7 @@ inline int32_t ConvertElement(const DocumentConverter& converter, const char*& c
     return statusFail;
 }
 
-inline int32_t ConvertInline(const DocumentConverter& converter, const char*& cursor,
+inline int32_t ConvertInline(const testing::ConverterAccess& converter, const char*& cursor,
                              const char* end, std::string& out, std::string_view terminators,
                              std::size_t depth) {
     if (cursor >= end) {

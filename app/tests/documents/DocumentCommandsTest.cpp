@@ -5,9 +5,9 @@
 #include <QtTest>
 #include <memory>
 
-#include "PlainTextEditor.h"
 #include "TestFiles.h"
 #include "documents/DocumentFiles.h"
+#include "support/PlainTextEditor.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
 

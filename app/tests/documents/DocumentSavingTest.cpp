@@ -12,9 +12,9 @@
 #include <csignal>
 #include <memory>
 
-#include "PlainTextEditor.h"
 #include "TestFiles.h"
 #include "documents/DocumentFiles.h"
+#include "support/PlainTextEditor.h"
 #include "support/ScriptedPrompts.h"
 
 using quirtle::DocumentFiles;

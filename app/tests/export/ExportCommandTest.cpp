@@ -62,7 +62,7 @@ class ExportCommandTest : public QObject {
             QStringList({"cwd=" + scriptDirectory, "arg=" + QString::fromStdString(HelperPath()),
                          "arg=record", "arg=" + f.programDirectory + "script/rec.py", "arg=--mark",
                          "arg=two words", "arg=-o", "arg=" + output}));
-        QCOMPARE(f.desktop.opened, QStringList{output});
+        QCOMPARE(f.desktop.openedFiles, QStringList{output});
         QVERIFY(f.prompts.messages.isEmpty());
         QVERIFY(!f.command.busy());
     }
@@ -108,7 +108,7 @@ class ExportCommandTest : public QObject {
         f.AddEntry(RecorderProgram(), "rec.py", "", "html");
         f.prompts.fileAnswers.push_back(std::nullopt);
         QCOMPARE(f.command.Export(3280), -1);
-        QVERIFY(f.desktop.opened.isEmpty());
+        QVERIFY(f.desktop.openedFiles.isEmpty());
         QVERIFY(QDir(f.outputDirectory).isEmpty());
     }
 
@@ -170,7 +170,7 @@ class ExportCommandTest : public QObject {
             QCOMPARE(f.prompts.messages[0].caption, QStringLiteral("Message"));
             QCOMPARE(f.prompts.messages[0].buttons, MessageButtons::Ok);
         }
-        QCOMPARE(f.desktop.opened, opened ? QStringList{output} : QStringList{});
+        QCOMPARE(f.desktop.openedFiles, opened ? QStringList{output} : QStringList{});
     }
 
     void programThatCannotStartEndsQuietly() {
@@ -180,7 +180,7 @@ class ExportCommandTest : public QObject {
         const int descriptors = OpenDescriptorCount();
         QCOMPARE(f.command.Export(3280), -1);
         QVERIFY(f.prompts.messages.isEmpty());
-        QVERIFY(f.desktop.opened.isEmpty());
+        QVERIFY(f.desktop.openedFiles.isEmpty());
         QCOMPARE(OpenDescriptorCount(), descriptors);
     }
 
@@ -194,7 +194,7 @@ class ExportCommandTest : public QObject {
         const QString output = f.outputDirectory + "x.txt";
         f.prompts.fileAnswers.push_back(output);
         QCOMPARE(f.command.Export(3280), 0);
-        QCOMPARE(f.desktop.opened, QStringList{output});
+        QCOMPARE(f.desktop.openedFiles, QStringList{output});
     }
 
     void warnsAboutCharactersShiftJisCannotHold() {

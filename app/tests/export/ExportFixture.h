@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "DocumentConverter.h"
-#include "RecordingDesktop.h"
-#include "documents/PlainTextEditor.h"
+#include "ConvertManuscript.h"
 #include "export/ExportCommand.h"
 #include "scripts/ScriptEntry.h"
+#include "support/PlainTextEditor.h"
+#include "support/RecordingDesktop.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
 
@@ -22,10 +22,8 @@ inline std::string Sjis(const QString& text) {
 
 // The export XML the converter makes of the given editor text.
 inline std::string ExportXml(const QString& text) {
-    DocumentConverter converter;
     std::string xml;
-    converter.SplitLines(text::EncodeShiftJis(text).bytes);
-    converter.ConvertToXml(xml);
+    ConvertManuscript(text::EncodeShiftJis(text).bytes, OutputMode::Xml, xml);
     return xml;
 }
 

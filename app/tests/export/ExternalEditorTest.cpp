@@ -8,10 +8,10 @@
 #include <clocale>
 #include <memory>
 
-#include "RecordingDesktop.h"
-#include "documents/PlainTextEditor.h"
 #include "documents/TestFiles.h"
 #include "export/ExternalEditor.h"
+#include "support/PlainTextEditor.h"
+#include "support/RecordingDesktop.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
 
@@ -275,7 +275,7 @@ class ExternalEditorTest : public QObject {
         QVERIFY2(QFileInfo(arguments[1]).fileName().startsWith("QRT"), qPrintable(arguments[1]));
         QCOMPARE(arguments[2], QStringLiteral("--title="));
         QCOMPARE(f.desktop.execLookedUp, QStringList{f.programDirectory + "LICENSE.TXT"});
-        QVERIFY(f.desktop.lookedUp.isEmpty());
+        QVERIFY(f.desktop.programQueries.isEmpty());
     }
 
     void programThatCannotStartLeavesNothingBehind() {
@@ -287,7 +287,7 @@ class ExternalEditorTest : public QObject {
         QCOMPARE(f.editor.Text(), QStringLiteral("text"));
         QVERIFY(f.TemporaryFolderEmpty());
         QVERIFY(f.prompts.messages.isEmpty());
-        QVERIFY(f.desktop.lookedUp.isEmpty());  // a chosen editor is never replaced
+        QVERIFY(f.desktop.programQueries.isEmpty());  // a chosen editor is never replaced
     }
 
     void editorSettingFile_data() {
@@ -326,13 +326,13 @@ class ExternalEditorTest : public QObject {
         f.editor.Type("x");
         // No choice and no LICENSE.TXT: nothing at all happens.
         f.external.LaunchExternalEditor();
-        QVERIFY(f.desktop.lookedUp.isEmpty());
+        QVERIFY(f.desktop.programQueries.isEmpty());
         QVERIFY(f.TemporaryFolderEmpty());
 
         // LICENSE.TXT but nothing associated with it: still nothing.
         WriteBytes(f.programDirectory + "LICENSE.TXT", "license\r\n");
         f.external.LaunchExternalEditor();
-        QCOMPARE(f.desktop.lookedUp, QStringList{f.programDirectory + "LICENSE.TXT"});
+        QCOMPARE(f.desktop.programQueries, QStringList{f.programDirectory + "LICENSE.TXT"});
         QCOMPARE(f.editor.Text(), QStringLiteral("x"));
 
         f.desktop.defaultProgram = f.Program("edit.sh", kAppendingEditor);

@@ -41,7 +41,7 @@ QString ExportWithShippedScript(ExportFixture& f, const char* extension,
     const QString output = f.outputDirectory + QStringLiteral(u"書き出し.") + extension;
     f.prompts.fileAnswers.push_back(output);
     if (f.command.Export(entry->commandId) != 0) return "<export failed>";
-    if (f.desktop.opened != QStringList{output}) return "<not opened>";
+    if (f.desktop.openedFiles != QStringList{output}) return "<not opened>";
     return QString::fromUtf8(ReadWholeFile(output));
 }
 

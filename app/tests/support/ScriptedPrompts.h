@@ -2,19 +2,20 @@
 
 #include <QList>
 #include <QString>
+#include <QTest>
 #include <deque>
 #include <optional>
-#include <stdexcept>
 
-#include "ui/Prompts.h"
+#include "base/Prompts.h"
 
 namespace quirtle::testing {
 
 // Answers the program's questions from queues the test fills, and records every question
 // asked, so tests can check both what was asked and what happened after each answer.
-// A question with no queued answer fails the test loudly instead of guessing.
+// A question with no queued answer fails the running test (and only that test) and is
+// answered the way that loses nothing: Cancel or No, or a cancelled file dialog.
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     struct Message {
         QString text;
         QString caption;
@@ -36,7 +37,8 @@ public:
         messages.append({text, caption, buttons, icon});
         if (messageAnswers.empty()) {
             if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
-            throw std::logic_error("unexpected question: " + text.toStdString());
+            Unexpected("unexpected question: " + text);
+            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
         }
         const MessageAnswer answer = messageAnswers.front();
         messageAnswers.pop_front();
@@ -51,10 +53,18 @@ public:
         return NextFile(true, request);
     }
 
-private:
+  private:
+    static void Unexpected(const QString& what) {
+        QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+    }
+
     std::optional<QString> NextFile(bool save, const FileDialogRequest& request) {
         dialogs.append({save, request});
-        if (fileAnswers.empty()) throw std::logic_error("unexpected file dialog");
+        if (fileAnswers.empty()) {
+            Unexpected(save ? QStringLiteral("unexpected save dialog")
+                            : QStringLiteral("unexpected open dialog"));
+            return std::nullopt;
+        }
         auto answer = fileAnswers.front();
         fileAnswers.pop_front();
         return answer;

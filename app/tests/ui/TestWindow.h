@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "ProgramFolder.h"
-#include "RecordingDesktop.h"
+#include "support/RecordingDesktop.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/MainFrame.h"
 #include "ui/PreviewPane.h"

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QUrl>
+#include <optional>
 
 #include "platform/Desktop.h"
 
@@ -14,6 +15,8 @@ class RecordingDesktop : public Desktop {
     QList<QUrl> openedUrls;
     QStringList programQueries;
     std::optional<QString> defaultProgram;  // the answer to FindDefaultProgram
+    std::optional<QString> defaultExec;  // the answer to FindDefaultExec
+    QStringList execLookedUp;
 
     bool OpenWithAssociatedProgram(const QString& path) override {
         openedFiles.append(path);
@@ -26,6 +29,10 @@ class RecordingDesktop : public Desktop {
     std::optional<QString> FindDefaultProgram(const QString& path) override {
         programQueries.append(path);
         return defaultProgram;
+    }
+    std::optional<QString> FindDefaultExec(const QString& path) override {
+        execLookedUp.append(path);
+        return defaultExec;
     }
 };
 

@@ -4,7 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "ui/ManuscriptEditor.h"
+#include "base/ManuscriptEditor.h"
 
 namespace quirtle::testing {
 
