@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "DocumentConverter.h"
+#include "ConvertManuscript.h"
 
 namespace quirtle::counts {
 namespace {
@@ -119,10 +119,10 @@ TextCounts CountExportDocument(std::string_view xml) {
 }
 
 std::optional<TextCounts> CountManuscript(std::string manuscript) {
-    DocumentConverter converter;
-    if (converter.SplitLines(std::move(manuscript)) < 0) return std::nullopt;
     std::string xml;
-    if (converter.ConvertToXml(xml) < 0) return std::nullopt;
+    if (ConvertManuscript(TextBeforeNul(manuscript), OutputMode::Xml, xml) < 0) {
+        return std::nullopt;
+    }
     return CountExportDocument(xml);
 }
 

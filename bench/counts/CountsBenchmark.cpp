@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "DocumentConverter.h"
+#include "ConvertManuscript.h"
 #include "ManuscriptGenerator.h"
 #include "counts/TextCounts.h"
 
@@ -34,10 +34,11 @@ void CountManuscript(benchmark::State& state) {
 void CountExportDocument(benchmark::State& state) {
     const std::string manuscript =
         quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
-    quirtle::DocumentConverter converter;
-    converter.SplitLines(manuscript);
     std::string xml;
-    converter.ConvertToXml(xml);
+    if (quirtle::ConvertManuscript(manuscript, quirtle::OutputMode::Xml, xml) < 0) {
+        state.SkipWithError("conversion failed");
+        return;
+    }
     for (auto _ : state) {
         benchmark::DoNotOptimize(quirtle::counts::CountExportDocument(xml));
     }
