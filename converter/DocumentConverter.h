@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ElementStack.h"
+#include "Entities.h"
 #include "OutputMode.h"
 #include "OutputSink.h"
 #include "Spellings.h"
@@ -59,7 +60,10 @@ class DocumentConverter {
         }
         return false;
     }
+    // Steps over one character; fails when the text ends inside it. Both are defined
+    // here, for the parsing loops that call them for every character.
     static int32_t AdvanceChar(const char*& cursor, const char* end);
+    // Appends one character, escaped; fails when the text ends inside it.
     static int32_t AppendEscapedChar(const char*& cursor, const char* end, std::string& out);
     // Appends the escaped text from `cursor` up to `closer`, which is left under the
     // cursor; a backslash takes the character after it as it is. Fails when the text
@@ -188,5 +192,45 @@ class DocumentConverter {
     const Spellings* spell = &htmlSpellings;
     InlineScratch inlineScratch;
 };
+
+inline int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* end) {
+    if (cursor >= end) {
+        return statusFail;
+    }
+    if (IsLeadByte(static_cast<unsigned char>(*cursor))) {
+        ++cursor;
+        if (cursor == end) {
+            return statusFail;
+        }
+    }
+    ++cursor;
+    return statusOk;
+}
+
+inline int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* end,
+                                                    std::string& out) {
+    if (cursor >= end) {
+        return statusFail;
+    }
+    if (IsLeadByte(static_cast<unsigned char>(*cursor))) {
+        if (cursor + 1 == end) {
+            cursor = end;
+            return statusFail;
+        }
+        // A valid second byte is never one of the escaped bytes; a broken pair whose
+        // second byte is one is still escaped, so no input can put a raw "<", "&" or
+        // quote into the output.
+        out.push_back(*cursor);
+        ++cursor;
+    }
+    const std::string_view entity = entities::Of(*cursor);
+    if (entity.empty()) {
+        out.push_back(*cursor);
+    } else {
+        out.append(entity);
+    }
+    ++cursor;
+    return statusOk;
+}
 
 }  // namespace quirtle

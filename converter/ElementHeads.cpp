@@ -42,12 +42,12 @@ void DocumentConverter::AppendTagOpening(const OpenElement& element, TagForm for
     out.append(shown ? "&lt;" : "<");
     appendValue(element.name);
     if (!element.className.empty()) {
-        out.append(" class=").append(quote);
+        out.append(shown ? " class=&quot;" : " class=\"");
         appendValue(element.className);
         out.append(quote);
     }
     if (!element.id.empty()) {
-        out.append(" id=").append(quote);
+        out.append(shown ? " id=&quot;" : " id=\"");
         appendValue(element.id);
         out.append(quote);
     }

@@ -57,22 +57,40 @@ const unsigned char* StepsFor(std::string_view terminators, StepTable& storage) 
     return storage.data();
 }
 
+// Steps over one ordinary character, which must lie whole before the limit; false,
+// leaving the cursor, at a stop byte or a broken pair (a double-byte character whose
+// second byte is below 0x40 and may be escaped). Branches rather than adding the step:
+// the predicted branch lets the processor run ahead instead of waiting for each lookup.
+inline bool StepOverPlain(const char*& cursor, const unsigned char* steps) {
+    const unsigned char step = steps[static_cast<unsigned char>(*cursor)];
+    if (step == 2) {
+        if (static_cast<unsigned char>(cursor[1]) < 0x40) {
+            return false;
+        }
+        cursor += 2;
+        return true;
+    }
+    if (step == 1) {
+        ++cursor;
+        return true;
+    }
+    return false;
+}
+
 // Steps over ordinary characters until a stop byte or `limit`. A double-byte
-// character cut off by `limit`, or whose second byte is below 0x40 (a broken pair,
-// whose second byte may be escaped), is left under the cursor for the careful path.
+// character cut off by `limit`, or a broken pair, is left under the cursor for the
+// careful path.
 const char* SkipPlain(const char* cursor, const char* limit, const unsigned char* steps) {
-    // Branches rather than adding the step: the predicted branch lets the processor
-    // run ahead instead of waiting for each table lookup.
+    // Four characters per round while eight bytes remain, so that the limit is checked
+    // once for four characters.
+    while (limit - cursor >= 8) {
+        if (!StepOverPlain(cursor, steps) || !StepOverPlain(cursor, steps) ||
+            !StepOverPlain(cursor, steps) || !StepOverPlain(cursor, steps)) {
+            return cursor;
+        }
+    }
     while (limit - cursor >= 2) {
-        const unsigned char step = steps[static_cast<unsigned char>(*cursor)];
-        if (step == 2) {
-            if (static_cast<unsigned char>(cursor[1]) < 0x40) {
-                return cursor;
-            }
-            cursor += 2;
-        } else if (step == 1) {
-            ++cursor;
-        } else {
+        if (!StepOverPlain(cursor, steps)) {
             return cursor;
         }
     }

@@ -20,46 +20,6 @@ constexpr bool HasByteBelow0x40(std::uint64_t word) {
 
 }  // namespace
 
-int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* end) {
-    if (cursor >= end) {
-        return statusFail;
-    }
-    if (IsLeadByte(static_cast<unsigned char>(*cursor))) {
-        ++cursor;
-        if (cursor == end) {
-            return statusFail;
-        }
-    }
-    ++cursor;
-    return statusOk;
-}
-
-int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* end,
-                                             std::string& out) {
-    if (cursor >= end) {
-        return statusFail;
-    }
-    if (IsLeadByte(static_cast<unsigned char>(*cursor))) {
-        if (cursor + 1 == end) {
-            cursor = end;
-            return statusFail;
-        }
-        // A valid second byte is never one of the escaped bytes; a broken pair whose
-        // second byte is one is still escaped, so no input can put a raw "<", "&" or
-        // quote into the output.
-        out.push_back(*cursor);
-        ++cursor;
-    }
-    const std::string_view entity = entities::Of(*cursor);
-    if (entity.empty()) {
-        out.push_back(*cursor);
-    } else {
-        out.append(entity);
-    }
-    ++cursor;
-    return statusOk;
-}
-
 void DocumentConverter::AppendEscapedText(std::string_view text, std::string& out) {
     // Copy runs of plain bytes whole; the escaped bytes are all below 0x40 and no
     // Shift_JIS trail byte is, so a byte-wise replacement never splits a character.
