@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTextStream>
 #include <QWebEnginePage>
@@ -72,10 +73,12 @@ double ThreadCpuMilliseconds() {
 }
 
 void WaitForPage(QWebEnginePage* page) {
-    bool done = false;
+    // Sleeps in an event loop until the answer comes: a busy wait would take a processor
+    // from the page's own process while it lays out the previous preview.
+    QEventLoop loop;
     page->runJavaScript(QStringLiteral("document.getElementById('contents').childElementCount"),
-                        [&](const QVariant&) { done = true; });
-    while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+                        [&](const QVariant&) { loop.quit(); });
+    loop.exec();
 }
 
 }  // namespace
