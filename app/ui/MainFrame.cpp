@@ -27,6 +27,7 @@
 #include "ui/EditorPane.h"
 #include "ui/HelpWindow.h"
 #include "ui/PreviewPane.h"
+#include "ui/PreviewScript.h"
 #include "ui/StatusCounts.h"
 
 namespace quirtle {
@@ -315,9 +316,10 @@ void MainFrame::UpdateCounts() {
 void MainFrame::UpdatePreview() {
     const auto html = previewConverter(editor->TextBytes());
     if (!html) return;
-    const auto decoded = text::DecodeShiftJis(*html);
-    if (!decoded) return;
-    preview->SetContents(*decoded);
+    // The fragment goes straight from its bytes into the page's script, in one pass.
+    const auto script = ContentsAssignmentScriptFromShiftJis(*html);
+    if (!script) return;
+    preview->RunContentsScript(*script);
     emit PreviewUpdated();
 }
 

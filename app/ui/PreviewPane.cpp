@@ -85,7 +85,11 @@ bool PreviewPane::WaitForPreviewPage(int timeoutMs) {
 }
 
 void PreviewPane::SetContents(const QString& html) {
-    previewPage->runJavaScript(ContentsAssignmentScript(html), QWebEngineScript::ApplicationWorld);
+    RunContentsScript(ContentsAssignmentScript(html));
+}
+
+void PreviewPane::RunContentsScript(const QString& script) {
+    previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld);
 }
 
 }  // namespace quirtle

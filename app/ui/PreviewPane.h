@@ -43,6 +43,8 @@ class PreviewPane : public QWebEngineView {
     // Replaces the inner HTML of the element "contents" by the fragment; a page without
     // that element is left alone. The page keeps its scroll position.
     void SetContents(const QString& html);
+    // Runs a script made by ContentsAssignmentScript (or its one-pass form) in the page.
+    void RunContentsScript(const QString& script);
 
   signals:
     // The page has finished loading (ok is false for a failed load).

@@ -1,6 +1,47 @@
 #include "ui/PreviewScript.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include "text/ShiftJis.h"
+
 namespace quirtle {
+namespace {
+
+constexpr char16_t kScriptHead[] =
+    u"(function(){var e=document.getElementById(\"contents\");"
+    u"if(!e)return false;e.innerHTML=\"";
+constexpr char16_t kScriptTail[] = u"\";return true;})()";
+
+// Writes the escape of one character that JavaScriptStringLiteral escapes too.
+char16_t* WriteEscape(char16_t u, char16_t* out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    *out++ = u'\\';
+    switch (u) {
+        case '"':
+        case '\\':
+            *out++ = u;
+            return out;
+        case '\n':
+            *out++ = u'n';
+            return out;
+        case '\r':
+            *out++ = u'r';
+            return out;
+        case '\t':
+            *out++ = u't';
+            return out;
+        default:
+            *out++ = u'u';
+            *out++ = static_cast<char16_t>(kHex[(u >> 12) & 0xf]);
+            *out++ = static_cast<char16_t>(kHex[(u >> 8) & 0xf]);
+            *out++ = static_cast<char16_t>(kHex[(u >> 4) & 0xf]);
+            *out++ = static_cast<char16_t>(kHex[u & 0xf]);
+            return out;
+    }
+}
+
+}  // namespace
 
 QString JavaScriptStringLiteral(QStringView text) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -52,6 +93,38 @@ QString ContentsAssignmentScript(QStringView html) {
                "(function(){var e=document.getElementById(\"contents\");"
                "if(!e)return false;e.innerHTML=%1;return true;})()")
         .arg(JavaScriptStringLiteral(html));
+}
+
+std::optional<QString> ContentsAssignmentScriptFromShiftJis(std::string_view html) {
+    const auto units = text::ConvertToUtf16("CP932", html);
+    if (!units) return std::nullopt;
+    constexpr qsizetype kHeadSize = std::size(kScriptHead) - 1;
+    constexpr qsizetype kTailSize = std::size(kScriptTail) - 1;
+    // An escape takes at most six units; the script is cut to its size at the end.
+    qsizetype escapes = 0;
+    for (const char16_t u : *units)
+        escapes += u < 0x20 || u == '"' || u == '\\' || u == 0x2028 || u == 0x2029;
+    QString script;
+    script.resize(kHeadSize + static_cast<qsizetype>(units->size()) + escapes * 5 + kTailSize);
+    char16_t* const begin = reinterpret_cast<char16_t*>(script.data());
+    char16_t* out = std::copy_n(kScriptHead, kHeadSize, begin);
+    const char16_t* in = units->data();
+    const char16_t* const end = in + units->size();
+    while (in < end) {
+        const char16_t u = *in++;
+        if (u >= 0x20 && u != '"' && u != '\\' && u != 0x2028 && u != 0x2029) {
+            *out++ = u;
+        } else if (u == '\r') {
+            // CR LF and a lone CR end one line, as '\n' does.
+            if (in < end && *in == '\n') ++in;
+            out = WriteEscape(u'\n', out);
+        } else {
+            out = WriteEscape(u, out);
+        }
+    }
+    out = std::copy_n(kScriptTail, kTailSize, out);
+    script.truncate(out - begin);
+    return script;
 }
 
 }  // namespace quirtle

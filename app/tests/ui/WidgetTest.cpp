@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include "platform/QtDesktop.h"
+#include "text/ShiftJis.h"
 #include "ui/AboutBox.h"
 #include "ui/CentringSplitter.h"
 #include "ui/EditorPane.h"
@@ -202,6 +203,31 @@ class WidgetTest : public QObject {
                  QStringLiteral("\"a\\\"b\\\\c\\nd\\r\\t\\u2028</script>\\u0001\""));
         QVERIFY(ContentsAssignmentScript(u"<p>x</p>")
                     .contains(QStringLiteral("getElementById(\"contents\")")));
+    }
+
+    void OnePassScriptEqualsDecodingFirst() {
+        // The script made from the bytes in one pass is the one made from the decoded
+        // fragment, for line breaks in every combination, escapes and Japanese text, and
+        // for every sequence of two bytes; bytes that are not Shift_JIS give no script.
+        auto same = [](std::string_view bytes) {
+            const auto decoded = text::DecodeShiftJis(bytes);
+            const auto script = ContentsAssignmentScriptFromShiftJis(bytes);
+            if (decoded.has_value() != script.has_value()) return false;
+            return !script || *script == ContentsAssignmentScript(*decoded);
+        };
+        for (const char* text : {"", "\r", "\n", "\r\n", "\r\r\n", "\n\r", "a\r\nb\rc\nd\r",
+                                 "<p>\"q\" \\ \t\x01\x1f</p>\r\n", "\x83\x5c\x95\x5c\\\r\n\x88\xea",
+                                 "abc\x83", "\xff", "a\x81\x20"}) {
+            QVERIFY2(same(text), text);
+        }
+        int failures = 0;
+        for (int first = 0; first < 256; ++first) {
+            for (int second = 0; second < 256; ++second) {
+                const char pair[] = {static_cast<char>(first), static_cast<char>(second), '\r'};
+                failures += !same(std::string_view(pair, 3));
+            }
+        }
+        QCOMPARE(failures, 0);
     }
 
     void DesktopEntryProgram() {
