@@ -118,7 +118,7 @@ TextCounts CountExportDocument(std::string_view xml) {
     return counts;
 }
 
-std::optional<TextCounts> CountManuscript(std::string manuscript) {
+std::optional<TextCounts> CountManuscript(std::string_view manuscript) {
     std::string xml;
     if (ConvertManuscript(TextBeforeNul(manuscript), OutputMode::Xml, xml) < 0) {
         return std::nullopt;

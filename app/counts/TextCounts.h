@@ -32,7 +32,7 @@ TextCounts CountExportDocument(std::string_view xml);
 
 // Converts a manuscript (Shift_JIS bytes) and counts it; nothing when the conversion
 // failed.
-std::optional<TextCounts> CountManuscript(std::string manuscript);
+std::optional<TextCounts> CountManuscript(std::string_view manuscript);
 
 // The lines a block of `characters` characters takes, its indent included; an empty
 // block takes none.

@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <optional>
+#include <string>
 
 #include "base/Prompts.h"
 #include "counts/TextCounts.h"
@@ -297,24 +299,46 @@ void MainFrame::CloseIfRequested() {
 void MainFrame::PreviewTick() {
     // While a script or the external editor runs the window only repaints.
     if (IsBusy()) return;
+    // The whole text is read from the editor once per tick, for both steps.
+    std::optional<std::string> text;
+    const auto wholeText = [this, &text]() -> const std::string& {
+        if (!text) text = editor->TextBytes();
+        return *text;
+    };
     if (textChanged && autoPreview) {
-        UpdatePreview();
+        UpdatePreview(wholeText());
         textChanged = false;
     }
-    if (countsChanged) UpdateCounts();
+    if (countsChanged) {
+        if (editor->HasSelection()) {
+            UpdateCounts();
+        } else {
+            UpdateCounts(wholeText());
+        }
+    }
 }
 
 void MainFrame::UpdateCounts() {
+    if (editor->HasSelection()) {
+        countsChanged = false;
+        if (const auto counts = counts::CountManuscript(editor->SelectionBytes()))
+            statusCounts->Show(*counts, true);
+        return;
+    }
+    UpdateCounts(editor->TextBytes());
+}
+
+void MainFrame::UpdateCounts(const std::string& wholeText) {
     countsChanged = false;
-    const bool ofSelection = editor->HasSelection();
-    std::string text = ofSelection ? editor->SelectionBytes() : editor->TextBytes();
-    if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
-    if (const auto counts = counts::CountManuscript(std::move(text)))
-        statusCounts->Show(*counts, ofSelection);
+    if (const auto counts = counts::CountManuscript(wholeText)) statusCounts->Show(*counts, false);
 }
 
 void MainFrame::UpdatePreview() {
-    const auto html = previewConverter(editor->TextBytes());
+    UpdatePreview(editor->TextBytes());
+}
+
+void MainFrame::UpdatePreview(const std::string& text) {
+    const auto html = previewConverter(text);
     if (!html) return;
     // The fragment goes straight from its bytes into the page's script, in one pass.
     const auto script = ContentsAssignmentScriptFromShiftJis(*html);

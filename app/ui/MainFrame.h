@@ -92,6 +92,10 @@ class MainFrame : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The same two steps on the whole text, already read from the editor as Shift_JIS.
+    void UpdatePreview(const std::string& text);
+    void UpdateCounts(const std::string& wholeText);
+
     void CreateMenus();
     void AddScriptMenuItems();
     void CreateToolBar();
