@@ -12,20 +12,7 @@ namespace {
 
 constexpr int kPreferredWidth = 760;
 
-QUrl WithoutFragment(const QUrl& url) {
-    return url.adjusted(QUrl::RemoveFragment);
-}
-
 }  // namespace
-
-HelpPage::HelpPage(Desktop& desktop, QObject* parent) : QWebEnginePage(parent), desktop(desktop) {}
-
-bool HelpPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
-    if (!isMainFrame || manualUrl.isEmpty()) return true;
-    if (WithoutFragment(url) == WithoutFragment(manualUrl)) return true;
-    desktop.OpenUrl(url);
-    return false;
-}
 
 QWebEnginePage* HelpPage::createWindow(WebWindowType) {
     // A link that asks for a new window goes the way of any other link.
@@ -42,7 +29,7 @@ HelpWindow::HelpWindow(Desktop& desktop, QWidget* parent) : QWebEngineView(paren
 
 void HelpWindow::ShowManual(const QString& manualPath) {
     manualUrl = QUrl::fromLocalFile(manualPath);
-    static_cast<HelpPage*>(page())->SetManualUrl(manualUrl);
+    static_cast<HelpPage*>(page())->SetOwnFile(manualUrl);
     load(manualUrl);
 }
 

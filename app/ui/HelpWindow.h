@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QWebEnginePage>
 #include <QWebEngineView>
+
+#include "ui/OwnFilePage.h"
 
 namespace quirtle {
 
@@ -26,21 +27,15 @@ class HelpWindow : public QWebEngineView {
     QUrl manualUrl;
 };
 
-// The page of the help window: navigation within the manual's file stays; everything
-// else goes to the system's browser.
-class HelpPage : public QWebEnginePage {
+// The page of the help window: navigation within the manual's file stays (a window the
+// manual asks for too); everything else goes to the system's browser.
+class HelpPage : public OwnFilePage {
     Q_OBJECT
   public:
-    HelpPage(Desktop& desktop, QObject* parent);
-    void SetManualUrl(const QUrl& url) { manualUrl = url; }
+    using OwnFilePage::OwnFilePage;
 
   protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;
-
-  private:
-    Desktop& desktop;
-    QUrl manualUrl;
 };
 
 }  // namespace quirtle

@@ -29,27 +29,7 @@ class ExternalWindowPage : public QWebEnginePage {
     Desktop& desktop;
 };
 
-QUrl WithoutFragment(const QUrl& url) {
-    return url.adjusted(QUrl::RemoveFragment);
-}
-
 }  // namespace
-
-PreviewPage::PreviewPage(Desktop& desktop, QObject* parent)
-    : QWebEnginePage(parent), desktop(desktop) {}
-
-void PreviewPage::SetHomeUrl(const QUrl& url) {
-    homeUrl = url;
-}
-
-bool PreviewPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
-    if (!isMainFrame || homeUrl.isEmpty()) return true;
-    if (WithoutFragment(url) == WithoutFragment(homeUrl)) return true;
-    // The program's own load of the page; everything else leaves the page.
-    if (type == NavigationTypeTyped) return true;
-    desktop.OpenUrl(url);
-    return false;
-}
 
 QWebEnginePage* PreviewPage::createWindow(WebWindowType) {
     return new ExternalWindowPage(desktop, this);
@@ -67,7 +47,7 @@ PreviewPane::PreviewPane(Desktop& desktop, QWidget* parent)
 
 void PreviewPane::ShowPage(const QString& pagePath) {
     const QUrl url = QUrl::fromLocalFile(pagePath);
-    previewPage->SetHomeUrl(url);
+    previewPage->SetOwnFile(url);
     pageLoaded = false;
     load(url);
 }

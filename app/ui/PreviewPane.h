@@ -1,28 +1,22 @@
 #pragma once
 
-#include <QUrl>
-#include <QWebEnginePage>
 #include <QWebEngineView>
+
+#include "ui/OwnFilePage.h"
 
 namespace quirtle {
 
 class Desktop;
 
-// The browser page of the preview. Once the preview page is shown, a navigation that
-// would leave it (a link, a form, a new window) opens in the system's browser instead.
-class PreviewPage : public QWebEnginePage {
+// The browser page of the preview: navigation that would leave the preview page opens
+// in the system's browser, and so does a window the page asks for.
+class PreviewPage : public OwnFilePage {
     Q_OBJECT
   public:
-    PreviewPage(Desktop& desktop, QObject* parent);
-    void SetHomeUrl(const QUrl& url);
+    using OwnFilePage::OwnFilePage;
 
   protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;
-
-  private:
-    Desktop& desktop;
-    QUrl homeUrl;
 };
 
 // The right pane: shows "index.html" from the program's directory and puts each preview
