@@ -13,6 +13,7 @@
 #include "OutputMode.h"
 #include "OutputSink.h"
 #include "Spellings.h"
+#include "StopScanner.h"
 
 namespace quirtle {
 
@@ -148,6 +149,10 @@ class DocumentConverter {
     int32_t MatchInlineElements(const char*& cursor, const char* end, std::string_view terminators,
                                 InlineScratch& scratch, std::string& out,
                                 const char*& written) const;
+    // Writes one character outside every element, or a backslash and the character it
+    // takes, straight to `out` (with what comes before it from `written`).
+    static int32_t WriteTopLevelChar(const char*& cursor, const char* end, std::string& out,
+                                     const char*& written);
     // Writes the text from `text` with the gathered events applied, up to the last event.
     void WriteInlineEvents(const InlineScratch& scratch, const char*& text, std::string& out) const;
     void AppendInlineOpening(const InlineElement& element, std::string_view text,
@@ -191,6 +196,8 @@ class DocumentConverter {
     OutputMode mode = OutputMode::Html;
     const Spellings* spell = &htmlSpellings;
     InlineScratch inlineScratch;
+    // The bytes an inline scan without terminators stops at.
+    scan::StopSet plainStops;
 };
 
 inline int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* end) {

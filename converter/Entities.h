@@ -21,6 +21,17 @@ inline constexpr std::array<unsigned char, 256> indexOf = [] {
 inline constexpr std::array<std::string_view, 5> replacements = {"", "&amp;", "&lt;", "&gt;",
                                                                  "&quot;"};
 
+// How many bytes the replacement adds to the byte it replaces (0 for other bytes).
+inline constexpr std::array<unsigned char, 256> extraLength = [] {
+    std::array<unsigned char, 256> extra{};
+    for (int byte = 0; byte < 256; ++byte) {
+        if (indexOf[byte] != 0) {
+            extra[byte] = static_cast<unsigned char>(replacements[indexOf[byte]].size() - 1);
+        }
+    }
+    return extra;
+}();
+
 constexpr bool IsEscaped(char byte) {
     return indexOf[static_cast<unsigned char>(byte)] != 0;
 }

@@ -9,127 +9,52 @@
 // written straight into `out`: the text between events is copied whole. Both passes
 // are linear in the line. Whenever no element is open the events so far are written
 // out, so the working storage stays small however long the line.
-#include <array>
+#include <optional>
 
 #include "DocumentConverter.h"
 #include "Entities.h"
+#include "StopScanner.h"
 
 namespace quirtle {
-
-namespace {
-
-// For each byte, how far the scan steps when a character starts with it: 1 for an
-// ordinary single-byte character, 2 for a double-byte one, and 0 for a byte the scan
-// must look at: "_", the backslash, the three closers and the escaped bytes.
-using StepTable = std::array<unsigned char, 256>;
-constexpr unsigned char stopHere = 0;
-
-constexpr StepTable MakeSteps() {
-    StepTable steps{};
-    for (int byte = 0; byte < 256; ++byte) {
-        steps[byte] = DocumentConverter::IsLeadByte(static_cast<unsigned char>(byte)) ? 2 : 1;
-    }
-    for (unsigned char byte : {'_', '\\', '[', '*', '{'}) {
-        steps[byte] = stopHere;
-    }
-    for (int byte = 0; byte < 256; ++byte) {
-        if (entities::IsEscaped(static_cast<char>(byte))) {
-            steps[byte] = stopHere;
-        }
-    }
-    return steps;
-}
-
-constexpr StepTable defaultSteps = MakeSteps();
-
-// Events gathered at the top level of a line before they are written out.
-constexpr std::size_t flushEvents = 1024;
-
-// The step table for one scan, stopping also at the terminator bytes.
-const unsigned char* StepsFor(std::string_view terminators, StepTable& storage) {
-    if (terminators.empty()) {
-        return defaultSteps.data();
-    }
-    storage = defaultSteps;
-    for (char byte : terminators) {
-        storage[static_cast<unsigned char>(byte)] = stopHere;
-    }
-    return storage.data();
-}
-
-// Steps over one ordinary character, which must lie whole before the limit; false,
-// leaving the cursor, at a stop byte or a broken pair (a double-byte character whose
-// second byte is below 0x40 and may be escaped). Branches rather than adding the step:
-// the predicted branch lets the processor run ahead instead of waiting for each lookup.
-inline bool StepOverPlain(const char*& cursor, const unsigned char* steps) {
-    const unsigned char step = steps[static_cast<unsigned char>(*cursor)];
-    if (step == 2) {
-        if (static_cast<unsigned char>(cursor[1]) < 0x40) {
-            return false;
-        }
-        cursor += 2;
-        return true;
-    }
-    if (step == 1) {
-        ++cursor;
-        return true;
-    }
-    return false;
-}
-
-// Steps over ordinary characters until a stop byte or `limit`. A double-byte
-// character cut off by `limit`, or a broken pair, is left under the cursor for the
-// careful path.
-const char* SkipPlain(const char* cursor, const char* limit, const unsigned char* steps) {
-    // Four characters per round while eight bytes remain, so that the limit is checked
-    // once for four characters.
-    while (limit - cursor >= 8) {
-        if (!StepOverPlain(cursor, steps) || !StepOverPlain(cursor, steps) ||
-            !StepOverPlain(cursor, steps) || !StepOverPlain(cursor, steps)) {
-            return cursor;
-        }
-    }
-    while (limit - cursor >= 2) {
-        if (!StepOverPlain(cursor, steps)) {
-            return cursor;
-        }
-    }
-    if (cursor < limit && steps[static_cast<unsigned char>(*cursor)] == 1) {
-        ++cursor;
-    }
-    return cursor;
-}
-
-}  // namespace
 
 int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
                                                std::string_view terminators, InlineScratch& scratch,
                                                std::string& out, const char*& written) const {
     std::vector<InlineElement>& elements = scratch.elements;
     std::vector<InlineEvent>& events = scratch.events;
-    StepTable storage;
-    const unsigned char* steps = StepsFor(terminators, storage);
+    std::optional<scan::StopSet> ownStops;
+    if (!terminators.empty()) {
+        ownStops.emplace(terminators);
+    }
+    StopScanner scanner(end, ownStops ? *ownStops : plainStops);
     // The innermost element whose closer has not been found yet; each element knows
     // its parent, so no separate stack is needed.
     std::size_t open = InlineElement::noParent;
     while (true) {
-        if (open == InlineElement::noParent && events.size() >= flushEvents) {
-            // Every element so far is closed: write what is known, so that a long line
-            // needs no more working storage than a short one.
-            WriteInlineEvents(scratch, written, out);
-            events.clear();
-            elements.clear();
-            scratch.text.clear();
-        }
-        cursor = SkipPlain(cursor, end, steps);
+        cursor = scanner.Next(cursor);
         if (cursor >= end) {
             // A body that reaches the end of the line has no closer.
             return open == InlineElement::noParent ? statusOk : statusFail;
         }
         const char byte = *cursor;
         if (open == InlineElement::noParent) {
+            if (!events.empty()) {
+                // Every element so far is closed: write what is known, so that a long
+                // line needs no more working storage than a short one.
+                WriteInlineEvents(scratch, written, out);
+                events.clear();
+                elements.clear();
+                scratch.text.clear();
+            }
             if (IsTerminator(terminators, byte)) {
                 return statusOk;
+            }
+            if (byte != '_') {
+                // Text outside every element goes straight to the output.
+                if (WriteTopLevelChar(cursor, end, out, written) < 0) {
+                    return statusFail;
+                }
+                continue;
             }
         } else if (byte == '[' || byte == '*' || byte == '{') {
             events.push_back({cursor, open, InlineEvent::close});
@@ -245,6 +170,27 @@ void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::s
                 .append(spell->inlineCommandCloseEnd);
             break;
     }
+}
+
+int32_t DocumentConverter::WriteTopLevelChar(const char*& cursor, const char* end, std::string& out,
+                                             const char*& written) {
+    if (*cursor == '\\') {
+        // The backslash is dropped; the character after it is taken as it is.
+        out.append(written, cursor);
+        ++cursor;
+        written = cursor;
+    }
+    const char* const character = cursor;
+    if (AdvanceChar(cursor, end) < 0) {
+        return statusFail;
+    }
+    for (const char* at = character; at < cursor; ++at) {
+        if (entities::IsEscaped(*at)) {
+            out.append(written, at).append(entities::Of(*at));
+            written = at + 1;
+        }
+    }
+    return statusOk;
 }
 
 int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,

@@ -1,0 +1,170 @@
+// The byte classifiers of the stop scan: one for processors with 32-byte vectors, one
+// with the 16-byte vectors every x86-64 processor has, and one in plain C++.
+#include "StopScanner.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace quirtle::scan {
+
+namespace {
+
+// The bytes every inline scan stops at: the markup ("_", "\", and the closers "[", "*",
+// "{") and the bytes written as entities.
+constexpr std::string_view markupAndEscaped = "_\\[*{&<>\"";
+
+}  // namespace
+
+ByteClasses ClassifyPlain(const char* bytes, const StopSet& stops) {
+    ByteClasses classes;
+    for (unsigned index = 0; index < 64; ++index) {
+        const auto byte = static_cast<unsigned char>(bytes[index]);
+        const std::uint64_t bit = std::uint64_t{1} << index;
+        if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) {
+            classes.lead |= bit;
+        }
+        if (byte < 0x40) {
+            classes.below40 |= bit;
+        }
+        if ((stops.lowNibble[byte & 15] & stops.highNibble[byte >> 4]) != 0) {
+            classes.stop |= bit;
+        }
+    }
+    return classes;
+}
+
+namespace {
+
+#if defined(__SSE2__)
+// Unsigned byte ranges are tested as min(x - base, width) == x - base.
+ByteClasses ClassifySse2(const char* bytes, const StopSet& stops) {
+    const __m128i limit40 = _mm_set1_epi8(0x3F);
+    const __m128i lead1Base = _mm_set1_epi8(static_cast<char>(0x81));
+    const __m128i lead1Width = _mm_set1_epi8(0x9F - 0x81);
+    const __m128i lead2Base = _mm_set1_epi8(static_cast<char>(0xE0));
+    const __m128i lead2Width = _mm_set1_epi8(0xFC - 0xE0);
+    ByteClasses classes;
+    for (unsigned part = 0; part < 4; ++part) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+        const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(v, limit40), v);
+        const __m128i in1 = _mm_sub_epi8(v, lead1Base);
+        const __m128i in2 = _mm_sub_epi8(v, lead2Base);
+        const __m128i lead = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(in1, lead1Width), in1),
+                                          _mm_cmpeq_epi8(_mm_min_epu8(in2, lead2Width), in2));
+        __m128i stop = _mm_setzero_si128();
+        for (std::size_t index = 0; index < stops.count; ++index) {
+            stop = _mm_or_si128(
+                stop, _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(stops.bytes[index]))));
+        }
+        const unsigned shift = 16U * part;
+        classes.lead |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(lead))} << shift;
+        classes.below40 |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(below))}
+                           << shift;
+        classes.stop |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(stop))} << shift;
+    }
+    return classes;
+}
+#endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QUIRTLE_HAS_AVX2_CLASSIFIER 1
+// The stop bytes are found with two table lookups (low and high nibble) per byte.
+__attribute__((target("avx2"))) ByteClasses ClassifyAvx2(const char* bytes, const StopSet& stops) {
+    const __m256i lowTable = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(stops.lowNibble)));
+    const __m256i highTable = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(stops.highNibble)));
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i limit40 = _mm256_set1_epi8(0x3F);
+    const __m256i lead1Base = _mm256_set1_epi8(static_cast<char>(0x81));
+    const __m256i lead1Width = _mm256_set1_epi8(0x9F - 0x81);
+    const __m256i lead2Base = _mm256_set1_epi8(static_cast<char>(0xE0));
+    const __m256i lead2Width = _mm256_set1_epi8(0xFC - 0xE0);
+    ByteClasses classes;
+    for (unsigned part = 0; part < 2; ++part) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32 * part));
+        const __m256i low = _mm256_and_si256(v, nibble);
+        const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+        const __m256i hit = _mm256_and_si256(_mm256_shuffle_epi8(lowTable, low),
+                                             _mm256_shuffle_epi8(highTable, high));
+        const __m256i notStop = _mm256_cmpeq_epi8(hit, zero);
+        const __m256i below = _mm256_cmpeq_epi8(_mm256_min_epu8(v, limit40), v);
+        const __m256i in1 = _mm256_sub_epi8(v, lead1Base);
+        const __m256i in2 = _mm256_sub_epi8(v, lead2Base);
+        const __m256i lead =
+            _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(in1, lead1Width), in1),
+                            _mm256_cmpeq_epi8(_mm256_min_epu8(in2, lead2Width), in2));
+        const unsigned shift = 32U * part;
+        classes.lead |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(lead))}
+                        << shift;
+        classes.below40 |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(below))}
+                           << shift;
+        classes.stop |= std::uint64_t{static_cast<std::uint32_t>(~_mm256_movemask_epi8(notStop))}
+                        << shift;
+    }
+    return classes;
+}
+#endif
+
+}  // namespace
+
+StopSet::StopSet(std::string_view extra) {
+    unsigned char highBits[16] = {};
+    unsigned nextBit = 0;
+    const auto add = [&](char value) {
+        const auto byte = static_cast<unsigned char>(value);
+        for (std::size_t index = 0; index < count; ++index) {
+            if (bytes[index] == byte) {
+                return;
+            }
+        }
+        const unsigned high = byte >> 4;
+        if (count == maxBytes || (highBits[high] == 0 && nextBit == 8)) {
+            return;
+        }
+        if (highBits[high] == 0) {
+            highBits[high] = static_cast<unsigned char>(1U << nextBit++);
+        }
+        bytes[count++] = byte;
+        highNibble[high] = highBits[high];
+        lowNibble[byte & 15] |= highBits[high];
+    };
+    for (char byte : markupAndEscaped) {
+        add(byte);
+    }
+    for (char byte : extra) {
+        add(byte);
+    }
+}
+
+ClassifyFunction Classifier() {
+#if defined(QUIRTLE_HAS_AVX2_CLASSIFIER)
+    if (__builtin_cpu_supports("avx2")) {
+        return ClassifyAvx2;
+    }
+#endif
+#if defined(__SSE2__)
+    return ClassifySse2;
+#else
+    return ClassifyPlain;
+#endif
+}
+
+VectorClassifiers AvailableVectorClassifiers() {
+    VectorClassifiers found;
+    std::size_t count = 0;
+#if defined(QUIRTLE_HAS_AVX2_CLASSIFIER)
+    if (__builtin_cpu_supports("avx2")) {
+        found.functions[count++] = ClassifyAvx2;
+    }
+#endif
+#if defined(__SSE2__)
+    found.functions[count++] = ClassifySse2;
+#endif
+    static_cast<void>(count);
+    return found;
+}
+
+}  // namespace quirtle::scan

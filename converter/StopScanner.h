@@ -1,0 +1,144 @@
+// Finding, in a line of Shift_JIS text, the next character the inline conversion must
+// look at, 64 bytes at a time and without a branch per character.
+//
+// A byte is the second byte of a double-byte character when an odd number of bytes of
+// the lead range (0x81-0x9F, 0xE0-0xFC) stands right before it: a lead byte takes the
+// byte after it whatever that is, and a lead-range byte so taken leads nothing. That
+// rule is the one for backslash escapes in many text formats, and the same carry trick
+// answers it for 64 bytes at once. Second bytes such as 0x5B "[" or 0x5C "\" are then
+// never taken for markup.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace quirtle {
+
+namespace scan {
+
+// The bytes of 64 in a row, as bit masks (bit i for byte i).
+struct ByteClasses {
+    std::uint64_t lead = 0;     // in the lead range
+    std::uint64_t below40 = 0;  // below 0x40: what a broken double-byte pair has second
+    std::uint64_t stop = 0;     // one of the stop bytes
+};
+
+// The bytes a scan stops at, in the two forms the classifiers use.
+struct StopSet {
+    // At most this many distinct stop bytes.
+    static constexpr std::size_t maxBytes = 16;
+    // The markup bytes, the escaped bytes and `extra` (bytes beyond the limit are ignored).
+    explicit StopSet(std::string_view extra = {});
+
+    unsigned char bytes[maxBytes] = {};
+    std::size_t count = 0;
+    // A byte is a stop when lowNibble[byte & 15] & highNibble[byte >> 4] is not zero: each
+    // high nibble that occurs has a bit of its own, so the test is exact.
+    alignas(16) unsigned char lowNibble[16] = {};
+    alignas(16) unsigned char highNibble[16] = {};
+};
+
+// Classifies 64 bytes; `Classifier()` picks the fastest version the processor has.
+using ClassifyFunction = ByteClasses (*)(const char* bytes, const StopSet& stops);
+ClassifyFunction Classifier();
+// The classifier in plain C++, a byte at a time.
+ByteClasses ClassifyPlain(const char* bytes, const StopSet& stops);
+// The vector classifiers this processor can run (up to two; null where there is none).
+struct VectorClassifiers {
+    ClassifyFunction functions[2] = {};
+};
+VectorClassifiers AvailableVectorClassifiers();
+
+// The second bytes of double-byte characters among 64 bytes whose lead-range bytes are
+// `lead`. `carry` says that the first byte is the second byte of a character begun before
+// it; on return it says the same of the byte after the 64.
+inline std::uint64_t SecondBytes(std::uint64_t lead, std::uint64_t& carry) {
+    constexpr std::uint64_t evenBits = 0x5555555555555555ULL;
+    lead &= ~carry;  // a second byte leads nothing
+    const std::uint64_t followsLead = (lead << 1) | carry;
+    // Runs of lead-range bytes that start on an odd bit: adding them to the runs carries
+    // out of every such run, which flips the parity of what follows it.
+    const std::uint64_t oddStarts = lead & ~evenBits & ~followsLead;
+    std::uint64_t runsFromEvenBits = 0;
+    carry = __builtin_add_overflow(oddStarts, lead, &runsFromEvenBits) ? 1 : 0;
+    const std::uint64_t invert = runsFromEvenBits << 1;
+    return (evenBits ^ invert) & followsLead;
+}
+
+}  // namespace scan
+
+// Finds the stops of one line: each character that starts with a stop byte (markup, an
+// escaped byte, a terminator), and each double-byte character whose second byte is below
+// 0x40 or lies past the end of the line. Characters between stops are plain text: they
+// are copied as they are. The stops of one block of 64 bytes are kept, so stops close
+// together cost one classification.
+class StopScanner {
+  public:
+    StopScanner(const char* end, const scan::StopSet& stopSet)
+        : end(end), stopSet(stopSet), classify(scan::Classifier()) {}
+
+    // The first stop at or after `cursor`, which must be the start of a character of the
+    // line; the end of the line when there is none.
+    const char* Next(const char* cursor) {
+        std::uint64_t carry = 0;
+        if (blockStart != nullptr && cursor >= blockStart && cursor - blockStart < 64) {
+            const std::uint64_t ahead = stops & (~std::uint64_t{0} << (cursor - blockStart));
+            if (ahead != 0) {
+                return blockStart + __builtin_ctzll(ahead);
+            }
+            cursor = blockStart + 64;
+            carry = blockCarry;
+        }
+        while (cursor < end) {
+            ClassifyBlock(cursor, carry);
+            if (stops != 0) {
+                return blockStart + __builtin_ctzll(stops);
+            }
+            cursor += 64;
+            carry = blockCarry;
+        }
+        return end;
+    }
+
+  private:
+    void ClassifyBlock(const char* start, std::uint64_t carry) {
+        const auto remaining = static_cast<std::size_t>(end - start);
+        const std::size_t length = remaining < 64 ? remaining : 64;
+        scan::ByteClasses classes;
+        if (length == 64) {
+            classes = classify(start, stopSet);
+        } else {
+            // The last bytes of the line, padded with NUL bytes: a double-byte character cut
+            // off by the end then has a second byte below 0x40, and stops like a broken one.
+            char padded[64] = {};
+            std::memcpy(padded, start, length);
+            classes = classify(padded, stopSet);
+        }
+        std::uint64_t nextCarry = carry;
+        const std::uint64_t second = scan::SecondBytes(classes.lead, nextCarry);
+        std::uint64_t found = (classes.stop & ~second) | ((second & classes.below40) >> 1);
+        if (length == 64) {
+            // The character that starts with the last byte ends past the block: it stops
+            // when its second byte is below 0x40 or past the end of the line.
+            if (nextCarry != 0 &&
+                (start + 64 == end || static_cast<unsigned char>(start[64]) < 0x40)) {
+                found |= std::uint64_t{1} << 63;
+            }
+        } else {
+            found &= (std::uint64_t{1} << length) - 1;
+        }
+        blockStart = start;
+        blockCarry = nextCarry;
+        stops = found;
+    }
+
+    const char* const end;
+    const scan::StopSet& stopSet;
+    const scan::ClassifyFunction classify;
+    const char* blockStart = nullptr;
+    std::uint64_t stops = 0;       // the stops of the block at blockStart
+    std::uint64_t blockCarry = 0;  // the byte after the block is a second byte
+};
+
+}  // namespace quirtle

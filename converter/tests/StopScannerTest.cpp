@@ -1,0 +1,157 @@
+// The block-wise stop scan against a plain character-by-character walk, on random
+// lines made of the bytes that matter: lead bytes, second bytes that look like markup,
+// broken pairs, and lines whose last character is cut off, at every length around the
+// 64-byte blocks.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "StopScanner.h"
+
+namespace quirtle {
+namespace {
+
+bool IsLead(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// Bytes chosen so that every case comes up often.
+std::string RandomBytes(std::mt19937& random, std::size_t length) {
+    static const unsigned char pool[] = {
+        0x82, 0x83, 0x88, 0x9F, 0xE0, 0xFC, 0x81,  // lead bytes
+        0x5B, 0x5C, 0x5F, 0x7B, 0x7D, 0x40, 0x7E,  // markup-looking second bytes
+        0xA0, 0xA6, 0xDF, 0x80, 0xFD, 0xFF,        // single-byte, never leading
+        '_',  '\\', '[',  '*',  '{',  '&',  '<',  '>', '"', ':', '|', ' ', 'a', '0', 0x00};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof pool - 1);
+    std::string bytes(length, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(pool[pick(random)]);
+    }
+    return bytes;
+}
+
+bool IsStopByte(const scan::StopSet& set, unsigned char byte) {
+    for (std::size_t index = 0; index < set.count; ++index) {
+        if (set.bytes[index] == byte) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The stops of a line, found by stepping over it one character at a time.
+std::vector<std::size_t> StopsByWalking(const std::string& line, const scan::StopSet& set) {
+    std::vector<std::size_t> stops;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const auto byte = static_cast<unsigned char>(line[at]);
+        if (IsLead(byte)) {
+            if (at + 1 >= line.size() || static_cast<unsigned char>(line[at + 1]) < 0x40) {
+                stops.push_back(at);
+            }
+            at += 2;
+            continue;
+        }
+        if (IsStopByte(set, byte)) {
+            stops.push_back(at);
+        }
+        ++at;
+    }
+    return stops;
+}
+
+// The stops the scanner gives when asked from each stop onwards, and also when asked
+// from every character start in between (which must give the same next stop).
+std::vector<std::size_t> StopsByScanning(const std::string& line, const scan::StopSet& set) {
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    StopScanner scanner(end, set);
+    std::vector<std::size_t> stops;
+    const char* cursor = begin;
+    while (true) {
+        const char* const stop = scanner.Next(cursor);
+        if (stop >= end) {
+            break;
+        }
+        stops.push_back(static_cast<std::size_t>(stop - begin));
+        cursor = stop + (IsLead(static_cast<unsigned char>(*stop)) ? 2 : 1);
+        if (cursor > end) {
+            break;
+        }
+    }
+    return stops;
+}
+
+TEST(StopScannerTest, VectorClassifiersAgreeWithPlainOne) {
+    std::mt19937 random(11);
+    const scan::StopSet sets[] = {scan::StopSet(), scan::StopSet(":"), scan::StopSet("}|:")};
+    const scan::VectorClassifiers vectors = scan::AvailableVectorClassifiers();
+    for (int round = 0; round < 3000; ++round) {
+        const std::string block = RandomBytes(random, 64);
+        for (const scan::StopSet& set : sets) {
+            const scan::ByteClasses plain = scan::ClassifyPlain(block.data(), set);
+            for (scan::ClassifyFunction classify : vectors.functions) {
+                if (classify == nullptr) {
+                    continue;
+                }
+                const scan::ByteClasses vector = classify(block.data(), set);
+                ASSERT_EQ(vector.lead, plain.lead);
+                ASSERT_EQ(vector.below40, plain.below40);
+                ASSERT_EQ(vector.stop, plain.stop);
+            }
+        }
+    }
+}
+
+TEST(StopScannerTest, SecondBytesFollowLeadParityAcrossBlocks) {
+    std::mt19937_64 random(5);
+    for (int round = 0; round < 20000; ++round) {
+        // Long runs of lead-range bytes are what the carry has to get right.
+        std::uint64_t blocks[3];
+        for (std::uint64_t& block : blocks) {
+            block = random() | random() | (round % 3 == 0 ? ~std::uint64_t{0} : random());
+        }
+        std::uint64_t carry = 0;
+        bool second = false;  // the walk: the current byte is a second byte
+        for (std::uint64_t lead : blocks) {
+            const std::uint64_t found = scan::SecondBytes(lead, carry);
+            for (unsigned bit = 0; bit < 64; ++bit) {
+                ASSERT_EQ(((found >> bit) & 1) != 0, second) << "round " << round;
+                second = !second && ((lead >> bit) & 1) != 0;
+            }
+            ASSERT_EQ(carry != 0, second);
+        }
+    }
+}
+
+TEST(StopScannerTest, FindsTheSameStopsAsACharacterWalk) {
+    std::mt19937 random(3);
+    const scan::StopSet sets[] = {scan::StopSet(), scan::StopSet(":"), scan::StopSet("}")};
+    for (std::size_t length = 0; length <= 200; ++length) {
+        for (int round = 0; round < 40; ++round) {
+            const std::string line = RandomBytes(random, length);
+            for (const scan::StopSet& set : sets) {
+                ASSERT_EQ(StopsByScanning(line, set), StopsByWalking(line, set))
+                    << "length " << length;
+            }
+        }
+    }
+}
+
+TEST(StopScannerTest, LongRunsOfLeadBytesAndCutOffCharacters) {
+    const scan::StopSet set;
+    // A run of lead bytes keeps the parity over several blocks; "\" after an even number
+    // of them is markup, after an odd number a second byte.
+    for (std::size_t leads = 60; leads <= 200; ++leads) {
+        std::string line(leads, '\x88');
+        line += "\\_";
+        ASSERT_EQ(StopsByScanning(line, set), StopsByWalking(line, set)) << leads;
+        std::string cut(leads, '\x88');  // odd: the last lead is cut off by the end
+        ASSERT_EQ(StopsByScanning(cut, set), StopsByWalking(cut, set)) << leads;
+    }
+}
+
+}  // namespace
+}  // namespace quirtle
