@@ -138,9 +138,8 @@ class DocumentConverter {
     struct InlineScratch {
         std::vector<InlineElement> elements;
         std::vector<InlineEvent> events;
-        std::string text;   // readings, start tags and names of the elements
-        OpenElement head;   // the head of the inline command being read
-        std::string value;  // one parameter of that head
+        std::string text;  // readings, start tags and names of the elements
+        OpenElement head;  // the head of the inline command being read
     };
     int32_t ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
                               std::string_view terminators, InlineScratch& scratch) const;
@@ -176,14 +175,12 @@ class DocumentConverter {
     static int32_t ParseParams(const char*& cursor, const char* end, std::string_view terminators,
                                std::string& value, Take&& take);
     // Reads an element head as ParseElementHead does, but writes its whole start tag to
-    // `out` while reading instead of keeping the parameters, so that a head with a great
-    // many of them needs no storage for each. `value` is working storage.
+    // `out` while reading, in one pass, instead of keeping the class, id and parameters.
+    // Only the name is kept in `element`.
     int32_t ParseElementHeadAsTag(const char*& cursor, const char* end, OpenElement& element,
                                   std::string_view defaultName, std::string_view terminators,
-                                  TagForm form, std::string& value, std::string& out) const;
+                                  TagForm form, std::string& out) const;
     int32_t ConvertListTerm(const char*& cursor, const char* end);
-    // Working storage for one parameter value.
-    std::string paramValue;
     // Hands the output written so far to the sink, if there is one.
     void Flush();
 

@@ -230,25 +230,6 @@ int32_t DocumentConverter::ParseElementHead(const char*& cursor, const char* end
                        [&](const std::string& taken) { element.params.push_back(taken); });
 }
 
-int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char* end,
-                                                 OpenElement& element, std::string_view defaultName,
-                                                 std::string_view terminators, TagForm form,
-                                                 std::string& value, std::string& out) const {
-    if (ParseNameAndClass(cursor, end, element, defaultName, terminators) < 0) {
-        return statusFail;
-    }
-    AppendTagOpening(element, form, out);
-    std::size_t index = 0;
-    const int32_t status =
-        ParseParams(cursor, end, terminators, value,
-                    [&](const std::string& taken) { AppendParam(index++, taken, form, out); });
-    if (status < 0) {
-        return statusFail;
-    }
-    out.append(form == TagForm::Shown ? "&gt;" : ">");
-    return statusOk;
-}
-
 int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end,
                                             OpenElement& element) {
     if (cursor >= end) {

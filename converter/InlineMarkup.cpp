@@ -80,8 +80,7 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 head.params.clear();
                 element.textStart = scratch.text.size();
                 const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
-                if (ParseElementHeadAsTag(cursor, end, head, "span", "}", form, scratch.value,
-                                          scratch.text) < 0 ||
+                if (ParseElementHeadAsTag(cursor, end, head, "span", "}", form, scratch.text) < 0 ||
                     cursor >= end) {
                     return statusFail;
                 }

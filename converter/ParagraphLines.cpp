@@ -36,7 +36,7 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     out.append(spell->commandLinePrefix);
     // The start tag is written while its head is read, parameter by parameter.
     const TagForm form = spell->commandTagShown ? TagForm::Shown : TagForm::Markup;
-    if (ParseElementHeadAsTag(cursor, end, command, "div", {}, form, paramValue, out) < 0) {
+    if (ParseElementHeadAsTag(cursor, end, command, "div", {}, form, out) < 0) {
         out.resize(mark);
         return statusFail;
     }

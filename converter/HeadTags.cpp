@@ -1,0 +1,183 @@
+// Element heads written as start tags in one pass: inline commands "{name(class#id) params}"
+// and one-line commands ":name(class#id) params".
+//
+// The class, the id and each parameter are written straight from the manuscript's bytes.
+// Escaping a run of bytes byte by byte gives what escaping it character by character
+// gives, since no valid second byte of a double-byte character is ever escaped (and the
+// second byte of a broken pair is escaped either way). The shown form is the markup form
+// escaped once more, so a value there is escaped twice in one step.
+#include <cstring>
+
+#include "DocumentConverter.h"
+#include "Entities.h"
+
+namespace quirtle {
+
+namespace {
+
+// Appends `text` escaped once, or twice for the shown form.
+void AppendValue(std::string_view text, bool shown, std::string& out) {
+    if (!shown) {
+        DocumentConverter::AppendEscapedText(text, out);
+        return;
+    }
+    const char* run = text.data();
+    const char* const end = run + text.size();
+    for (const char* at = run; at < end; ++at) {
+        if (entities::IsEscaped(*at)) {
+            // "&lt;" escaped again is "&amp;lt;".
+            out.append(run, at).append("&amp;").append(entities::Of(*at).substr(1));
+            run = at + 1;
+        }
+    }
+    out.append(run, end);
+}
+
+// Appends " param<index>=" and the opening quote.
+void AppendParamStart(std::size_t index, bool shown, std::string& out) {
+    char piece[48] = " param";
+    char* write = piece + 6;
+    char digits[20];
+    char* first = digits + sizeof digits;
+    do {
+        *--first = static_cast<char>('0' + index % 10);
+        index /= 10;
+    } while (index != 0);
+    const auto count = static_cast<std::size_t>(digits + sizeof digits - first);
+    std::memcpy(write, first, count);
+    write += count;
+    const std::string_view equalsQuote = shown ? "=&quot;" : "=\"";
+    std::memcpy(write, equalsQuote.data(), equalsQuote.size());
+    write += equalsQuote.size();
+    out.append(piece, write);
+}
+
+void SkipSpaces(const char*& cursor, const char* end) {
+    while (cursor < end && *cursor == ' ') {
+        ++cursor;
+    }
+}
+
+}  // namespace
+
+int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char* end,
+                                                 OpenElement& element, std::string_view defaultName,
+                                                 std::string_view terminators, TagForm form,
+                                                 std::string& out) const {
+    const bool shown = form == TagForm::Shown;
+    const std::string_view quote = shown ? "&quot;" : "\"";
+
+    // The name, up to the end, a terminator, a space or "(". A well-formed name holds no
+    // byte that is escaped, and neither do the default names, so it is written as it is.
+    const auto endsName = [&](const char* at) {
+        return at >= end || *at == ' ' || *at == '(' || IsTerminator(terminators, *at);
+    };
+    if (endsName(cursor)) {
+        element.name.assign(defaultName);
+    } else {
+        const char* const nameStart = cursor;
+        while (!endsName(cursor)) {
+            if (AdvanceChar(cursor, end) < 0) {
+                return statusFail;
+            }
+        }
+        element.name.assign(nameStart, cursor);
+        if (!IsWellFormedName(element.name)) {
+            return statusFail;
+        }
+    }
+    out.append(shown ? std::string_view("&lt;") : std::string_view("<")).append(element.name);
+
+    // The class-and-id group: "(" class ["#" id] ")". The character right after "#"
+    // always belongs to the id, whatever it is; a space or a second "#" rejects the head.
+    if (cursor < end && *cursor == '(') {
+        ++cursor;
+        const char* const classStart = cursor;
+        const char* classEnd = nullptr;
+        const char* idStart = nullptr;
+        while (true) {
+            if (cursor >= end || *cursor == ' ') {
+                return statusFail;
+            }
+            if (*cursor == ')') {
+                break;
+            }
+            if (*cursor == '#') {
+                if (idStart != nullptr) {
+                    return statusFail;
+                }
+                classEnd = cursor;
+                ++cursor;
+                idStart = cursor;
+            }
+            if (AdvanceChar(cursor, end) < 0) {
+                return statusFail;
+            }
+        }
+        if (classEnd == nullptr) {
+            classEnd = cursor;
+        }
+        if (classEnd > classStart) {
+            out.append(shown ? std::string_view(" class=&quot;") : std::string_view(" class=\""));
+            AppendValue(
+                std::string_view(classStart, static_cast<std::size_t>(classEnd - classStart)),
+                shown, out);
+            out.append(quote);
+        }
+        if (idStart != nullptr && cursor > idStart) {
+            out.append(shown ? std::string_view(" id=&quot;") : std::string_view(" id=\""));
+            AppendValue(std::string_view(idStart, static_cast<std::size_t>(cursor - idStart)),
+                        shown, out);
+            out.append(quote);
+        }
+        ++cursor;  // the ")"
+    }
+    SkipSpaces(cursor, end);
+
+    // Parameters, separated by spaces; quoted ones may hold spaces and terminators, and
+    // there a backslash takes the character after it as it is.
+    for (std::size_t index = 0; cursor < end && !IsTerminator(terminators, *cursor); ++index) {
+        AppendParamStart(index, shown, out);
+        if (*cursor == '"') {
+            ++cursor;
+            const char* run = cursor;
+            while (true) {
+                if (cursor >= end) {
+                    return statusFail;  // no closing quote
+                }
+                if (*cursor == '"') {
+                    break;
+                }
+                if (*cursor == '\\') {
+                    AppendValue(std::string_view(run, static_cast<std::size_t>(cursor - run)),
+                                shown, out);
+                    ++cursor;
+                    run = cursor;
+                    if (cursor >= end) {
+                        return statusFail;
+                    }
+                }
+                if (AdvanceChar(cursor, end) < 0) {
+                    return statusFail;
+                }
+            }
+            AppendValue(std::string_view(run, static_cast<std::size_t>(cursor - run)), shown, out);
+            ++cursor;  // the closing quote
+        } else {
+            const char* const start = cursor;
+            while (cursor < end && *cursor != ' ' && !IsTerminator(terminators, *cursor)) {
+                if (AdvanceChar(cursor, end) < 0) {
+                    return statusFail;
+                }
+            }
+            AppendValue(std::string_view(start, static_cast<std::size_t>(cursor - start)), shown,
+                        out);
+        }
+        out.append(quote);
+        SkipSpaces(cursor, end);
+    }
+    out.append(shown ? std::string_view("&gt;") : std::string_view(">"));
+    return statusOk;
+}
+
+}  // namespace quirtle
