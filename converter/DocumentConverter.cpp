@@ -26,11 +26,12 @@ void DocumentConverter::Start(OutputMode newMode, OutputSink* newSink, std::stri
     mode = newMode;
     spell = &SpellingsOf(newMode);
     sink = newSink;
-    output = newSink != nullptr ? &buffer : &result;
-    output->clear();
     if (newSink != nullptr) {
         buffer.reserve(flushSize + flushSize / 2);
     }
+    // The output buffer starts empty and writes over what the string held.
+    output.emplace(newSink != nullptr ? buffer : result);
+    output->clear();
     while (!elementStack.Empty()) {
         elementStack.Pop();
     }
@@ -44,7 +45,7 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
     if (sink == nullptr) {
         // The output is rarely more than twice the input. Reserved pages that are never
         // written cost no memory, and one reservation saves copying the output as it grows.
-        output->reserve(output->size() + 2 * text.size() + 256);
+        output->Reserve(2 * text.size() + 256);
     }
     const char* lineStart = begin;
     while (lineStart < end) {
@@ -55,7 +56,7 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
         }
         ConvertLine(std::string_view(lineStart, static_cast<std::size_t>(lineEnd - lineStart)));
         lineStart = next;
-        if (sink != nullptr && buffer.size() >= flushSize) {
+        if (sink != nullptr && output->size() >= flushSize) {
             Flush();
         }
     }
@@ -66,13 +67,16 @@ int32_t DocumentConverter::Finish() {
     CloseAllElements();
     output->append(spell->documentEnd);
     Flush();
+    if (sink == nullptr) {
+        output->Finish();
+    }
     return statusOk;
 }
 
 void DocumentConverter::Flush() {
-    if (sink != nullptr && !buffer.empty()) {
-        sink->Write(buffer);
-        buffer.clear();
+    if (sink != nullptr && !output->empty()) {
+        sink->Write(output->view());
+        output->clear();
     }
 }
 

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ElementStack.h"
 #include "Entities.h"
+#include "OutputBuffer.h"
 #include "OutputMode.h"
 #include "OutputSink.h"
 #include "Spellings.h"
@@ -65,14 +67,16 @@ class DocumentConverter {
     // here, for the parsing loops that call them for every character.
     static int32_t AdvanceChar(const char*& cursor, const char* end);
     // Appends one character, escaped; fails when the text ends inside it.
-    static int32_t AppendEscapedChar(const char*& cursor, const char* end, std::string& out);
+    template <typename Out>
+    static int32_t AppendEscapedChar(const char*& cursor, const char* end, Out& out);
     // Appends the escaped text from `cursor` up to `closer`, which is left under the
     // cursor; a backslash takes the character after it as it is. Fails when the text
     // ends first.
-    static int32_t AppendEscapedUntil(const char*& cursor, const char* end, char closer,
-                                      std::string& out);
+    template <typename Out>
+    static int32_t AppendEscapedUntil(const char*& cursor, const char* end, char closer, Out& out);
     static std::string EscapeText(std::string_view text);
-    static void AppendEscapedText(std::string_view text, std::string& out);
+    template <typename Out>
+    static void AppendEscapedText(std::string_view text, Out& out);
 
   protected:
     // The steps of a conversion, open to tests through a derived class.
@@ -138,35 +142,37 @@ class DocumentConverter {
     struct InlineScratch {
         std::vector<InlineElement> elements;
         std::vector<InlineEvent> events;
-        std::string text;  // readings, start tags and names of the elements
-        OpenElement head;  // the head of the inline command being read
+        std::string textStorage;
+        OutputBuffer text{textStorage};  // readings, start tags and names of the elements
+        OpenElement head;                // the head of the inline command being read
     };
-    int32_t ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
+    int32_t ConvertInlineWith(const char*& cursor, const char* end, OutputBuffer& out,
                               std::string_view terminators, InlineScratch& scratch) const;
     // Finds the elements and escapes of the text; writes out those before a point where no
     // element is open, moving `written` past them.
     int32_t MatchInlineElements(const char*& cursor, const char* end, std::string_view terminators,
-                                InlineScratch& scratch, std::string& out,
+                                InlineScratch& scratch, OutputBuffer& out,
                                 const char*& written) const;
     // Writes one character outside every element, or a backslash and the character it
     // takes, straight to `out` (with what comes before it from `written`).
-    static int32_t WriteTopLevelChar(const char*& cursor, const char* end, std::string& out,
+    static int32_t WriteTopLevelChar(const char*& cursor, const char* end, OutputBuffer& out,
                                      const char*& written);
     // Writes the text from `text` with the gathered events applied, up to the last event.
-    void WriteInlineEvents(const InlineScratch& scratch, const char*& text, std::string& out) const;
+    void WriteInlineEvents(const InlineScratch& scratch, const char*& text,
+                           OutputBuffer& out) const;
     void AppendInlineOpening(const InlineElement& element, std::string_view text,
-                             std::string& out) const;
+                             OutputBuffer& out) const;
     void AppendInlineClosing(const InlineElement& element, std::string_view text,
-                             std::string& out) const;
+                             OutputBuffer& out) const;
     // A start tag is written as markup, or escaped as text that shows the markup.
     enum class TagForm { Markup, Shown };
     // Appends the start tag of `element`, with its parameters when `withParams`.
     static void AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
-                               std::string& out);
+                               OutputBuffer& out);
     // The parts of a start tag: "<" with the name, class and id; one parameter.
-    static void AppendTagOpening(const OpenElement& element, TagForm form, std::string& out);
+    static void AppendTagOpening(const OpenElement& element, TagForm form, OutputBuffer& out);
     static void AppendParam(std::size_t index, std::string_view value, TagForm form,
-                            std::string& out);
+                            OutputBuffer& out);
     // The name and class group of an element head, and the spaces after them.
     int32_t ParseNameAndClass(const char*& cursor, const char* end, OpenElement& element,
                               std::string_view defaultName, std::string_view terminators) const;
@@ -179,13 +185,13 @@ class DocumentConverter {
     // Only the name is kept in `element`.
     int32_t ParseElementHeadAsTag(const char*& cursor, const char* end, OpenElement& element,
                                   std::string_view defaultName, std::string_view terminators,
-                                  TagForm form, std::string& out) const;
+                                  TagForm form, OutputBuffer& out) const;
     int32_t ConvertListTerm(const char*& cursor, const char* end);
     // Hands the output written so far to the sink, if there is one.
     void Flush();
 
     // The output is appended here: the caller's result, or `buffer` on its way to `sink`.
-    std::string* output = nullptr;
+    std::optional<OutputBuffer> output;
     OutputSink* sink = nullptr;
     std::string buffer;
     ElementStack elementStack;
@@ -211,8 +217,9 @@ inline int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* e
     return statusOk;
 }
 
+template <typename Out>
 inline int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* end,
-                                                    std::string& out) {
+                                                    Out& out) {
     if (cursor >= end) {
         return statusFail;
     }

@@ -14,7 +14,7 @@ void SkipSpaces(const char*& cursor, const char* end) {
 }
 
 // Appends the decimal digits of `value`.
-void AppendDecimal(std::size_t value, std::string& out) {
+void AppendDecimal(std::size_t value, OutputBuffer& out) {
     char digits[20];
     char* first = digits + sizeof digits;
     do {
@@ -27,7 +27,7 @@ void AppendDecimal(std::size_t value, std::string& out) {
 }  // namespace
 
 void DocumentConverter::AppendTagOpening(const OpenElement& element, TagForm form,
-                                         std::string& out) {
+                                         OutputBuffer& out) {
     // Shown, the tag is what escaping the markup form gives; it is written directly
     // rather than escaped afterwards.
     const bool shown = form == TagForm::Shown;
@@ -54,7 +54,7 @@ void DocumentConverter::AppendTagOpening(const OpenElement& element, TagForm for
 }
 
 void DocumentConverter::AppendParam(std::size_t index, std::string_view value, TagForm form,
-                                    std::string& out) {
+                                    OutputBuffer& out) {
     const bool shown = form == TagForm::Shown;
     const std::string_view quote = shown ? "&quot;" : "\"";
     out.append(" param");
@@ -69,7 +69,7 @@ void DocumentConverter::AppendParam(std::size_t index, std::string_view value, T
 }
 
 void DocumentConverter::AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
-                                       std::string& out) {
+                                       OutputBuffer& out) {
     AppendTagOpening(element, form, out);
     if (withParams) {
         for (std::size_t i = 0; i < element.params.size(); ++i) {
@@ -304,12 +304,16 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
 
 void DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
     out.clear();
-    AppendStartTag(element, spell->blockParams, TagForm::Markup, out);
+    OutputBuffer tag(out);
+    AppendStartTag(element, spell->blockParams, TagForm::Markup, tag);
+    tag.Finish();
 }
 
 void DocumentConverter::BuildCommandStartTag(const OpenElement& element, std::string& out) {
     out.clear();
-    AppendStartTag(element, true, TagForm::Markup, out);
+    OutputBuffer tag(out);
+    AppendStartTag(element, true, TagForm::Markup, tag);
+    tag.Finish();
 }
 
 }  // namespace quirtle

@@ -16,7 +16,7 @@ namespace quirtle {
 namespace {
 
 // Appends `text` escaped once, or twice for the shown form.
-void AppendValue(std::string_view text, bool shown, std::string& out) {
+void AppendValue(std::string_view text, bool shown, OutputBuffer& out) {
     if (!shown) {
         DocumentConverter::AppendEscapedText(text, out);
         return;
@@ -34,7 +34,7 @@ void AppendValue(std::string_view text, bool shown, std::string& out) {
 }
 
 // Appends " param<index>=" and the opening quote.
-void AppendParamStart(std::size_t index, bool shown, std::string& out) {
+void AppendParamStart(std::size_t index, bool shown, OutputBuffer& out) {
     char piece[48] = " param";
     char* write = piece + 6;
     char digits[20];
@@ -63,7 +63,7 @@ void SkipSpaces(const char*& cursor, const char* end) {
 int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char* end,
                                                  OpenElement& element, std::string_view defaultName,
                                                  std::string_view terminators, TagForm form,
-                                                 std::string& out) const {
+                                                 OutputBuffer& out) const {
     const bool shown = form == TagForm::Shown;
     const std::string_view quote = shown ? "&quot;" : "\"";
 

@@ -19,7 +19,7 @@ namespace quirtle {
 
 int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
                                                std::string_view terminators, InlineScratch& scratch,
-                                               std::string& out, const char*& written) const {
+                                               OutputBuffer& out, const char*& written) const {
     std::vector<InlineElement>& elements = scratch.elements;
     std::vector<InlineEvent>& events = scratch.events;
     std::optional<scan::StopSet> ownStops;
@@ -131,7 +131,7 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
 }
 
 void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::string_view text,
-                                            std::string& out) const {
+                                            OutputBuffer& out) const {
     const std::string_view elementText = text.substr(element.textStart, element.textLength);
     switch (element.closerByte) {
         case '[':
@@ -151,7 +151,7 @@ void DocumentConverter::AppendInlineOpening(const InlineElement& element, std::s
 }
 
 void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::string_view text,
-                                            std::string& out) const {
+                                            OutputBuffer& out) const {
     switch (element.closerByte) {
         case '[':
             out.append(spell->rubyClose);
@@ -171,8 +171,8 @@ void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::s
     }
 }
 
-int32_t DocumentConverter::WriteTopLevelChar(const char*& cursor, const char* end, std::string& out,
-                                             const char*& written) {
+int32_t DocumentConverter::WriteTopLevelChar(const char*& cursor, const char* end,
+                                             OutputBuffer& out, const char*& written) {
     if (*cursor == '\\') {
         // The backslash is dropped; the character after it is taken as it is.
         out.append(written, cursor);
@@ -195,21 +195,24 @@ int32_t DocumentConverter::WriteTopLevelChar(const char*& cursor, const char* en
 int32_t DocumentConverter::ConvertInline(const char*& cursor, const char* end, std::string& out,
                                          std::string_view terminators) const {
     InlineScratch scratch;
-    return ConvertInlineWith(cursor, end, out, terminators, scratch);
+    OutputBuffer buffer(out);
+    const int32_t status = ConvertInlineWith(cursor, end, buffer, terminators, scratch);
+    buffer.Finish();
+    return status;
 }
 
 void DocumentConverter::WriteInlineEvents(const InlineScratch& scratch, const char*& text,
-                                          std::string& out) const {
+                                          OutputBuffer& out) const {
     const std::vector<InlineElement>& elements = scratch.elements;
     for (const InlineEvent& event : scratch.events) {
         out.append(text, event.at);
         switch (event.kind) {
             case InlineEvent::open:
-                AppendInlineOpening(elements[event.element], scratch.text, out);
+                AppendInlineOpening(elements[event.element], scratch.text.view(), out);
                 text = event.at + 1;
                 break;
             case InlineEvent::close:
-                AppendInlineClosing(elements[event.element], scratch.text, out);
+                AppendInlineClosing(elements[event.element], scratch.text.view(), out);
                 text = elements[event.element].after;
                 break;
             case InlineEvent::escape:
@@ -223,8 +226,8 @@ void DocumentConverter::WriteInlineEvents(const InlineScratch& scratch, const ch
     }
 }
 
-int32_t DocumentConverter::ConvertInlineWith(const char*& cursor, const char* end, std::string& out,
-                                             std::string_view terminators,
+int32_t DocumentConverter::ConvertInlineWith(const char*& cursor, const char* end,
+                                             OutputBuffer& out, std::string_view terminators,
                                              InlineScratch& scratch) const {
     if (cursor >= end) {
         return statusOk;

@@ -23,7 +23,7 @@ std::string_view ItemName(std::string_view containerName, const Spellings& spell
 }  // namespace
 
 int32_t DocumentConverter::ConvertListTerm(const char*& cursor, const char* end) {
-    std::string& out = *output;
+    OutputBuffer& out = *output;
     const std::size_t mark = out.size();
     out.append("<").append(spell->definitionTerm).append(">");
     if (ConvertInlineWith(cursor, end, out, ":", inlineScratch) < 0) {
@@ -97,7 +97,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
         }
     }
     const std::string_view itemName = ItemName(head.name, *spell);
-    std::string& out = *output;
+    OutputBuffer& out = *output;
     const std::size_t mark = out.size();
     out.append("<").append(itemName).append(">");
     if (ConvertInlineWith(cursor, end, out, {}, inlineScratch) < 0) {

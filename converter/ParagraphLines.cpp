@@ -12,7 +12,7 @@ int32_t DocumentConverter::HandleParagraphLine(std::string_view line) {
     CloseToSection();
     const char* cursor = line.data();
     const char* const end = cursor + line.size();
-    std::string& out = *output;
+    OutputBuffer& out = *output;
     const std::size_t mark = out.size();
     out.append(spell->paragraphStart);
     const int32_t status = ConvertInlineWith(cursor, end, out, {}, inlineScratch);
@@ -31,7 +31,7 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     const char* cursor = line.data() + 1;
     const char* const end = line.data() + line.size();
     OpenElement command;
-    std::string& out = *output;
+    OutputBuffer& out = *output;
     const std::size_t mark = out.size();
     out.append(spell->commandLinePrefix);
     // The start tag is written while its head is read, parameter by parameter.

@@ -14,7 +14,7 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
         return status;
     }
     const int32_t level = head.level;
-    std::string& out = *output;
+    OutputBuffer& out = *output;
 
     // Close everything down to and including the open section of this level.
     int32_t depth = elementStack.SectionDepth();

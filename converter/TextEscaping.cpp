@@ -20,48 +20,43 @@ constexpr bool HasByteBelow0x40(std::uint64_t word) {
 
 }  // namespace
 
-void DocumentConverter::AppendEscapedText(std::string_view text, std::string& out) {
-    // The escaped bytes are all below 0x40 and no Shift_JIS second byte is, so a
-    // byte-wise replacement never splits a character. The length of the result is
-    // counted first, so that the text is written in place with one resize instead of an
-    // append for each run and each entity.
-    const char* const begin = text.data();
-    const char* const end = begin + text.size();
-    std::size_t extra = 0;
-    const char* at = begin;
-    // Eight bytes at a time are passed over when none of them is below 0x40.
-    for (; end - at >= 8; at += 8) {
+template <typename Out>
+void DocumentConverter::AppendEscapedText(std::string_view text, Out& out) {
+    // Copy runs of plain bytes whole; the escaped bytes are all below 0x40 and no
+    // Shift_JIS second byte is, so a byte-wise replacement never splits a character.
+    // Eight bytes at a time are skipped when none of them is below 0x40; the bytes of
+    // any other word are looked up one by one.
+    const char* run = text.data();
+    const char* const end = run + text.size();
+    const char* at = run;
+    while (end - at >= 8) {
         std::uint64_t word;
         std::memcpy(&word, at, sizeof word);
         if (HasByteBelow0x40(word)) {
-            for (int index = 0; index < 8; ++index) {
-                extra += entities::extraLength[static_cast<unsigned char>(at[index])];
+            for (const char* const wordEnd = at + 8; at < wordEnd; ++at) {
+                if (entities::IsEscaped(*at)) {
+                    out.append(std::string_view(run, static_cast<std::size_t>(at - run)));
+                    out.append(entities::Of(*at));
+                    run = at + 1;
+                }
             }
-        }
-    }
-    for (const char* rest = at; rest < end; ++rest) {
-        extra += entities::extraLength[static_cast<unsigned char>(*rest)];
-    }
-    if (extra == 0) {
-        out.append(text);
-        return;
-    }
-    const std::size_t start = out.size();
-    out.resize(start + text.size() + extra);
-    char* write = out.data() + start;
-    for (const char* read = begin; read < end; ++read) {
-        const std::string_view entity = entities::Of(*read);
-        if (entity.empty()) {
-            *write++ = *read;
         } else {
-            std::memcpy(write, entity.data(), entity.size());
-            write += entity.size();
+            at += 8;
         }
     }
+    for (; at < end; ++at) {
+        if (entities::IsEscaped(*at)) {
+            out.append(std::string_view(run, static_cast<std::size_t>(at - run)));
+            out.append(entities::Of(*at));
+            run = at + 1;
+        }
+    }
+    out.append(std::string_view(run, static_cast<std::size_t>(end - run)));
 }
 
+template <typename Out>
 int32_t DocumentConverter::AppendEscapedUntil(const char*& cursor, const char* end, char closer,
-                                              std::string& out) {
+                                              Out& out) {
     // Whole characters are stepped over so that a trail byte is never taken for the
     // closer or a backslash; each run between backslashes is escaped at once.
     const char* run = cursor;
@@ -94,5 +89,13 @@ std::string DocumentConverter::EscapeText(std::string_view text) {
     AppendEscapedText(text, escaped);
     return escaped;
 }
+
+// The two outputs the escaping writes to: the converter's buffer and plain strings.
+template void DocumentConverter::AppendEscapedText(std::string_view, std::string&);
+template void DocumentConverter::AppendEscapedText(std::string_view, OutputBuffer&);
+template int32_t DocumentConverter::AppendEscapedUntil(const char*&, const char*, char,
+                                                       std::string&);
+template int32_t DocumentConverter::AppendEscapedUntil(const char*&, const char*, char,
+                                                       OutputBuffer&);
 
 }  // namespace quirtle

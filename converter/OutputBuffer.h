@@ -1,0 +1,117 @@
+// The converter's output: bytes appended to a string that it owns while converting.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace quirtle {
+
+// Appends bytes to a string without the string's own bookkeeping for each piece: the
+// string is kept as long as its capacity, and only the bytes written so far count. Short
+// pieces (most of what a conversion writes: tags, entities, names) are copied without a
+// call. `Finish` gives the string the length of what was written.
+class OutputBuffer {
+  public:
+    // Writes after what `storage` holds already.
+    explicit OutputBuffer(std::string& storage) : storage(&storage), used(storage.size()) {
+        Adopt();
+    }
+    OutputBuffer(const OutputBuffer&) = delete;
+    OutputBuffer& operator=(const OutputBuffer&) = delete;
+
+    std::size_t size() const { return used; }
+    bool empty() const { return used == 0; }
+    std::string_view view() const { return {data, used}; }
+
+    OutputBuffer& append(std::string_view piece) {
+        Reserve(piece.size());
+        Copy(data + used, piece.data(), piece.size());
+        used += piece.size();
+        return *this;
+    }
+    OutputBuffer& append(const char* first, const char* last) {
+        return append(std::string_view(first, static_cast<std::size_t>(last - first)));
+    }
+    void push_back(char byte) {
+        Reserve(1);
+        data[used++] = byte;
+    }
+    // Drops what was written after the first `length` bytes.
+    void resize(std::size_t length) {
+        if (length < used) {
+            used = length;
+        }
+    }
+    void clear() { used = 0; }
+    void insert(std::size_t at, std::string_view piece) {
+        Reserve(piece.size());
+        std::memmove(data + at + piece.size(), data + at, used - at);
+        std::memcpy(data + at, piece.data(), piece.size());
+        used += piece.size();
+    }
+    // Makes room for `more` bytes, so that growing happens once for a known amount.
+    void Reserve(std::size_t more) {
+        if (capacity - used < more) {
+            Grow(more);
+        }
+    }
+    // Leaves the string holding exactly what was written.
+    void Finish() { storage->resize(used); }
+
+  private:
+    // Copies short pieces with a few overlapping moves instead of a call.
+    static void Copy(char* to, const char* from, std::size_t count) {
+        if (count <= 16) {
+            if (count >= 8) {
+                std::uint64_t head;
+                std::uint64_t tail;
+                std::memcpy(&head, from, 8);
+                std::memcpy(&tail, from + count - 8, 8);
+                std::memcpy(to, &head, 8);
+                std::memcpy(to + count - 8, &tail, 8);
+            } else if (count >= 4) {
+                std::uint32_t head;
+                std::uint32_t tail;
+                std::memcpy(&head, from, 4);
+                std::memcpy(&tail, from + count - 4, 4);
+                std::memcpy(to, &head, 4);
+                std::memcpy(to + count - 4, &tail, 4);
+            } else if (count > 0) {
+                to[0] = from[0];
+                to[count / 2] = from[count / 2];
+                to[count - 1] = from[count - 1];
+            }
+            return;
+        }
+        std::memcpy(to, from, count);
+    }
+    void Adopt() {
+        // The bytes past `used` are only ever overwritten, so the string may hold anything
+        // there; making it as long as its capacity writes those bytes once.
+        if (storage->size() < storage->capacity()) {
+            storage->resize(storage->capacity());
+        }
+        data = storage->data();
+        capacity = storage->size();
+    }
+    void Grow(std::size_t more) {
+        std::size_t wanted = capacity * 2;
+        if (wanted < used + more) {
+            wanted = used + more;
+        }
+        if (wanted < 256) {
+            wanted = 256;
+        }
+        storage->resize(wanted);
+        Adopt();
+    }
+
+    std::string* storage;
+    char* data = nullptr;
+    std::size_t used = 0;
+    std::size_t capacity = 0;
+};
+
+}  // namespace quirtle
