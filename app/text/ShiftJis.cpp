@@ -161,6 +161,24 @@ std::optional<std::u16string> ConvertToUtf16(const char* charset, std::string_vi
     return units;
 }
 
+std::optional<std::string> ShiftJisToUtf8(std::string_view bytes) {
+    if (bytes.empty()) return std::string();
+    Converter converter("UTF-8", "CP932");
+    if (!converter.valid()) return std::nullopt;
+    // A CP932 character of one or two bytes takes at most three bytes in UTF-8.
+    std::string result;
+    result.resize(bytes.size() * 3);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* out = result.data();
+    size_t outLeft = result.size();
+    if (iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
+        return std::nullopt;  // an invalid or truncated sequence
+    }
+    result.resize(static_cast<size_t>(out - result.data()));
+    return result;
+}
+
 bool LooksLikeUtf8(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) return true;
     bool multibyte = false;

@@ -34,6 +34,10 @@ std::optional<QString> DecodeShiftJis(std::string_view bytes);
 // and the first one is reported.
 EncodedText EncodeText(const char* charset, QStringView text);
 
+// Converts CP932 bytes into UTF-8 as they are (line breaks untouched). Nothing when the bytes
+// are not valid CP932.
+std::optional<std::string> ShiftJisToUtf8(std::string_view bytes);
+
 // True when the bytes are well-formed UTF-8 holding at least one non-ASCII character (or
 // start with the UTF-8 byte-order mark).
 bool LooksLikeUtf8(std::string_view bytes);

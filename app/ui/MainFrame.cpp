@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMetaObject>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -27,9 +28,10 @@
 #include "ui/CentringSplitter.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
+#include "ui/FragmentFile.h"
 #include "ui/HelpWindow.h"
+#include "ui/LatestJobThread.h"
 #include "ui/PreviewPane.h"
-#include "ui/PreviewScript.h"
 #include "ui/StatusCounts.h"
 
 namespace quirtle {
@@ -55,7 +57,8 @@ MainFrame::MainFrame(Prompts& prompts, Desktop& desktop, QString programDirector
       prompts(prompts),
       desktop(desktop),
       programDirectory(std::move(programDirectory)),
-      previewConverter(&ConvertForPreview) {
+      previewConverter(&ConvertForPreview),
+      previewThread(std::make_unique<LatestJobThread>()) {
     setWindowTitle(QStringLiteral("quirtle"));
     setWindowIcon(AppIcon());
     previewTimer.setInterval(kPreviewPeriodMs);
@@ -64,6 +67,11 @@ MainFrame::MainFrame(Prompts& prompts, Desktop& desktop, QString programDirector
 
 MainFrame::~MainFrame() {
     previewTimer.stop();
+    // A preview still being made ends before the folder it writes to goes; its result,
+    // posted to this window, goes with the window.
+    previewThread.reset();
+    fragmentFile.reset();
+    lifeToken.reset();
     qApp->removeEventFilter(this);
     delete helpWindow;
 }
@@ -90,6 +98,7 @@ bool MainFrame::Create() {
     preview = new PreviewPane(desktop, splitter);
     preview->ShowPage(programDirectory + QStringLiteral("index.html"));
     preview->WaitForPreviewPage(kPageLoadLimitMs);
+    fragmentFile = std::make_unique<FragmentFile>();
     splitter->SetPanes(editor, preview);
     setCentralWidget(splitter);
 
@@ -299,23 +308,19 @@ void MainFrame::CloseIfRequested() {
 void MainFrame::PreviewTick() {
     // While a script or the external editor runs the window only repaints.
     if (IsBusy()) return;
-    // The whole text is read from the editor once per tick, for both steps.
-    std::optional<std::string> text;
-    const auto wholeText = [this, &text]() -> const std::string& {
-        if (!text) text = editor->TextBytes();
-        return *text;
-    };
+    if (heldPreview) {
+        PreviewOutcome held = std::move(*heldPreview);
+        heldPreview.reset();
+        ShowPreview(std::move(held));
+    }
     if (textChanged && autoPreview) {
-        UpdatePreview(wholeText());
+        // The counts of the whole text come with the preview, from the same bytes.
+        const bool withCounts = countsChanged && !editor->HasSelection();
+        StartPreview(editor->Text(), withCounts);
         textChanged = false;
+        if (withCounts) return;
     }
-    if (countsChanged) {
-        if (editor->HasSelection()) {
-            UpdateCounts();
-        } else {
-            UpdateCounts(wholeText());
-        }
-    }
+    if (countsChanged) UpdateCounts();
 }
 
 void MainFrame::UpdateCounts() {
@@ -330,20 +335,92 @@ void MainFrame::UpdateCounts() {
 
 void MainFrame::UpdateCounts(const std::string& wholeText) {
     countsChanged = false;
+    countsAsked = 0;
     if (const auto counts = counts::CountManuscript(wholeText)) statusCounts->Show(*counts, false);
 }
 
 void MainFrame::UpdatePreview() {
-    UpdatePreview(editor->TextBytes());
+    StartPreview(editor->Text(), false);
 }
 
-void MainFrame::UpdatePreview(const std::string& text) {
-    const auto html = previewConverter(text);
-    if (!html) return;
-    // The fragment goes straight from its bytes into the page's script, in one pass.
-    const auto script = ContentsAssignmentScriptFromShiftJis(*html);
-    if (!script) return;
-    preview->RunContentsScript(*script);
+bool MainFrame::PreviewInProgress() const {
+    return previewsSettled < previewsAsked;
+}
+
+QString MainFrame::PreviewFolder() const {
+    return fragmentFile && fragmentFile->IsValid() ? fragmentFile->FolderPath() : QString();
+}
+
+bool MainFrame::PreviewsThroughFile() const {
+    return fragmentFileWorks && fragmentFile && fragmentFile->IsValid();
+}
+
+void MainFrame::StartPreview(QString text, bool withCounts) {
+    const std::uint64_t number = ++previewsAsked;
+    if (withCounts) {
+        countsAsked = number;
+        countsChanged = false;
+    }
+    const FragmentFile* file = PreviewsThroughFile() ? fragmentFile.get() : nullptr;
+    // The job holds its own copies: the text (shared, never changed) and the converter.
+    auto job = [this, number, text = std::move(text), converter = previewConverter, file,
+                withCounts] {
+        PreviewOutcome outcome = MakePreview(number, text, converter, file, withCounts);
+        QMetaObject::invokeMethod(
+            this,
+            [this, outcome = std::move(outcome)]() mutable { PreviewMade(std::move(outcome)); },
+            Qt::QueuedConnection);
+    };
+    // Without a thread to spare the preview is made here, as it is handed on anyway.
+    if (!previewThread->Submit(job)) job();
+}
+
+void MainFrame::PreviewMade(PreviewOutcome outcome) {
+    // Counts belong to the text they were taken of: shown only when nothing has changed
+    // since (otherwise the next tick counts again).
+    if (outcome.counts && outcome.number == countsAsked && !countsChanged) {
+        statusCounts->Show(*outcome.counts, false);
+        countsAsked = 0;
+    }
+    // A newer preview is on its way: the page waits for that one.
+    if (outcome.number != previewsAsked || outcome.kind == PreviewOutcome::Kind::Failed) {
+        previewsSettled = std::max(previewsSettled, outcome.number);
+        return;
+    }
+    if (IsBusy()) {
+        heldPreview = std::move(outcome);
+        return;
+    }
+    ShowPreview(std::move(outcome));
+}
+
+void MainFrame::ShowPreview(PreviewOutcome outcome) {
+    if (outcome.number != previewsAsked) {
+        previewsSettled = std::max(previewsSettled, outcome.number);
+        return;
+    }
+    const std::uint64_t number = outcome.number;
+    auto done = [this, number,
+                 alive = std::weak_ptr<int>(lifeToken)](PreviewPane::ContentsResult result) {
+        if (alive.expired()) return;
+        PreviewShown(number, result == PreviewPane::ContentsResult::FetchFailed);
+    };
+    if (outcome.kind == PreviewOutcome::Kind::File) {
+        preview->FetchContents(fragmentFile->Url(), number, std::move(done));
+    } else {
+        preview->RunContentsScript(outcome.script, std::move(done));
+    }
+}
+
+void MainFrame::PreviewShown(std::uint64_t number, bool fetchFailed) {
+    if (fetchFailed) {
+        // The page cannot read the file: from now on every preview carries its fragment in
+        // its script, and this one is made again that way unless a newer one is coming.
+        fragmentFileWorks = false;
+        if (number == previewsAsked) StartPreview(editor->Text(), false);
+        return;
+    }
+    previewsSettled = std::max(previewsSettled, number);
     emit PreviewUpdated();
 }
 

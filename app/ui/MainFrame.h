@@ -4,12 +4,15 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "scripts/ScriptEntry.h"
 #include "ui/HelpWindow.h"
 #include "ui/PreviewConversion.h"
+#include "ui/PreviewJob.h"
 
 class QLabel;
 class QToolBar;
@@ -22,6 +25,8 @@ class DocumentFiles;
 class ExportCommand;
 class ExternalEditor;
 class EditorPane;
+class FragmentFile;
+class LatestJobThread;
 class PreviewPane;
 class Prompts;
 class StatusCounts;
@@ -45,8 +50,11 @@ class MainFrame : public QMainWindow {
     void RunCommand(int id);
     // The timer's work: one preview when the text changed and automatic preview is on.
     void PreviewTick();
-    // Converts the whole manuscript and puts it into the preview page.
+    // Starts a preview of the whole manuscript: the text is read here, and converted and
+    // handed to the page in the background. PreviewUpdated follows when the page has it.
     void UpdatePreview();
+    // True from UpdatePreview until the page has the preview (or the preview failed).
+    bool PreviewInProgress() const;
     // Counts the characters and pages of the text, or of the selection, into the status bar.
     void UpdateCounts();
     // Sets the enabled and checked states of the menu items.
@@ -54,8 +62,15 @@ class MainFrame : public QMainWindow {
     // The closing rule's question; true when the window may close.
     bool ConfirmClose();
 
-    // Replaces the converter (tests use this to simulate a failed conversion).
+    // Replaces the converter (tests use this to simulate a failed conversion). The
+    // converter runs on the preview's own thread.
     void SetPreviewConverter(PreviewConverter converter);
+    // The private folder through which previews reach the page (empty when there is none).
+    QString PreviewFolder() const;
+    // True while previews go to the page through a file in that folder (a preview whose
+    // file cannot be written carries its fragment in its script); false once the page
+    // could not read the file, and every preview carries its fragment in its script.
+    bool PreviewsThroughFile() const;
 
     EditorPane& Editor() const { return *editor; }
     DocumentFiles& Documents() const { return *documents; }
@@ -84,7 +99,8 @@ class MainFrame : public QMainWindow {
     QLabel* ExternalEditLabel() const { return externalEditLabel; }
 
   signals:
-    // A preview was handed to the page (after a successful conversion).
+    // The page has taken a preview (after a successful conversion): its element
+    // "contents" holds it, or the page has no such element and was left alone.
     void PreviewUpdated();
 
   protected:
@@ -92,9 +108,14 @@ class MainFrame : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // The same two steps on the whole text, already read from the editor as Shift_JIS.
-    void UpdatePreview(const std::string& text);
     void UpdateCounts(const std::string& wholeText);
+    // Hands the text to the preview's thread; the counts of the whole text come back with
+    // the preview when withCounts is set.
+    void StartPreview(QString text, bool withCounts);
+    // The preview's thread has finished a preview (on the UI thread).
+    void PreviewMade(PreviewOutcome outcome);
+    void ShowPreview(PreviewOutcome outcome);
+    void PreviewShown(std::uint64_t number, bool fetchFailed);
 
     void CreateMenus();
     void AddScriptMenuItems();
@@ -112,6 +133,18 @@ class MainFrame : public QMainWindow {
     Desktop& desktop;
     QString programDirectory;
     PreviewConverter previewConverter;
+    // Previews: the newest asked for, and the newest settled (shown, failed or outdated);
+    // a preview the page could not
+    // take while a script or the external editor ran waits here for the next tick.
+    std::unique_ptr<FragmentFile> fragmentFile;
+    std::unique_ptr<LatestJobThread> previewThread;
+    std::uint64_t previewsAsked = 0;
+    std::uint64_t previewsSettled = 0;  // made and shown, failed or dropped
+    std::uint64_t countsAsked = 0;      // the preview that counts the current text
+    std::optional<PreviewOutcome> heldPreview;
+    bool fragmentFileWorks = true;
+    // Answers from the page check this before touching the window, which may be gone.
+    std::shared_ptr<int> lifeToken = std::make_shared<int>(0);
 
     std::vector<ScriptEntry> scripts;
     bool autoPreview = false;

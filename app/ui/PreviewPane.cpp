@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QWebEngineScript>
+#include <QWebEngineSettings>
 
 #include "platform/Desktop.h"
 #include "ui/PreviewScript.h"
@@ -38,6 +39,8 @@ QWebEnginePage* PreviewPage::createWindow(WebWindowType) {
 PreviewPane::PreviewPane(Desktop& desktop, QWidget* parent)
     : QWebEngineView(parent), previewPage(new PreviewPage(desktop, this)) {
     setPage(previewPage);
+    // The page reads each preview from a file in the program's temporary folder.
+    previewPage->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     connect(this, &QWebEngineView::loadStarted, this, [this] { pageLoaded = false; });
     connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
         pageLoaded = true;
@@ -68,8 +71,27 @@ void PreviewPane::SetContents(const QString& html) {
     RunContentsScript(ContentsAssignmentScript(html));
 }
 
-void PreviewPane::RunContentsScript(const QString& script) {
-    previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+void PreviewPane::RunContentsScript(const QString& script, ContentsDone done) {
+    // The program's own world: the page's scripts and its content rules do not reach it.
+    if (!done) {
+        previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+        return;
+    }
+    previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                               [done = std::move(done)](const QVariant& answer) {
+                                   const QString text = answer.toString();
+                                   if (text == QLatin1String(kContentsDone)) {
+                                       done(ContentsResult::Replaced);
+                                   } else if (text == QLatin1String(kContentsFetchFailed)) {
+                                       done(ContentsResult::FetchFailed);
+                                   } else {
+                                       done(ContentsResult::NoElement);
+                                   }
+                               });
+}
+
+void PreviewPane::FetchContents(const QUrl& fragmentFile, quint64 number, ContentsDone done) {
+    RunContentsScript(ContentsFetchScript(fragmentFile, number), std::move(done));
 }
 
 }  // namespace quirtle

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWebEngineView>
+#include <functional>
 
 #include "ui/OwnFilePage.h"
 
@@ -34,11 +35,24 @@ class PreviewPane : public QWebEngineView {
     bool WaitForPreviewPage(int timeoutMs = 10000);
     bool IsPageLoaded() const { return pageLoaded; }
 
+    // What became of a fragment handed to the page.
+    enum class ContentsResult {
+        Replaced,     // the element "contents" holds it
+        NoElement,    // the page has no element "contents" and was left alone
+        FetchFailed,  // the page could not read the fragment file and was left alone
+    };
+    using ContentsDone = std::function<void(ContentsResult)>;
+
     // Replaces the inner HTML of the element "contents" by the fragment; a page without
     // that element is left alone. The page keeps its scroll position.
     void SetContents(const QString& html);
-    // Runs a script made by ContentsAssignmentScript (or its one-pass form) in the page.
-    void RunContentsScript(const QString& script);
+    // Runs a script made by ContentsAssignmentScript (or its one-pass form) in the page;
+    // `done`, when given, is called once the page has run it.
+    void RunContentsScript(const QString& script, ContentsDone done = {});
+    // Lets the page read the fragment file (UTF-8) into the element "contents"; `done` is
+    // called once the page has done so. Far less work here than handing the page a script
+    // that holds the whole fragment.
+    void FetchContents(const QUrl& fragmentFile, quint64 number, ContentsDone done);
 
   signals:
     // The page has finished loading (ok is false for a failed load).

@@ -10,8 +10,8 @@ namespace {
 
 constexpr char16_t kScriptHead[] =
     u"(function(){var e=document.getElementById(\"contents\");"
-    u"if(!e)return false;e.innerHTML=\"";
-constexpr char16_t kScriptTail[] = u"\";return true;})()";
+    u"if(!e)return \"none\";e.innerHTML=\"";
+constexpr char16_t kScriptTail[] = u"\";return \"done\";})()";
 
 // Writes the escape of one character that JavaScriptStringLiteral escapes too.
 char16_t* WriteEscape(char16_t u, char16_t* out) {
@@ -91,7 +91,7 @@ QString JavaScriptStringLiteral(QStringView text) {
 QString ContentsAssignmentScript(QStringView html) {
     return QStringLiteral(
                "(function(){var e=document.getElementById(\"contents\");"
-               "if(!e)return false;e.innerHTML=%1;return true;})()")
+               "if(!e)return \"none\";e.innerHTML=%1;return \"done\";})()")
         .arg(JavaScriptStringLiteral(html));
 }
 
@@ -125,6 +125,22 @@ std::optional<QString> ContentsAssignmentScriptFromShiftJis(std::string_view htm
     out = std::copy_n(kScriptTail, kTailSize, out);
     script.truncate(out - begin);
     return script;
+}
+
+QString ContentsFetchScript(const QUrl& fragmentFile, quint64 number) {
+    // A synchronous request: the element has its new content when the script returns, and
+    // the answer to the program says so. The query keeps each reading apart from the last.
+    const QString url =
+        fragmentFile.toString(QUrl::FullyEncoded) + QStringLiteral("?%1").arg(number);
+    return QStringLiteral(
+               "(function(){var e=document.getElementById(\"contents\");"
+               "if(!e)return \"none\";var r=new XMLHttpRequest();"
+               "try{r.open(\"GET\",%1,false);"
+               "r.overrideMimeType(\"text/html;charset=utf-8\");r.send();}"
+               "catch(x){return \"failed\";}"
+               "if(r.status!==0&&r.status!==200)return \"failed\";"
+               "e.innerHTML=r.responseText;return \"done\";})()")
+        .arg(JavaScriptStringLiteral(url));
 }
 
 }  // namespace quirtle

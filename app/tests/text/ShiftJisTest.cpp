@@ -53,6 +53,29 @@ class ShiftJisTest : public QObject {
         QVERIFY(DecodeShiftJis("").has_value());
     }
 
+    void convertsToUtf8AsItIs() {
+        using quirtle::text::ShiftJisToUtf8;
+        // Trail byte 0x5C, half-width katakana (one byte, three in UTF-8), line breaks kept.
+        const auto utf8 = ShiftJisToUtf8("\x83\x5C\x95\x5C\\\r\n\xB6\xC5\rx");
+        QVERIFY(utf8.has_value());
+        QCOMPARE(QString::fromStdString(*utf8), QStringLiteral(u"ソ表\\\r\nｶﾅ\rx"));
+        // Every two-byte character of the whole code page, once.
+        std::string all;
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (lead >= 0xA0 && lead < 0xE0) continue;
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
+                if (DecodeShiftJis(std::string_view(pair, 2))) all.append(pair, 2);
+            }
+        }
+        const auto allUtf8 = ShiftJisToUtf8(all);
+        QVERIFY(allUtf8.has_value());
+        QCOMPARE(QString::fromStdString(*allUtf8), *DecodeShiftJis(all));
+        QVERIFY(!ShiftJisToUtf8("abc\x83").has_value());
+        QVERIFY(!ShiftJisToUtf8("a\x81\x20").has_value());
+        QCOMPARE(ShiftJisToUtf8(""), std::optional<std::string>(""));
+    }
+
     void recognisesUtf8Text() {
         using quirtle::text::LooksLikeUtf8;
         QVERIFY(LooksLikeUtf8("\xE6\x97\xA5\xE6\x9C\xAC"));  // "日本"

@@ -5,12 +5,15 @@
 #include <QLabel>
 #include <QTimer>
 #include <QtTest>
+#include <chrono>
 #include <clocale>
+#include <thread>
 
 #include "TestWindow.h"
 #include "export/ExternalEditor.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
+#include "ui/MainFrame.h"
 
 using namespace quirtle;
 using namespace quirtle::testing;
@@ -82,6 +85,43 @@ class ExternalEditWindowTest : public QObject {
         QVERIFY(busyAtClose);
         QCOMPARE(window.desktop.openedFiles, QStringList{output});  // the export finished
         QVERIFY(!window.frame->isVisible());  // and then the window closed (no changes)
+    }
+
+    void previewReadyWhileAScriptRunsWaitsForTheNextTick() {
+        TestWindow window(QByteArray("Slow\t\tslow.sh\t\ttxt\r\n"));
+        QDir().mkpath(window.folder.Path() + QStringLiteral("script"));
+        window.folder.WriteFile(QStringLiteral("script/slow.sh"),
+                                "#!/bin/sh\ncat > /dev/null\nsleep 1\nprintf done > \"$2\"\n");
+        QFile::setPermissions(window.folder.Path() + QStringLiteral("script/slow.sh"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.PreviewTimer().stop();  // the test runs the ticks itself
+        frame.show();
+        window.prompts.fileAnswers = {window.folder.Path() + QStringLiteral("out.txt")};
+        // The preview is made on its own thread while the script runs.
+        frame.SetPreviewConverter([](const std::string&) -> std::optional<std::string> {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return std::string("<p id=\"late\">late</p>");
+        });
+        QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
+        frame.UpdatePreview();
+        bool previewingDuringScript = false;
+        QTimer::singleShot(600, &frame, [&] {
+            previewingDuringScript = frame.IsBusy() && frame.PreviewInProgress();
+            frame.PreviewTick();  // a tick while the script runs does nothing
+        });
+        frame.RunCommand(frame.Scripts().front().commandId);
+        QVERIFY(previewingDuringScript);
+        QCOMPARE(window.desktop.openedFiles.size(), 1);  // the export ran to its end
+        // The page was left alone while the script ran; the next tick hands it over.
+        QTest::qWait(300);
+        QCOMPARE(updates.size(), 0);
+        QVERIFY(window.ContentsHtml().contains(QStringLiteral("placeholder")));
+        QVERIFY(frame.PreviewInProgress());
+        frame.PreviewTick();
+        QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 1, 15000);
+        QCOMPARE(window.ContentsHtml(), QStringLiteral("<p id=\"late\">late</p>"));
     }
 
     void statusBarTellsWhileAnEditIsWatched() {

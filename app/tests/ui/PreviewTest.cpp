@@ -1,9 +1,14 @@
 // The preview page under Xvfb: what the timer and the converter put into its DOM.
 #include <QApplication>
+#include <QDir>
 #include <QtTest>
+#include <chrono>
+#include <mutex>
+#include <thread>
 
 #include "TestWindow.h"
 #include "support/ScriptedPrompts.h"
+#include "text/ShiftJis.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
 #include "ui/MainFrame.h"
@@ -19,6 +24,37 @@ using Window = TestWindow;
 
 PreviewConverter FixedHtml(std::string html) {
     return [html](const std::string&) -> std::optional<std::string> { return html; };
+}
+
+// A converter that takes its time on manuscripts starting with "slow", and notes every
+// manuscript it was given (it runs on the preview's thread).
+struct RecordingConverter {
+    std::mutex mutex;
+    std::vector<std::string> seen;
+
+    PreviewConverter Function() {
+        return [this](const std::string& manuscript) -> std::optional<std::string> {
+            if (manuscript.starts_with("slow"))
+                std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            const std::lock_guard lock(mutex);
+            seen.push_back(manuscript);
+            return "<p id=\"made\">" + manuscript + "</p>";
+        };
+    }
+    std::vector<std::string> Seen() {
+        const std::lock_guard lock(mutex);
+        return seen;
+    }
+};
+
+// Starts a preview and waits until it has settled (shown, failed or outdated).
+bool PreviewAndWait(MainFrame& frame) {
+    frame.UpdatePreview();
+    return QTest::qWaitFor([&] { return !frame.PreviewInProgress(); }, 15000);
+}
+
+QByteArray Sjis(const QString& text) {
+    return QByteArray::fromStdString(text::EncodeShiftJis(text).bytes);
 }
 
 }  // namespace
@@ -90,23 +126,195 @@ class PreviewTest : public QObject {
         frame.SetPreviewConverter([](const std::string&) { return std::nullopt; });
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
         frame.Editor().ReplaceText(QStringLiteral("text"));
-        frame.RunCommand(command::kPreview);
+        QVERIFY(PreviewAndWait(frame));
         QCOMPARE(updates.size(), 0);
-        // A later good preview shows the page is live, and that nothing came before it.
-        frame.SetPreviewConverter(FixedHtml("<p id=\"mark\">ok</p>"));
         QVERIFY(window.ContentsHtml().contains(QStringLiteral("placeholder")));
-        frame.RunCommand(command::kPreview);
-        QTRY_COMPARE_WITH_TIMEOUT(window.ContentsHtml(), QStringLiteral("<p id=\"mark\">ok</p>"),
-                                  15000);
+        // A good preview, then a failed one: the page keeps the good one.
+        frame.SetPreviewConverter(FixedHtml("<p id=\"mark\">ok</p>"));
+        QVERIFY(PreviewAndWait(frame));
+        QCOMPARE(updates.size(), 1);
+        QCOMPARE(window.ContentsHtml(), QStringLiteral("<p id=\"mark\">ok</p>"));
+        frame.SetPreviewConverter([](const std::string&) { return std::nullopt; });
+        QVERIFY(PreviewAndWait(frame));
+        QCOMPARE(updates.size(), 1);
+        QCOMPARE(window.ContentsHtml(), QStringLiteral("<p id=\"mark\">ok</p>"));
 
+        // A page without "contents" takes the preview and stays as it is.
         Window bare;
         bare.folder.WriteFile(QStringLiteral("index.html"),
                               "<html><body><p id=\"other\">own</p></body></html>");
         QVERIFY(bare.Create());
         bare.frame->SetPreviewConverter(FixedHtml("<p>new</p>"));
+        QSignalSpy bareUpdates(bare.frame.get(), &MainFrame::PreviewUpdated);
         bare.frame->RunCommand(command::kPreview);
+        QTRY_COMPARE_WITH_TIMEOUT(bareUpdates.size(), 1, 15000);
         QCOMPARE(bare.Evaluate(QStringLiteral("document.body.innerHTML")).toString(),
                  QStringLiteral("<p id=\"other\">own</p>"));
+        QVERIFY(bare.frame->PreviewsThroughFile());
+    }
+
+    void PreviewGoesThroughTheFileAndArrivesIntact() {
+        // A user's own page with nothing but the element.
+        Window window;
+        window.folder.WriteFile(QStringLiteral("index.html"),
+                                "<html><body><div id=\"contents\"></div></body></html>");
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        QVERIFY(!frame.PreviewFolder().isEmpty());
+        QVERIFY(frame.PreviewsThroughFile());
+        // Japanese with the bytes 0x5C as second byte (ソ, 表), half-width katakana, quotes,
+        // a backslash, line breaks and what would end a script.
+        const QString text = QStringLiteral("ソ表\\ \"q\" 'a' ｶﾅ ${x} `t` 雨が降る");
+        QByteArray fragment =
+            "<p id=\"t\" title=\"&quot;\">" + Sjis(text) + "&lt;/script&gt;</p>\r\n<p>2</p>";
+        frame.SetPreviewConverter(FixedHtml(fragment.toStdString()));
+        QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
+        frame.RunCommand(command::kPreview);
+        QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 1, 15000);
+        QCOMPARE(
+            window.Evaluate(QStringLiteral("document.getElementById('t').textContent")).toString(),
+            text + QStringLiteral("</script>"));
+        QCOMPARE(window.Evaluate(QStringLiteral("document.getElementById('t').title")).toString(),
+                 QStringLiteral("\""));
+        QCOMPARE(window.Evaluate(QStringLiteral("document.querySelectorAll('#contents p').length"))
+                     .toInt(),
+                 2);
+        // It came through the file, which holds the fragment as UTF-8.
+        QVERIFY(frame.PreviewsThroughFile());
+        QFile file(frame.PreviewFolder() + QStringLiteral("/contents.html"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto units = text::ConvertToUtf16("CP932", fragment.toStdString());
+        QVERIFY(units.has_value());
+        QCOMPARE(file.readAll(), QString::fromStdU16String(*units).toUtf8());
+
+        // The same text through the real converter, from the editor.
+        frame.SetPreviewConverter(&ConvertForPreview);
+        frame.Editor().ReplaceText(QStringLiteral("* 見出し<&>\n_漢字[かんじ]と\\_記号\"。"));
+        frame.RunCommand(command::kPreview);
+        QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 2, 15000);
+        QCOMPARE(window
+                     .Evaluate(QStringLiteral("document.querySelector('#contents h1')"
+                                              ".textContent"))
+                     .toString(),
+                 QStringLiteral("見出し<&>"));
+        QCOMPARE(window
+                     .Evaluate(QStringLiteral("document.querySelector('#contents p')"
+                                              ".textContent"))
+                     .toString(),
+                 QStringLiteral("漢字(かんじ)と_記号\"。"));
+    }
+
+    void PageThatMayNotReadFilesStillGetsThePreview() {
+        // The page's content rules forbid loading anything: the preview then carries the
+        // fragment in its script, this time and from then on.
+        Window window;
+        window.folder.WriteFile(
+            QStringLiteral("index.html"),
+            "<html><head><meta http-equiv=\"Content-Security-Policy\" "
+            "content=\"default-src 'none'\"></head><body><div id=\"contents\"></div></body>"
+            "</html>");
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        QVERIFY(frame.PreviewsThroughFile());
+        QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
+        frame.Editor().ReplaceText(QStringLiteral("一つ目 \"x\""));
+        frame.RunCommand(command::kPreview);
+        QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 1, 15000);
+        QCOMPARE(window.ContentsHtml(), QStringLiteral("<p>一つ目 \"x\"</p>\n"));
+        QVERIFY(!frame.PreviewsThroughFile());
+        frame.Editor().ReplaceText(QStringLiteral("二つ目"));
+        frame.RunCommand(command::kPreview);
+        QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 2, 15000);
+        QCOMPARE(window.ContentsHtml(), QStringLiteral("<p>二つ目</p>\n"));
+    }
+
+    void NewestPreviewWins() {
+        RecordingConverter converter;
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.SetPreviewConverter(converter.Function());
+        QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
+        // The first is still being made when the second and third are asked for: the second
+        // is outdated before it starts, and the first is outdated when it is done.
+        frame.Editor().ReplaceText(QStringLiteral("slow first"));
+        frame.UpdatePreview();
+        QTest::qWait(50);
+        frame.Editor().ReplaceText(QStringLiteral("second"));
+        frame.UpdatePreview();
+        frame.Editor().ReplaceText(QStringLiteral("third"));
+        frame.UpdatePreview();
+        QVERIFY(frame.PreviewInProgress());
+        QTRY_VERIFY_WITH_TIMEOUT(!frame.PreviewInProgress(), 15000);
+        QCOMPARE(converter.Seen(), (std::vector<std::string>{"slow first", "third"}));
+        QCOMPARE(window.ContentsHtml(), QStringLiteral("<p id=\"made\">third</p>"));
+        QCOMPARE(updates.size(), 1);
+
+        // A slow preview, then a quick one asked for while the slow one's page answer is
+        // still to come: the page ends with the quick (newer) one.
+        frame.Editor().ReplaceText(QStringLiteral("slow again"));
+        frame.UpdatePreview();
+        QTRY_VERIFY_WITH_TIMEOUT(converter.Seen().size() == 3, 15000);
+        frame.Editor().ReplaceText(QStringLiteral("quick"));
+        frame.UpdatePreview();
+        QTRY_VERIFY_WITH_TIMEOUT(!frame.PreviewInProgress(), 15000);
+        QCOMPARE(window.ContentsHtml(), QStringLiteral("<p id=\"made\">quick</p>"));
+    }
+
+    void WithoutAWritableFolderThePreviewStillArrives() {
+        // No temporary folder at all.
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        Window window;
+        qputenv("TMPDIR", QFile::encodeName(window.folder.Path() + QStringLiteral("script.cfg")));
+        const bool created = window.Create();
+        qputenv("TMPDIR", oldTemp);
+        if (oldTemp.isEmpty()) qunsetenv("TMPDIR");
+        QVERIFY(created);
+        MainFrame& frame = *window.frame;
+        QCOMPARE(frame.PreviewFolder(), QString());
+        QVERIFY(!frame.PreviewsThroughFile());
+        frame.Editor().ReplaceText(QStringLiteral("本文 \"a\" <b>"));
+        QVERIFY(PreviewAndWait(frame));
+        QCOMPARE(window
+                     .Evaluate(QStringLiteral("document.querySelector('#contents p')"
+                                              ".textContent"))
+                     .toString(),
+                 QStringLiteral("本文 \"a\" <b>"));
+
+        // A folder that goes away while the program runs.
+        Window other;
+        QVERIFY(other.Create());
+        const QString folder = other.frame->PreviewFolder();
+        QVERIFY(!folder.isEmpty());
+        QVERIFY(QDir(folder).removeRecursively());
+        other.frame->Editor().ReplaceText(QStringLiteral("消えた後"));
+        QVERIFY(PreviewAndWait(*other.frame));
+        QCOMPARE(other
+                     .Evaluate(QStringLiteral("document.querySelector('#contents p')"
+                                              ".textContent"))
+                     .toString(),
+                 QStringLiteral("消えた後"));
+    }
+
+    void ClosingWhileAPreviewIsMadeIsSafeAndRemovesTheFolder() {
+        QString folder;
+        {
+            Window window;
+            QVERIFY(window.Create());
+            folder = window.frame->PreviewFolder();
+            QVERIFY(QDir(folder).exists());
+            RecordingConverter converter;
+            window.frame->SetPreviewConverter(converter.Function());
+            window.frame->Editor().ReplaceText(QStringLiteral("slow"));
+            window.frame->UpdatePreview();
+            QTest::qWait(50);
+            window.frame->UpdatePreview();  // waits behind the running one
+            window.frame.reset();
+            QCOMPARE(converter.Seen().size(), std::size_t{1});
+        }
+        QVERIFY(!QDir(folder).exists());
+        // Results posted to the closed window go nowhere.
+        QTest::qWait(200);
     }
 
     void MissingPageStillGivesAWindow() {
