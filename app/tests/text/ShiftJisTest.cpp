@@ -79,7 +79,7 @@ class ShiftJisTest : public QObject {
     void recognisesUtf8Text() {
         using quirtle::text::LooksLikeUtf8;
         QVERIFY(LooksLikeUtf8("\xE6\x97\xA5\xE6\x9C\xAC"));  // "日本"
-        QVERIFY(LooksLikeUtf8("\xEF\xBB\xBFabc"));           // byte-order mark
+        QVERIFY(LooksLikeUtf8("\xEF\xBB\xBF" "abc"));        // byte-order mark
         QVERIFY(!LooksLikeUtf8("plain ASCII\r\n"));          // both encodings agree
         QVERIFY(!LooksLikeUtf8("\x83\x5C\x95\x5C"));         // Shift_JIS "ソ表"
         QVERIFY(!LooksLikeUtf8("\x82\xa0\x82\xa2"));         // Shift_JIS "あい"
