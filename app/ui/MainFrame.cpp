@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
-#include <QMetaObject>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -28,10 +27,9 @@
 #include "ui/CentringSplitter.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
-#include "ui/FragmentFile.h"
 #include "ui/HelpWindow.h"
-#include "ui/LatestJobThread.h"
 #include "ui/PreviewPane.h"
+#include "ui/PreviewUpdater.h"
 #include "ui/StatusCounts.h"
 
 namespace quirtle {
@@ -57,8 +55,7 @@ MainFrame::MainFrame(Prompts& prompts, Desktop& desktop, QString programDirector
       prompts(prompts),
       desktop(desktop),
       programDirectory(std::move(programDirectory)),
-      previewConverter(&ConvertForPreview),
-      previewThread(std::make_unique<LatestJobThread>()) {
+      previewConverter(&ConvertForPreview) {
     setWindowTitle(QStringLiteral("quirtle"));
     setWindowIcon(AppIcon());
     previewTimer.setInterval(kPreviewPeriodMs);
@@ -67,11 +64,8 @@ MainFrame::MainFrame(Prompts& prompts, Desktop& desktop, QString programDirector
 
 MainFrame::~MainFrame() {
     previewTimer.stop();
-    // A preview still being made ends before the folder it writes to goes; its result,
-    // posted to this window, goes with the window.
-    previewThread.reset();
-    fragmentFile.reset();
-    lifeToken.reset();
+    // A preview still being made ends before the window goes.
+    previewUpdater.reset();
     qApp->removeEventFilter(this);
     delete helpWindow;
 }
@@ -98,7 +92,18 @@ bool MainFrame::Create() {
     preview = new PreviewPane(desktop, splitter);
     preview->ShowPage(programDirectory + QStringLiteral("index.html"));
     preview->WaitForPreviewPage(kPageLoadLimitMs);
-    fragmentFile = std::make_unique<FragmentFile>();
+    previewUpdater = std::make_unique<PreviewUpdater>(
+        *preview, [this] { return IsBusy(); }, [this] { return editor->Text(); });
+    previewUpdater->SetConverter(previewConverter);
+    connect(previewUpdater.get(), &PreviewUpdater::Updated, this, &MainFrame::PreviewUpdated);
+    connect(previewUpdater.get(), &PreviewUpdater::CountsMade, this,
+            [this](std::uint64_t number, const counts::TextCounts& counts) {
+                // Counts belong to the text they were taken of: shown only when nothing has
+                // changed since (otherwise the next tick counts again).
+                if (number != countsAsked || countsChanged) return;
+                statusCounts->Show(counts, false);
+                countsAsked = 0;
+            });
     splitter->SetPanes(editor, preview);
     setCentralWidget(splitter);
 
@@ -308,11 +313,7 @@ void MainFrame::CloseIfRequested() {
 void MainFrame::PreviewTick() {
     // While a script or the external editor runs the window only repaints.
     if (IsBusy()) return;
-    if (heldPreview) {
-        PreviewOutcome held = std::move(*heldPreview);
-        heldPreview.reset();
-        ShowPreview(std::move(held));
-    }
+    previewUpdater->ShowHeld();
     if (textChanged && autoPreview) {
         // The counts of the whole text come with the preview, from the same bytes.
         const bool withCounts = countsChanged && !editor->HasSelection();
@@ -344,84 +345,23 @@ void MainFrame::UpdatePreview() {
 }
 
 bool MainFrame::PreviewInProgress() const {
-    return previewsSettled < previewsAsked;
+    return previewUpdater && previewUpdater->InProgress();
 }
 
 QString MainFrame::PreviewFolder() const {
-    return fragmentFile && fragmentFile->IsValid() ? fragmentFile->FolderPath() : QString();
+    return previewUpdater ? previewUpdater->Folder() : QString();
 }
 
 bool MainFrame::PreviewsThroughFile() const {
-    return fragmentFileWorks && fragmentFile && fragmentFile->IsValid();
+    return previewUpdater && previewUpdater->ThroughFile();
 }
 
 void MainFrame::StartPreview(QString text, bool withCounts) {
-    const std::uint64_t number = ++previewsAsked;
+    const std::uint64_t number = previewUpdater->Start(std::move(text), withCounts);
     if (withCounts) {
         countsAsked = number;
         countsChanged = false;
     }
-    const FragmentFile* file = PreviewsThroughFile() ? fragmentFile.get() : nullptr;
-    // The job holds its own copies: the text (shared, never changed) and the converter.
-    auto job = [this, number, text = std::move(text), converter = previewConverter, file,
-                withCounts] {
-        PreviewOutcome outcome = MakePreview(number, text, converter, file, withCounts);
-        QMetaObject::invokeMethod(
-            this,
-            [this, outcome = std::move(outcome)]() mutable { PreviewMade(std::move(outcome)); },
-            Qt::QueuedConnection);
-    };
-    // Without a thread to spare the preview is made here, as it is handed on anyway.
-    if (!previewThread->Submit(job)) job();
-}
-
-void MainFrame::PreviewMade(PreviewOutcome outcome) {
-    // Counts belong to the text they were taken of: shown only when nothing has changed
-    // since (otherwise the next tick counts again).
-    if (outcome.counts && outcome.number == countsAsked && !countsChanged) {
-        statusCounts->Show(*outcome.counts, false);
-        countsAsked = 0;
-    }
-    // A newer preview is on its way: the page waits for that one.
-    if (outcome.number != previewsAsked || outcome.kind == PreviewOutcome::Kind::Failed) {
-        previewsSettled = std::max(previewsSettled, outcome.number);
-        return;
-    }
-    if (IsBusy()) {
-        heldPreview = std::move(outcome);
-        return;
-    }
-    ShowPreview(std::move(outcome));
-}
-
-void MainFrame::ShowPreview(PreviewOutcome outcome) {
-    if (outcome.number != previewsAsked) {
-        previewsSettled = std::max(previewsSettled, outcome.number);
-        return;
-    }
-    const std::uint64_t number = outcome.number;
-    auto done = [this, number,
-                 alive = std::weak_ptr<int>(lifeToken)](PreviewPane::ContentsResult result) {
-        if (alive.expired()) return;
-        PreviewShown(number, result == PreviewPane::ContentsResult::FetchFailed);
-    };
-    if (outcome.kind == PreviewOutcome::Kind::File) {
-        preview->FetchContents(fragmentFile->Url(), number, std::move(done));
-    } else {
-        preview->RunContentsScript(outcome.script, std::move(done));
-    }
-}
-
-void MainFrame::PreviewShown(std::uint64_t number, bool fetchFailed) {
-    if (fetchFailed) {
-        // The page cannot read the file: from now on every preview carries its fragment in
-        // its script, and this one is made again that way unless a newer one is coming.
-        fragmentFileWorks = false;
-        if (number == previewsAsked) StartPreview(editor->Text(), false);
-        return;
-    }
-    previewsSettled = std::max(previewsSettled, number);
-    emit PreviewUpdated();
 }
 
 void MainFrame::UpdateMenuStates() {
@@ -445,6 +385,7 @@ bool MainFrame::IsBusy() const {
 
 void MainFrame::SetPreviewConverter(PreviewConverter converter) {
     previewConverter = std::move(converter);
+    if (previewUpdater) previewUpdater->SetConverter(previewConverter);
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {

@@ -12,7 +12,6 @@
 #include "scripts/ScriptEntry.h"
 #include "ui/HelpWindow.h"
 #include "ui/PreviewConversion.h"
-#include "ui/PreviewJob.h"
 
 class QLabel;
 class QToolBar;
@@ -25,9 +24,8 @@ class DocumentFiles;
 class ExportCommand;
 class ExternalEditor;
 class EditorPane;
-class FragmentFile;
-class LatestJobThread;
 class PreviewPane;
+class PreviewUpdater;
 class Prompts;
 class StatusCounts;
 
@@ -112,10 +110,6 @@ class MainFrame : public QMainWindow {
     // Hands the text to the preview's thread; the counts of the whole text come back with
     // the preview when withCounts is set.
     void StartPreview(QString text, bool withCounts);
-    // The preview's thread has finished a preview (on the UI thread).
-    void PreviewMade(PreviewOutcome outcome);
-    void ShowPreview(PreviewOutcome outcome);
-    void PreviewShown(std::uint64_t number, bool fetchFailed);
 
     void CreateMenus();
     void AddScriptMenuItems();
@@ -133,18 +127,8 @@ class MainFrame : public QMainWindow {
     Desktop& desktop;
     QString programDirectory;
     PreviewConverter previewConverter;
-    // Previews: the newest asked for, and the newest settled (shown, failed or outdated);
-    // a preview the page could not
-    // take while a script or the external editor ran waits here for the next tick.
-    std::unique_ptr<FragmentFile> fragmentFile;
-    std::unique_ptr<LatestJobThread> previewThread;
-    std::uint64_t previewsAsked = 0;
-    std::uint64_t previewsSettled = 0;  // made and shown, failed or dropped
-    std::uint64_t countsAsked = 0;      // the preview that counts the current text
-    std::optional<PreviewOutcome> heldPreview;
-    bool fragmentFileWorks = true;
-    // Answers from the page check this before touching the window, which may be gone.
-    std::shared_ptr<int> lifeToken = std::make_shared<int>(0);
+    std::unique_ptr<PreviewUpdater> previewUpdater;
+    std::uint64_t countsAsked = 0;  // the preview that counts the current text
 
     std::vector<ScriptEntry> scripts;
     bool autoPreview = false;
