@@ -8,6 +8,14 @@
 
 namespace quirtle {
 
+#if defined(__GNUC__)
+#define QUIRTLE_ALWAYS_INLINE inline __attribute__((always_inline))
+#define QUIRTLE_NOINLINE __attribute__((noinline))
+#else
+#define QUIRTLE_ALWAYS_INLINE inline
+#define QUIRTLE_NOINLINE
+#endif
+
 // Appends bytes to a string without the string's own bookkeeping for each piece: the
 // string is kept as long as its capacity, and only the bytes written so far count. Short
 // pieces (most of what a conversion writes: tags, entities, names) are copied without a
@@ -25,16 +33,18 @@ class OutputBuffer {
     bool empty() const { return used == 0; }
     std::string_view view() const { return {data, used}; }
 
-    OutputBuffer& append(std::string_view piece) {
+    // Appends are made at every step of a conversion: they are always inlined, and only
+    // growing is a call.
+    QUIRTLE_ALWAYS_INLINE OutputBuffer& append(std::string_view piece) {
         Reserve(piece.size());
         Copy(data + used, piece.data(), piece.size());
         used += piece.size();
         return *this;
     }
-    OutputBuffer& append(const char* first, const char* last) {
+    QUIRTLE_ALWAYS_INLINE OutputBuffer& append(const char* first, const char* last) {
         return append(std::string_view(first, static_cast<std::size_t>(last - first)));
     }
-    void push_back(char byte) {
+    QUIRTLE_ALWAYS_INLINE void push_back(char byte) {
         Reserve(1);
         data[used++] = byte;
     }
@@ -52,7 +62,7 @@ class OutputBuffer {
         used += piece.size();
     }
     // Makes room for `more` bytes, so that growing happens once for a known amount.
-    void Reserve(std::size_t more) {
+    QUIRTLE_ALWAYS_INLINE void Reserve(std::size_t more) {
         if (capacity - used < more) {
             Grow(more);
         }
@@ -62,7 +72,7 @@ class OutputBuffer {
 
   private:
     // Copies short pieces with a few overlapping moves instead of a call.
-    static void Copy(char* to, const char* from, std::size_t count) {
+    QUIRTLE_ALWAYS_INLINE static void Copy(char* to, const char* from, std::size_t count) {
         if (count <= 16) {
             if (count >= 8) {
                 std::uint64_t head;
@@ -96,7 +106,7 @@ class OutputBuffer {
         data = storage->data();
         capacity = storage->size();
     }
-    void Grow(std::size_t more) {
+    QUIRTLE_NOINLINE void Grow(std::size_t more) {
         std::size_t wanted = capacity * 2;
         if (wanted < used + more) {
             wanted = used + more;
