@@ -33,7 +33,8 @@ class DocumentConverter {
     // A conversion into `sink`: the output is handed over between lines whenever some
     // 64 kilobytes have gathered, so no more than that and one line's output is held.
     DocumentConverter(OutputMode mode, OutputSink& sink);
-    // A conversion collected in `result`, which it replaces.
+    // A conversion collected in `result`, which it replaces; `result` holds the output once
+    // Finish has returned (until then it is working storage).
     DocumentConverter(OutputMode mode, std::string& result);
     virtual ~DocumentConverter() = default;
     DocumentConverter(const DocumentConverter&) = delete;
