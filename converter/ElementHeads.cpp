@@ -1,4 +1,5 @@
 // Block heads ("*(class#id) ", "|{name ...} "), element heads and start tags.
+#include <array>
 #include <limits>
 
 #include "DocumentConverter.h"
@@ -79,6 +80,29 @@ void DocumentConverter::AppendStartTag(const OpenElement& element, bool withPara
     out.append(form == TagForm::Shown ? "&gt;" : ">");
 }
 
+namespace {
+
+// What each byte may be in a name: not allowed, a character of its own, or the first
+// byte of a double-byte character.
+enum NameByte : unsigned char { notInName, inName, leadsPair };
+
+constexpr std::array<unsigned char, 256> nameBytes = [] {
+    std::array<unsigned char, 256> bytes{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const bool ascii = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                           (byte >= '0' && byte <= '9') || byte == '_' || byte == '-' ||
+                           byte == '.' || byte == ':';
+        if (DocumentConverter::IsLeadByte(static_cast<unsigned char>(byte))) {
+            bytes[byte] = leadsPair;
+        } else if (ascii || byte >= 0x80) {
+            bytes[byte] = inName;  // single-byte kana included
+        }
+    }
+    return bytes;
+}();
+
+}  // namespace
+
 bool DocumentConverter::IsWellFormedName(std::string_view name) {
     if (name.empty()) {
         return false;
@@ -88,27 +112,21 @@ bool DocumentConverter::IsWellFormedName(std::string_view name) {
         return false;
     }
     for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(name[i]);
-        if (IsLeadByte(byte)) {
-            // A double-byte character is accepted whole when its second byte is a
-            // valid one (0x40-0x7E or 0x80-0xFC), so a name can never hide a quote or
-            // an angle bracket in a broken pair.
-            const auto trail = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
-            if (trail < 0x40 || trail == 0x7F || trail > 0xFC) {
-                return false;
-            }
-            ++i;
+        const unsigned char kind = nameBytes[static_cast<unsigned char>(name[i])];
+        if (kind == inName) {
             continue;
         }
-        if (byte >= 0x80) {
-            continue;  // single-byte kana
-        }
-        const bool allowed = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                             (byte >= '0' && byte <= '9') || byte == '_' || byte == '-' ||
-                             byte == '.' || byte == ':';
-        if (!allowed) {
+        if (kind == notInName) {
             return false;
         }
+        // A double-byte character is accepted whole when its second byte is a valid one
+        // (0x40-0x7E or 0x80-0xFC), so a name can never hide a quote or an angle bracket
+        // in a broken pair.
+        const auto trail = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+        if (trail < 0x40 || trail == 0x7F || trail > 0xFC) {
+            return false;
+        }
+        ++i;
     }
     return true;
 }

@@ -35,21 +35,14 @@ void AppendValue(std::string_view text, bool shown, OutputBuffer& out) {
 
 // Appends " param<index>=" and the opening quote.
 void AppendParamStart(std::size_t index, bool shown, OutputBuffer& out) {
-    char piece[48] = " param";
-    char* write = piece + 6;
     char digits[20];
     char* first = digits + sizeof digits;
     do {
         *--first = static_cast<char>('0' + index % 10);
         index /= 10;
     } while (index != 0);
-    const auto count = static_cast<std::size_t>(digits + sizeof digits - first);
-    std::memcpy(write, first, count);
-    write += count;
-    const std::string_view equalsQuote = shown ? "=&quot;" : "=\"";
-    std::memcpy(write, equalsQuote.data(), equalsQuote.size());
-    write += equalsQuote.size();
-    out.append(piece, write);
+    out.append(" param").append(first, digits + sizeof digits);
+    out.append(shown ? std::string_view("=&quot;") : std::string_view("=\""));
 }
 
 void SkipSpaces(const char*& cursor, const char* end) {

@@ -26,7 +26,7 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
     if (!terminators.empty()) {
         ownStops.emplace(terminators);
     }
-    StopScanner scanner(end, ownStops ? *ownStops : plainStops);
+    StopScanner scanner(cursor, end, ownStops ? *ownStops : plainStops);
     // The innermost element whose closer has not been found yet; each element knows
     // its parent, so no separate stack is needed.
     std::size_t open = InlineElement::noParent;
@@ -50,7 +50,19 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 return statusOk;
             }
             if (byte != '_') {
-                // Text outside every element goes straight to the output.
+                // Text outside every element goes straight to the output. The common
+                // stops there are single-byte characters: an escaped byte, or a closer
+                // that closes nothing and stays as it is.
+                const unsigned char entity = entities::indexOf[static_cast<unsigned char>(byte)];
+                if (entity != 0) {
+                    out.append(written, cursor).append(entities::replacements[entity]);
+                    written = ++cursor;
+                    continue;
+                }
+                if (byte != '\\' && static_cast<unsigned char>(byte) < 0x80) {
+                    ++cursor;
+                    continue;
+                }
                 if (WriteTopLevelChar(cursor, end, out, written) < 0) {
                     return statusFail;
                 }

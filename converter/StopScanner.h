@@ -75,8 +75,9 @@ inline std::uint64_t SecondBytes(std::uint64_t lead, std::uint64_t& carry) {
 // together cost one classification.
 class StopScanner {
   public:
-    StopScanner(const char* end, const scan::StopSet& stopSet)
-        : end(end), stopSet(stopSet), classify(scan::Classifier()) {}
+    // Scans text from `begin` to `end`; every cursor given to Next lies in between.
+    StopScanner(const char* begin, const char* end, const scan::StopSet& stopSet)
+        : begin(begin), end(end), stopSet(stopSet), classify(scan::Classifier()) {}
 
     // The first stop at or after `cursor`, which must be the start of a character of the
     // line; the end of the line when there is none.
@@ -109,11 +110,25 @@ class StopScanner {
         if (length == 64) {
             classes = classify(start, stopSet);
         } else {
-            // The last bytes of the line, padded with NUL bytes: a double-byte character cut
-            // off by the end then has a second byte below 0x40, and stops like a broken one.
-            char padded[64] = {};
-            std::memcpy(padded, start, length);
-            classes = classify(padded, stopSet);
+            // The last bytes: the 64 that end the text are classified, and the bytes before
+            // `start` shifted out. The places past the end count as bytes below 0x40, so a
+            // double-byte character cut off by the end stops like a broken one.
+            const std::uint64_t pastEnd = ~((std::uint64_t{1} << length) - 1);
+            if (static_cast<std::size_t>(end - begin) >= 64) {
+                classes = classify(end - 64, stopSet);
+                const unsigned shift = 64U - static_cast<unsigned>(length);
+                classes.lead >>= shift;
+                classes.below40 >>= shift;
+                classes.stop >>= shift;
+            } else {
+                char padded[64];
+                std::memcpy(padded, start, length);
+                std::memset(padded + length, 0, 64 - length);
+                classes = classify(padded, stopSet);
+                classes.lead &= ~pastEnd;
+                classes.stop &= ~pastEnd;
+            }
+            classes.below40 |= pastEnd;
         }
         std::uint64_t nextCarry = carry;
         const std::uint64_t second = scan::SecondBytes(classes.lead, nextCarry);
@@ -133,6 +148,7 @@ class StopScanner {
         stops = found;
     }
 
+    const char* const begin;
     const char* const end;
     const scan::StopSet& stopSet;
     const scan::ClassifyFunction classify;

@@ -67,7 +67,7 @@ std::vector<std::size_t> StopsByWalking(const std::string& line, const scan::Sto
 std::vector<std::size_t> StopsByScanning(const std::string& line, const scan::StopSet& set) {
     const char* const begin = line.data();
     const char* const end = begin + line.size();
-    StopScanner scanner(end, set);
+    StopScanner scanner(begin, end, set);
     std::vector<std::size_t> stops;
     const char* cursor = begin;
     while (true) {
