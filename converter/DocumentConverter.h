@@ -154,6 +154,12 @@ class DocumentConverter {
     int32_t MatchInlineElements(const char*& cursor, const char* end, std::string_view terminators,
                                 InlineScratch& scratch, OutputBuffer& out,
                                 const char*& written) const;
+    // Writes an element outside every other whose body is plain text up to its closer
+    // straight to `out`: 1 when written, 0 when its body needs the general way, negative
+    // when the line is rejected.
+    int32_t WritePlainElement(const char*& cursor, const char* end, StopScanner& scanner,
+                              InlineScratch& scratch, OutputBuffer& out,
+                              const char*& written) const;
     // Writes one character outside every element, or a backslash and the character it
     // takes, straight to `out` (with what comes before it from `written`).
     static int32_t WriteTopLevelChar(const char*& cursor, const char* end, OutputBuffer& out,

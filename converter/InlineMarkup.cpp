@@ -112,6 +112,16 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
             if (cursor + 1 >= end || depth > maxInlineDepth) {
                 return statusFail;
             }
+            if (open == InlineElement::noParent) {
+                const int32_t plain =
+                    WritePlainElement(cursor, end, scanner, scratch, out, written);
+                if (plain < 0) {
+                    return statusFail;
+                }
+                if (plain > 0) {
+                    continue;
+                }
+            }
             events.push_back({cursor, elements.size(), InlineEvent::open});
             InlineElement& element = elements.emplace_back();
             element.parent = open;
@@ -181,6 +191,48 @@ void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::s
                 .append(spell->inlineCommandCloseEnd);
             break;
     }
+}
+
+int32_t DocumentConverter::WritePlainElement(const char*& cursor, const char* end,
+                                             StopScanner& scanner, InlineScratch& scratch,
+                                             OutputBuffer& out, const char*& written) const {
+    const char* const bodyStart = cursor + 1;
+    const char* const closer = scanner.Next(bodyStart);
+    if (closer >= end || (*closer != '[' && *closer != '*' && *closer != '{')) {
+        return 0;  // the body holds markup or escapes, or has no closer: the general way
+    }
+    InlineElement element;
+    element.closerByte = *closer;
+    const char* after = closer + 1;
+    scratch.text.clear();
+    if (*closer == '[') {
+        // The reading is plain text up to "]"; only the backslash has a role.
+        if (after >= end || AppendEscapedUntil(after, end, ']', scratch.text) < 0) {
+            return statusFail;
+        }
+        element.textLength = scratch.text.size();
+        ++after;
+    } else if (*closer == '{') {
+        OpenElement& head = scratch.head;
+        const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
+        if (ParseElementHeadAsTag(after, end, head, "span", "}", form, scratch.text) < 0 ||
+            after >= end) {
+            return statusFail;
+        }
+        ++after;
+        element.textLength = scratch.text.size();
+        element.nameStart = scratch.text.size();
+        element.nameLength = head.name.size();
+        scratch.text.append(head.name);
+    }
+    out.append(written, cursor);
+    AppendInlineOpening(element, scratch.text.view(), out);
+    out.append(bodyStart, closer);
+    AppendInlineClosing(element, scratch.text.view(), out);
+    scratch.text.clear();
+    cursor = after;
+    written = after;
+    return 1;
 }
 
 int32_t DocumentConverter::WriteTopLevelChar(const char*& cursor, const char* end,
