@@ -47,6 +47,8 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
         // written cost no memory, and one reservation saves copying the output as it grows.
         output->Reserve(2 * text.size() + 256);
     }
+    convertingBegin = begin;
+    convertingEnd = end;
     const char* lineStart = begin;
     while (lineStart < end) {
         const char* lineEnd = nullptr;
@@ -60,6 +62,8 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
             Flush();
         }
     }
+    convertingBegin = nullptr;
+    convertingEnd = nullptr;
     return static_cast<std::size_t>(lineStart - begin);
 }
 

@@ -208,6 +208,11 @@ class DocumentConverter {
     InlineScratch inlineScratch;
     // The bytes an inline scan without terminators stops at.
     scan::StopSet plainStops;
+    // The fastest byte classifier of this processor.
+    scan::ClassifyFunction classify = scan::Classifier();
+    // The text ConvertLines is converting, while it does.
+    const char* convertingBegin = nullptr;
+    const char* convertingEnd = nullptr;
 };
 
 inline int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* end) {

@@ -9,6 +9,7 @@
 // written straight into `out`: the text between events is copied whole. Both passes
 // are linear in the line. Whenever no element is open the events so far are written
 // out, so the working storage stays small however long the line.
+#include <functional>
 #include <optional>
 
 #include "DocumentConverter.h"
@@ -26,7 +27,14 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
     if (!terminators.empty()) {
         ownStops.emplace(terminators);
     }
-    StopScanner scanner(cursor, end, ownStops ? *ownStops : plainStops);
+    // The text before the cursor may be read too when it lies in the text being
+    // converted: the last bytes of a short line are then classified in place.
+    const char* const readable = convertingBegin != nullptr &&
+                                         std::less_equal<const char*>()(convertingBegin, cursor) &&
+                                         std::less_equal<const char*>()(cursor, convertingEnd)
+                                     ? convertingBegin
+                                     : cursor;
+    StopScanner scanner(readable, end, ownStops ? *ownStops : plainStops, classify);
     // The innermost element whose closer has not been found yet; each element knows
     // its parent, so no separate stack is needed.
     std::size_t open = InlineElement::noParent;
@@ -306,7 +314,9 @@ int32_t DocumentConverter::ConvertInlineWith(const char*& cursor, const char* en
         out.resize(outStart);  // nothing of a rejected text is written
         return statusFail;
     }
-    WriteInlineEvents(scratch, written, out);
+    if (!scratch.events.empty()) {
+        WriteInlineEvents(scratch, written, out);
+    }
     out.append(written, stop);
     cursor = stop;
     return statusOk;

@@ -75,9 +75,12 @@ inline std::uint64_t SecondBytes(std::uint64_t lead, std::uint64_t& carry) {
 // together cost one classification.
 class StopScanner {
   public:
-    // Scans text from `begin` to `end`; every cursor given to Next lies in between.
-    StopScanner(const char* begin, const char* end, const scan::StopSet& stopSet)
-        : begin(begin), end(end), stopSet(stopSet), classify(scan::Classifier()) {}
+    // Scans text up to `end`; every cursor given to Next lies between `readable` and
+    // `end`, and the bytes from `readable` on may be read (also where they are not
+    // scanned). `classify` is one of the classifiers (scan::Classifier() gives the best).
+    StopScanner(const char* readable, const char* end, const scan::StopSet& stopSet,
+                scan::ClassifyFunction classify)
+        : begin(readable), end(end), stopSet(stopSet), classify(classify) {}
 
     // The first stop at or after `cursor`, which must be the start of a character of the
     // line; the end of the line when there is none.

@@ -62,12 +62,14 @@ std::vector<std::size_t> StopsByWalking(const std::string& line, const scan::Sto
     return stops;
 }
 
-// The stops the scanner gives when asked from each stop onwards, and also when asked
-// from every character start in between (which must give the same next stop).
-std::vector<std::size_t> StopsByScanning(const std::string& line, const scan::StopSet& set) {
-    const char* const begin = line.data();
-    const char* const end = begin + line.size();
-    StopScanner scanner(begin, end, set);
+// The stops the scanner gives when asked from each stop onwards. With `before`, the line
+// stands after other bytes that the scanner may read but must not count.
+std::vector<std::size_t> StopsByScanning(const std::string& line, const scan::StopSet& set,
+                                         const std::string& before = {}) {
+    const std::string text = before + line;
+    const char* const begin = text.data() + before.size();
+    const char* const end = text.data() + text.size();
+    StopScanner scanner(text.data(), end, set, scan::Classifier());
     std::vector<std::size_t> stops;
     const char* cursor = begin;
     while (true) {
@@ -132,9 +134,12 @@ TEST(StopScannerTest, FindsTheSameStopsAsACharacterWalk) {
     for (std::size_t length = 0; length <= 200; ++length) {
         for (int round = 0; round < 40; ++round) {
             const std::string line = RandomBytes(random, length);
+            const std::string before = RandomBytes(random, 64);
             for (const scan::StopSet& set : sets) {
                 ASSERT_EQ(StopsByScanning(line, set), StopsByWalking(line, set))
                     << "length " << length;
+                ASSERT_EQ(StopsByScanning(line, set, before), StopsByWalking(line, set))
+                    << "length " << length << " after other text";
             }
         }
     }
