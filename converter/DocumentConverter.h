@@ -75,6 +75,11 @@ class DocumentConverter {
     // ends first.
     template <typename Out>
     static int32_t AppendEscapedUntil(const char*& cursor, const char* end, char closer, Out& out);
+    // Steps from `cursor` to `closer`, which is left under the cursor, giving `take` each run
+    // of text between backslashes (a backslash takes the character after it as it is).
+    // Fails when the text ends first.
+    template <typename Take>
+    static int32_t TakeRunsUntil(const char*& cursor, const char* end, char closer, Take&& take);
     static std::string EscapeText(std::string_view text);
     template <typename Out>
     static void AppendEscapedText(std::string_view text, Out& out);
@@ -154,6 +159,10 @@ class DocumentConverter {
     int32_t MatchInlineElements(const char*& cursor, const char* end, std::string_view terminators,
                                 InlineScratch& scratch, OutputBuffer& out,
                                 const char*& written) const;
+    // Reads what follows the closer of `element` (its byte set, `cursor` after it): the
+    // reading of a ruby or the head of an inline command, into scratch.text.
+    int32_t ReadElementTail(const char*& cursor, const char* end, InlineElement& element,
+                            InlineScratch& scratch) const;
     // Writes an element outside every other whose body is plain text up to its closer
     // straight to `out`: 1 when written, 0 when its body needs the general way, negative
     // when the line is rejected.
@@ -173,13 +182,19 @@ class DocumentConverter {
                              OutputBuffer& out) const;
     // A start tag is written as markup, or escaped as text that shows the markup.
     enum class TagForm { Markup, Shown };
-    // Appends the start tag of `element`, with its parameters when `withParams`.
-    static void AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
-                               OutputBuffer& out);
-    // The parts of a start tag: "<" with the name, class and id; one parameter.
-    static void AppendTagOpening(const OpenElement& element, TagForm form, OutputBuffer& out);
-    static void AppendParam(std::size_t index, std::string_view value, TagForm form,
-                            OutputBuffer& out);
+    // Appends the start tag of `element` as markup, with its parameters when `withParams`.
+    static void AppendStartTag(const OpenElement& element, bool withParams, OutputBuffer& out);
+    // Appends " param<index>=" and the opening quote.
+    static void AppendParamStart(std::size_t index, TagForm form, OutputBuffer& out);
+    static void SkipSpaces(const char*& cursor, const char* end) {
+        while (cursor < end && *cursor == ' ') {
+            ++cursor;
+        }
+    }
+    // The name of an element head, up to the end, a terminator, a space or "(";
+    // `defaultName` when there is none. Fails when it is not a well-formed name.
+    int32_t ParseName(const char*& cursor, const char* end, OpenElement& element,
+                      std::string_view defaultName, std::string_view terminators) const;
     // The name and class group of an element head, and the spaces after them.
     int32_t ParseNameAndClass(const char*& cursor, const char* end, OpenElement& element,
                               std::string_view defaultName, std::string_view terminators) const;
@@ -253,6 +268,35 @@ inline int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const c
         out.append(entity);
     }
     ++cursor;
+    return statusOk;
+}
+
+template <typename Take>
+int32_t DocumentConverter::TakeRunsUntil(const char*& cursor, const char* end, char closer,
+                                         Take&& take) {
+    // Whole characters are stepped over so that a trail byte is never taken for the
+    // closer or a backslash.
+    const char* run = cursor;
+    while (true) {
+        if (cursor >= end) {
+            return statusFail;
+        }
+        if (*cursor == closer) {
+            break;
+        }
+        if (*cursor == '\\') {
+            take(std::string_view(run, static_cast<std::size_t>(cursor - run)));
+            ++cursor;
+            run = cursor;
+            if (cursor >= end) {
+                return statusFail;
+            }
+        }
+        if (AdvanceChar(cursor, end) < 0) {
+            return statusFail;
+        }
+    }
+    take(std::string_view(run, static_cast<std::size_t>(cursor - run)));
     return statusOk;
 }
 

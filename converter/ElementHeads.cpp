@@ -6,78 +6,22 @@
 
 namespace quirtle {
 
-namespace {
-
-void SkipSpaces(const char*& cursor, const char* end) {
-    while (cursor < end && *cursor == ' ') {
-        ++cursor;
-    }
-}
-
-// Appends the decimal digits of `value`.
-void AppendDecimal(std::size_t value, OutputBuffer& out) {
-    char digits[20];
-    char* first = digits + sizeof digits;
-    do {
-        *--first = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    out.append(first, digits + sizeof digits);
-}
-
-}  // namespace
-
-void DocumentConverter::AppendTagOpening(const OpenElement& element, TagForm form,
-                                         OutputBuffer& out) {
-    // Shown, the tag is what escaping the markup form gives; it is written directly
-    // rather than escaped afterwards.
-    const bool shown = form == TagForm::Shown;
-    auto appendValue = [&](std::string_view value) {
-        if (shown) {
-            AppendEscapedText(value, out);
-        } else {
-            out.append(value);
-        }
-    };
-    const std::string_view quote = shown ? "&quot;" : "\"";
-    out.append(shown ? "&lt;" : "<");
-    appendValue(element.name);
+void DocumentConverter::AppendStartTag(const OpenElement& element, bool withParams,
+                                       OutputBuffer& out) {
+    out.append("<").append(element.name);
     if (!element.className.empty()) {
-        out.append(shown ? " class=&quot;" : " class=\"");
-        appendValue(element.className);
-        out.append(quote);
+        out.append(" class=\"").append(element.className).append("\"");
     }
     if (!element.id.empty()) {
-        out.append(shown ? " id=&quot;" : " id=\"");
-        appendValue(element.id);
-        out.append(quote);
+        out.append(" id=\"").append(element.id).append("\"");
     }
-}
-
-void DocumentConverter::AppendParam(std::size_t index, std::string_view value, TagForm form,
-                                    OutputBuffer& out) {
-    const bool shown = form == TagForm::Shown;
-    const std::string_view quote = shown ? "&quot;" : "\"";
-    out.append(" param");
-    AppendDecimal(index, out);
-    out.append("=").append(quote);
-    if (shown) {
-        AppendEscapedText(value, out);
-    } else {
-        out.append(value);
-    }
-    out.append(quote);
-}
-
-void DocumentConverter::AppendStartTag(const OpenElement& element, bool withParams, TagForm form,
-                                       OutputBuffer& out) {
-    AppendTagOpening(element, form, out);
     if (withParams) {
         for (std::size_t i = 0; i < element.params.size(); ++i) {
-            AppendParam(i, element.params[i], form, out);
+            AppendParamStart(i, TagForm::Markup, out);
+            out.append(element.params[i]).append("\"");
         }
     }
-    out.append(form == TagForm::Shown ? "&gt;" : ">");
+    out.append(">");
 }
 
 namespace {
@@ -176,27 +120,32 @@ int32_t DocumentConverter::ParseClassAndId(const char*& cursor, const char* end,
     return statusOk;
 }
 
-int32_t DocumentConverter::ParseNameAndClass(const char*& cursor, const char* end,
-                                             OpenElement& element, std::string_view defaultName,
-                                             std::string_view terminators) const {
-    // The name, up to the end, a terminator, a space or "(".
+int32_t DocumentConverter::ParseName(const char*& cursor, const char* end, OpenElement& element,
+                                     std::string_view defaultName,
+                                     std::string_view terminators) const {
     auto endsName = [&](const char* at) {
         return at >= end || *at == ' ' || *at == '(' || IsTerminator(terminators, *at);
     };
     if (endsName(cursor)) {
         element.name.assign(defaultName);
-    } else {
-        const char* nameStart = cursor;
-        while (!endsName(cursor)) {
-            if (AdvanceChar(cursor, end) < 0) {
-                return statusFail;
-            }
-        }
-        element.name.assign(nameStart, cursor);
-        // A name that is not well-formed would be written raw into the output.
-        if (!IsWellFormedName(element.name)) {
+        return statusOk;
+    }
+    const char* const nameStart = cursor;
+    while (!endsName(cursor)) {
+        if (AdvanceChar(cursor, end) < 0) {
             return statusFail;
         }
+    }
+    element.name.assign(nameStart, cursor);
+    // A name that is not well-formed would be written raw into the output.
+    return IsWellFormedName(element.name) ? statusOk : statusFail;
+}
+
+int32_t DocumentConverter::ParseNameAndClass(const char*& cursor, const char* end,
+                                             OpenElement& element, std::string_view defaultName,
+                                             std::string_view terminators) const {
+    if (ParseName(cursor, end, element, defaultName, terminators) < 0) {
+        return statusFail;
     }
 
     // The class-and-id group.
@@ -323,14 +272,14 @@ int32_t DocumentConverter::ParseBlockMarker(const char*& cursor, const char* end
 void DocumentConverter::BuildBlockStartTag(const OpenElement& element, std::string& out) const {
     out.clear();
     OutputBuffer tag(out);
-    AppendStartTag(element, spell->blockParams, TagForm::Markup, tag);
+    AppendStartTag(element, spell->blockParams, tag);
     tag.Finish();
 }
 
 void DocumentConverter::BuildCommandStartTag(const OpenElement& element, std::string& out) {
     out.clear();
     OutputBuffer tag(out);
-    AppendStartTag(element, true, TagForm::Markup, tag);
+    AppendStartTag(element, true, tag);
     tag.Finish();
 }
 

@@ -33,8 +33,9 @@ void AppendValue(std::string_view text, bool shown, OutputBuffer& out) {
     out.append(run, end);
 }
 
-// Appends " param<index>=" and the opening quote.
-void AppendParamStart(std::size_t index, bool shown, OutputBuffer& out) {
+}  // namespace
+
+void DocumentConverter::AppendParamStart(std::size_t index, TagForm form, OutputBuffer& out) {
     char digits[20];
     char* first = digits + sizeof digits;
     do {
@@ -42,16 +43,8 @@ void AppendParamStart(std::size_t index, bool shown, OutputBuffer& out) {
         index /= 10;
     } while (index != 0);
     out.append(" param").append(first, digits + sizeof digits);
-    out.append(shown ? std::string_view("=&quot;") : std::string_view("=\""));
+    out.append(form == TagForm::Shown ? std::string_view("=&quot;") : std::string_view("=\""));
 }
-
-void SkipSpaces(const char*& cursor, const char* end) {
-    while (cursor < end && *cursor == ' ') {
-        ++cursor;
-    }
-}
-
-}  // namespace
 
 int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char* end,
                                                  OpenElement& element, std::string_view defaultName,
@@ -60,24 +53,10 @@ int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char
     const bool shown = form == TagForm::Shown;
     const std::string_view quote = shown ? "&quot;" : "\"";
 
-    // The name, up to the end, a terminator, a space or "(". A well-formed name holds no
-    // byte that is escaped, and neither do the default names, so it is written as it is.
-    const auto endsName = [&](const char* at) {
-        return at >= end || *at == ' ' || *at == '(' || IsTerminator(terminators, *at);
-    };
-    if (endsName(cursor)) {
-        element.name.assign(defaultName);
-    } else {
-        const char* const nameStart = cursor;
-        while (!endsName(cursor)) {
-            if (AdvanceChar(cursor, end) < 0) {
-                return statusFail;
-            }
-        }
-        element.name.assign(nameStart, cursor);
-        if (!IsWellFormedName(element.name)) {
-            return statusFail;
-        }
+    // A well-formed name holds no byte that is escaped, and neither do the default names,
+    // so it is written as it is.
+    if (ParseName(cursor, end, element, defaultName, terminators) < 0) {
+        return statusFail;
     }
     out.append(shown ? std::string_view("&lt;") : std::string_view("<")).append(element.name);
 
@@ -130,31 +109,15 @@ int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char
     // Parameters, separated by spaces; quoted ones may hold spaces and terminators, and
     // there a backslash takes the character after it as it is.
     for (std::size_t index = 0; cursor < end && !IsTerminator(terminators, *cursor); ++index) {
-        AppendParamStart(index, shown, out);
+        AppendParamStart(index, form, out);
         if (*cursor == '"') {
             ++cursor;
-            const char* run = cursor;
-            while (true) {
-                if (cursor >= end) {
-                    return statusFail;  // no closing quote
-                }
-                if (*cursor == '"') {
-                    break;
-                }
-                if (*cursor == '\\') {
-                    AppendValue(std::string_view(run, static_cast<std::size_t>(cursor - run)),
-                                shown, out);
-                    ++cursor;
-                    run = cursor;
-                    if (cursor >= end) {
-                        return statusFail;
-                    }
-                }
-                if (AdvanceChar(cursor, end) < 0) {
-                    return statusFail;
-                }
+            const auto takeRun = [shown, &out](std::string_view run) {
+                AppendValue(run, shown, out);
+            };
+            if (TakeRunsUntil(cursor, end, '"', takeRun) < 0) {
+                return statusFail;  // no closing quote
             }
-            AppendValue(std::string_view(run, static_cast<std::size_t>(cursor - run)), shown, out);
             ++cursor;  // the closing quote
         } else {
             const char* const start = cursor;

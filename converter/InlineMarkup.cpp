@@ -81,34 +81,8 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
             InlineElement& element = elements[open];
             element.closerByte = byte;
             ++cursor;
-            if (byte == '[') {
-                if (cursor >= end) {
-                    return statusFail;
-                }
-                // The reading is plain text up to "]"; only the backslash has a role.
-                element.textStart = scratch.text.size();
-                if (AppendEscapedUntil(cursor, end, ']', scratch.text) < 0) {
-                    return statusFail;
-                }
-                element.textLength = scratch.text.size() - element.textStart;
-                ++cursor;
-            } else if (byte == '{') {
-                OpenElement& head = scratch.head;
-                head.name.clear();
-                head.className.clear();
-                head.id.clear();
-                head.params.clear();
-                element.textStart = scratch.text.size();
-                const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
-                if (ParseElementHeadAsTag(cursor, end, head, "span", "}", form, scratch.text) < 0 ||
-                    cursor >= end) {
-                    return statusFail;
-                }
-                ++cursor;
-                element.textLength = scratch.text.size() - element.textStart;
-                element.nameStart = scratch.text.size();
-                element.nameLength = head.name.size();
-                scratch.text.append(head.name);
+            if (ReadElementTail(cursor, end, element, scratch) < 0) {
+                return statusFail;
             }
             element.after = cursor;
             open = element.parent;
@@ -201,6 +175,33 @@ void DocumentConverter::AppendInlineClosing(const InlineElement& element, std::s
     }
 }
 
+int32_t DocumentConverter::ReadElementTail(const char*& cursor, const char* end,
+                                           InlineElement& element, InlineScratch& scratch) const {
+    if (element.closerByte == '[') {
+        // The reading is plain text up to "]"; only the backslash has a role.
+        element.textStart = scratch.text.size();
+        if (AppendEscapedUntil(cursor, end, ']', scratch.text) < 0) {
+            return statusFail;
+        }
+        element.textLength = scratch.text.size() - element.textStart;
+        ++cursor;
+    } else if (element.closerByte == '{') {
+        OpenElement& head = scratch.head;
+        element.textStart = scratch.text.size();
+        const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
+        if (ParseElementHeadAsTag(cursor, end, head, "span", "}", form, scratch.text) < 0 ||
+            cursor >= end) {
+            return statusFail;
+        }
+        ++cursor;
+        element.textLength = scratch.text.size() - element.textStart;
+        element.nameStart = scratch.text.size();
+        element.nameLength = head.name.size();
+        scratch.text.append(head.name);
+    }
+    return statusOk;
+}
+
 int32_t DocumentConverter::WritePlainElement(const char*& cursor, const char* end,
                                              StopScanner& scanner, InlineScratch& scratch,
                                              OutputBuffer& out, const char*& written) const {
@@ -213,25 +214,8 @@ int32_t DocumentConverter::WritePlainElement(const char*& cursor, const char* en
     element.closerByte = *closer;
     const char* after = closer + 1;
     scratch.text.clear();
-    if (*closer == '[') {
-        // The reading is plain text up to "]"; only the backslash has a role.
-        if (after >= end || AppendEscapedUntil(after, end, ']', scratch.text) < 0) {
-            return statusFail;
-        }
-        element.textLength = scratch.text.size();
-        ++after;
-    } else if (*closer == '{') {
-        OpenElement& head = scratch.head;
-        const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
-        if (ParseElementHeadAsTag(after, end, head, "span", "}", form, scratch.text) < 0 ||
-            after >= end) {
-            return statusFail;
-        }
-        ++after;
-        element.textLength = scratch.text.size();
-        element.nameStart = scratch.text.size();
-        element.nameLength = head.name.size();
-        scratch.text.append(head.name);
+    if (ReadElementTail(after, end, element, scratch) < 0) {
+        return statusFail;
     }
     out.append(written, cursor);
     AppendInlineOpening(element, scratch.text.view(), out);

@@ -66,7 +66,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
             CloseTopElement();
             --depth;
         }
-        AppendStartTag(head, params, TagForm::Markup, *output);
+        AppendStartTag(head, params, *output);
         OpenElement container = head;
         container.kind = ElementKind::Container;
         elementStack.Push(std::move(container));
@@ -76,7 +76,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
         ++depth;
     }
     if (depth == level - 1) {
-        AppendStartTag(head, params, TagForm::Markup, *output);
+        AppendStartTag(head, params, *output);
         OpenElement container;
         container.name = head.name;
         container.kind = ElementKind::Container;

@@ -49,7 +49,7 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
     if (classByDepth && head.className.empty()) {
         head.className.assign(spell->sectionClassPrefix).append(number);
     }
-    AppendStartTag(head, spell->blockParams, TagForm::Markup, out);
+    AppendStartTag(head, spell->blockParams, out);
     head.kind = ElementKind::Section;
     elementStack.Push(std::move(head));
 

@@ -139,19 +139,6 @@ StopSet::StopSet(std::string_view extra) {
     }
 }
 
-ClassifyFunction Classifier() {
-#if defined(QUIRTLE_HAS_AVX2_CLASSIFIER)
-    if (__builtin_cpu_supports("avx2")) {
-        return ClassifyAvx2;
-    }
-#endif
-#if defined(__SSE2__)
-    return ClassifySse2;
-#else
-    return ClassifyPlain;
-#endif
-}
-
 VectorClassifiers AvailableVectorClassifiers() {
     VectorClassifiers found;
     std::size_t count = 0;
@@ -165,6 +152,11 @@ VectorClassifiers AvailableVectorClassifiers() {
 #endif
     static_cast<void>(count);
     return found;
+}
+
+ClassifyFunction Classifier() {
+    const VectorClassifiers vectors = AvailableVectorClassifiers();
+    return vectors.functions[0] != nullptr ? vectors.functions[0] : ClassifyPlain;
 }
 
 }  // namespace quirtle::scan
