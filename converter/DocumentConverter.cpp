@@ -49,22 +49,28 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
     }
     convertingBegin = begin;
     convertingEnd = end;
-    const char* lineStart = begin;
-    while (lineStart < end) {
-        const char* lineEnd = nullptr;
-        const char* const next = CutLine(lineStart, end, last, lineEnd);
+    textBlocks.Start(begin, end, plainStops, classify);
+    const char* start = begin;
+    while (start < end) {
+        const char* const stop = textBlocks.NextLineEnd(start);
+        const char* const next = NextLineStart(stop, end, last);
         if (next == nullptr) {
             break;
         }
-        ConvertLine(std::string_view(lineStart, static_cast<std::size_t>(lineEnd - lineStart)));
-        lineStart = next;
+        currentLineStart = start;
+        currentLineEnd = stop;
+        ConvertLine(std::string_view(start, static_cast<std::size_t>(stop - start)));
+        start = next;
         if (sink != nullptr && output->size() >= flushSize) {
             Flush();
         }
     }
+    textBlocks.Stop();
+    currentLineStart = nullptr;
+    currentLineEnd = nullptr;
     convertingBegin = nullptr;
     convertingEnd = nullptr;
-    return static_cast<std::size_t>(lineStart - begin);
+    return static_cast<std::size_t>(start - begin);
 }
 
 int32_t DocumentConverter::Finish() {

@@ -16,6 +16,7 @@
 #include "OutputSink.h"
 #include "Spellings.h"
 #include "StopScanner.h"
+#include "TextBlocks.h"
 
 namespace quirtle {
 
@@ -150,7 +151,6 @@ class DocumentConverter {
         std::vector<InlineEvent> events;
         std::string textStorage;
         OutputBuffer text{textStorage};  // readings, start tags and names of the elements
-        OpenElement head;                // the head of the inline command being read
     };
     int32_t ConvertInlineWith(const char*& cursor, const char* end, OutputBuffer& out,
                               std::string_view terminators, InlineScratch& scratch) const;
@@ -159,6 +159,12 @@ class DocumentConverter {
     int32_t MatchInlineElements(const char*& cursor, const char* end, std::string_view terminators,
                                 InlineScratch& scratch, OutputBuffer& out,
                                 const char*& written) const;
+    // The same with the stops that `scanner` finds (a StopScanner, or the LineStops of the
+    // line being converted).
+    template <typename Scanner>
+    int32_t MatchInlineElementsWith(Scanner& scanner, const char*& cursor, const char* end,
+                                    std::string_view terminators, InlineScratch& scratch,
+                                    OutputBuffer& out, const char*& written) const;
     // Reads what follows the closer of `element` (its byte set, `cursor` after it): the
     // reading of a ruby or the head of an inline command, into scratch.text.
     int32_t ReadElementTail(const char*& cursor, const char* end, InlineElement& element,
@@ -166,9 +172,13 @@ class DocumentConverter {
     // Writes an element outside every other whose body is plain text up to its closer
     // straight to `out`: 1 when written, 0 when its body needs the general way, negative
     // when the line is rejected.
-    int32_t WritePlainElement(const char*& cursor, const char* end, StopScanner& scanner,
-                              InlineScratch& scratch, OutputBuffer& out,
-                              const char*& written) const;
+    template <typename Scanner>
+    int32_t WritePlainElement(const char*& cursor, const char* end, Scanner& scanner,
+                              OutputBuffer& out, const char*& written) const;
+    // Reads the head of an inline command after its "{" up to and past its "}", writing
+    // its start tag to `out`; `name` is set to its name.
+    int32_t ReadInlineCommandHead(const char*& cursor, const char* end, std::string_view& name,
+                                  OutputBuffer& out) const;
     // Writes one character outside every element, or a backslash and the character it
     // takes, straight to `out` (with what comes before it from `written`).
     static int32_t WriteTopLevelChar(const char*& cursor, const char* end, OutputBuffer& out,
@@ -193,7 +203,7 @@ class DocumentConverter {
     }
     // The name of an element head, up to the end, a terminator, a space or "(";
     // `defaultName` when there is none. Fails when it is not a well-formed name.
-    int32_t ParseName(const char*& cursor, const char* end, OpenElement& element,
+    int32_t ParseName(const char*& cursor, const char* end, std::string_view& name,
                       std::string_view defaultName, std::string_view terminators) const;
     // The name and class group of an element head, and the spaces after them.
     int32_t ParseNameAndClass(const char*& cursor, const char* end, OpenElement& element,
@@ -204,8 +214,8 @@ class DocumentConverter {
                                std::string& value, Take&& take);
     // Reads an element head as ParseElementHead does, but writes its whole start tag to
     // `out` while reading, in one pass, instead of keeping the class, id and parameters.
-    // Only the name is kept in `element`.
-    int32_t ParseElementHeadAsTag(const char*& cursor, const char* end, OpenElement& element,
+    // Only the name is kept: in `name`, a view of the head or of `defaultName`.
+    int32_t ParseElementHeadAsTag(const char*& cursor, const char* end, std::string_view& name,
                                   std::string_view defaultName, std::string_view terminators,
                                   TagForm form, OutputBuffer& out) const;
     int32_t ConvertListTerm(const char*& cursor, const char* end);
@@ -225,9 +235,13 @@ class DocumentConverter {
     scan::StopSet plainStops;
     // The fastest byte classifier of this processor.
     scan::ClassifyFunction classify = scan::Classifier();
-    // The text ConvertLines is converting, while it does.
+    // The text ConvertLines is converting, while it does, classified as it goes, and the
+    // line it is at.
     const char* convertingBegin = nullptr;
     const char* convertingEnd = nullptr;
+    TextBlocks textBlocks;
+    const char* currentLineStart = nullptr;
+    const char* currentLineEnd = nullptr;
 };
 
 inline int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* end) {

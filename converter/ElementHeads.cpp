@@ -120,33 +120,53 @@ int32_t DocumentConverter::ParseClassAndId(const char*& cursor, const char* end,
     return statusOk;
 }
 
-int32_t DocumentConverter::ParseName(const char*& cursor, const char* end, OpenElement& element,
+namespace {
+
+// Bytes that are always part of a name and never end one: ASCII letters, digits, "_", "-"
+// and "." (":" may be a terminator).
+constexpr std::array<bool, 256> plainNameBytes = [] {
+    std::array<bool, 256> bytes{};
+    for (int byte = 0; byte < 256; ++byte) {
+        bytes[byte] = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                      (byte >= '0' && byte <= '9') || byte == '_' || byte == '-' || byte == '.';
+    }
+    return bytes;
+}();
+
+}  // namespace
+
+int32_t DocumentConverter::ParseName(const char*& cursor, const char* end, std::string_view& name,
                                      std::string_view defaultName,
                                      std::string_view terminators) const {
     auto endsName = [&](const char* at) {
         return at >= end || *at == ' ' || *at == '(' || IsTerminator(terminators, *at);
     };
     if (endsName(cursor)) {
-        element.name.assign(defaultName);
+        name = defaultName;
         return statusOk;
     }
     const char* const nameStart = cursor;
+    while (cursor < end && plainNameBytes[static_cast<unsigned char>(*cursor)]) {
+        ++cursor;
+    }
     while (!endsName(cursor)) {
         if (AdvanceChar(cursor, end) < 0) {
             return statusFail;
         }
     }
-    element.name.assign(nameStart, cursor);
+    name = std::string_view(nameStart, static_cast<std::size_t>(cursor - nameStart));
     // A name that is not well-formed would be written raw into the output.
-    return IsWellFormedName(element.name) ? statusOk : statusFail;
+    return IsWellFormedName(name) ? statusOk : statusFail;
 }
 
 int32_t DocumentConverter::ParseNameAndClass(const char*& cursor, const char* end,
                                              OpenElement& element, std::string_view defaultName,
                                              std::string_view terminators) const {
-    if (ParseName(cursor, end, element, defaultName, terminators) < 0) {
+    std::string_view name;
+    if (ParseName(cursor, end, name, defaultName, terminators) < 0) {
         return statusFail;
     }
+    element.name.assign(name);
 
     // The class-and-id group.
     if (cursor < end && *cursor == '(') {

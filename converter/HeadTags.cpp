@@ -36,18 +36,26 @@ void AppendValue(std::string_view text, bool shown, OutputBuffer& out) {
 }  // namespace
 
 void DocumentConverter::AppendParamStart(std::size_t index, TagForm form, OutputBuffer& out) {
-    char digits[20];
-    char* first = digits + sizeof digits;
-    do {
-        *--first = static_cast<char>('0' + index % 10);
-        index /= 10;
-    } while (index != 0);
-    out.append(" param").append(first, digits + sizeof digits);
+    if (index < 10) {
+        // " param0" to " param9": one copy of seven bytes.
+        char start[] = " param0";
+        start[6] = static_cast<char>('0' + index);
+        out.append(std::string_view(start, 7));
+    } else {
+        char digits[20];
+        char* first = digits + sizeof digits;
+        do {
+            *--first = static_cast<char>('0' + index % 10);
+            index /= 10;
+        } while (index != 0);
+        out.append(" param").append(first, digits + sizeof digits);
+    }
     out.append(form == TagForm::Shown ? std::string_view("=&quot;") : std::string_view("=\""));
 }
 
 int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char* end,
-                                                 OpenElement& element, std::string_view defaultName,
+                                                 std::string_view& name,
+                                                 std::string_view defaultName,
                                                  std::string_view terminators, TagForm form,
                                                  OutputBuffer& out) const {
     const bool shown = form == TagForm::Shown;
@@ -55,10 +63,10 @@ int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char
 
     // A well-formed name holds no byte that is escaped, and neither do the default names,
     // so it is written as it is.
-    if (ParseName(cursor, end, element, defaultName, terminators) < 0) {
+    if (ParseName(cursor, end, name, defaultName, terminators) < 0) {
         return statusFail;
     }
-    out.append(shown ? std::string_view("&lt;") : std::string_view("<")).append(element.name);
+    out.append(shown ? std::string_view("&lt;") : std::string_view("<")).append(name);
 
     // The class-and-id group: "(" class ["#" id] ")". The character right after "#"
     // always belongs to the id, whatever it is; a space or a second "#" rejects the head.

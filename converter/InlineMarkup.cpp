@@ -18,23 +18,51 @@
 
 namespace quirtle {
 
+namespace {
+
+// The stops of the line being converted, from the classification of the whole text.
+class LineStops {
+  public:
+    LineStops(const TextBlocks& blocks, const char* lineEnd) : blocks(blocks), lineEnd(lineEnd) {}
+    const char* Next(const char* cursor) const { return blocks.NextStop(cursor, lineEnd); }
+
+  private:
+    const TextBlocks& blocks;
+    const char* const lineEnd;
+};
+
+}  // namespace
+
 int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
                                                std::string_view terminators, InlineScratch& scratch,
                                                OutputBuffer& out, const char*& written) const {
-    std::vector<InlineElement>& elements = scratch.elements;
-    std::vector<InlineEvent>& events = scratch.events;
+    const std::less_equal<const char*> notAfter;
+    if (terminators.empty() && end == currentLineEnd && currentLineStart != nullptr &&
+        notAfter(currentLineStart, cursor) && notAfter(cursor, end)) {
+        LineStops scanner(textBlocks, end);
+        return MatchInlineElementsWith(scanner, cursor, end, terminators, scratch, out, written);
+    }
     std::optional<scan::StopSet> ownStops;
     if (!terminators.empty()) {
         ownStops.emplace(terminators);
     }
     // The text before the cursor may be read too when it lies in the text being
     // converted: the last bytes of a short line are then classified in place.
-    const char* const readable = convertingBegin != nullptr &&
-                                         std::less_equal<const char*>()(convertingBegin, cursor) &&
-                                         std::less_equal<const char*>()(cursor, convertingEnd)
+    const char* const readable = convertingBegin != nullptr && notAfter(convertingBegin, cursor) &&
+                                         notAfter(cursor, convertingEnd)
                                      ? convertingBegin
                                      : cursor;
     StopScanner scanner(readable, end, ownStops ? *ownStops : plainStops, classify);
+    return MatchInlineElementsWith(scanner, cursor, end, terminators, scratch, out, written);
+}
+
+template <typename Scanner>
+int32_t DocumentConverter::MatchInlineElementsWith(Scanner& scanner, const char*& cursor,
+                                                   const char* end, std::string_view terminators,
+                                                   InlineScratch& scratch, OutputBuffer& out,
+                                                   const char*& written) const {
+    std::vector<InlineElement>& elements = scratch.elements;
+    std::vector<InlineEvent>& events = scratch.events;
     // The innermost element whose closer has not been found yet; each element knows
     // its parent, so no separate stack is needed.
     std::size_t open = InlineElement::noParent;
@@ -95,8 +123,7 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                 return statusFail;
             }
             if (open == InlineElement::noParent) {
-                const int32_t plain =
-                    WritePlainElement(cursor, end, scanner, scratch, out, written);
+                const int32_t plain = WritePlainElement(cursor, end, scanner, out, written);
                 if (plain < 0) {
                     return statusFail;
                 }
@@ -186,42 +213,75 @@ int32_t DocumentConverter::ReadElementTail(const char*& cursor, const char* end,
         element.textLength = scratch.text.size() - element.textStart;
         ++cursor;
     } else if (element.closerByte == '{') {
-        OpenElement& head = scratch.head;
+        std::string_view name;
         element.textStart = scratch.text.size();
-        const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
-        if (ParseElementHeadAsTag(cursor, end, head, "span", "}", form, scratch.text) < 0 ||
-            cursor >= end) {
+        if (ReadInlineCommandHead(cursor, end, name, scratch.text) < 0) {
             return statusFail;
         }
-        ++cursor;
         element.textLength = scratch.text.size() - element.textStart;
         element.nameStart = scratch.text.size();
-        element.nameLength = head.name.size();
-        scratch.text.append(head.name);
+        element.nameLength = name.size();
+        scratch.text.append(name);
     }
     return statusOk;
 }
 
-int32_t DocumentConverter::WritePlainElement(const char*& cursor, const char* end,
-                                             StopScanner& scanner, InlineScratch& scratch,
+int32_t DocumentConverter::ReadInlineCommandHead(const char*& cursor, const char* end,
+                                                 std::string_view& name, OutputBuffer& out) const {
+    const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
+    if (ParseElementHeadAsTag(cursor, end, name, "span", "}", form, out) < 0 || cursor >= end) {
+        return statusFail;
+    }
+    ++cursor;  // the "}"
+    return statusOk;
+}
+
+template <typename Scanner>
+int32_t DocumentConverter::WritePlainElement(const char*& cursor, const char* end, Scanner& scanner,
                                              OutputBuffer& out, const char*& written) const {
     const char* const bodyStart = cursor + 1;
     const char* const closer = scanner.Next(bodyStart);
     if (closer >= end || (*closer != '[' && *closer != '*' && *closer != '{')) {
         return 0;  // the body holds markup or escapes, or has no closer: the general way
     }
-    InlineElement element;
-    element.closerByte = *closer;
-    const char* after = closer + 1;
-    scratch.text.clear();
-    if (ReadElementTail(after, end, element, scratch) < 0) {
-        return statusFail;
-    }
+    // The text before, the opening, the body and the closing go straight to the output;
+    // what a failure leaves there, the caller drops with the whole line.
     out.append(written, cursor);
-    AppendInlineOpening(element, scratch.text.view(), out);
-    out.append(bodyStart, closer);
-    AppendInlineClosing(element, scratch.text.view(), out);
-    scratch.text.clear();
+    const std::string_view body(bodyStart, static_cast<std::size_t>(closer - bodyStart));
+    const char* after = closer + 1;
+    switch (*closer) {
+        case '[':
+            out.append(spell->rubyOpen);
+            if (spell->readingInOpening) {
+                if (AppendEscapedUntil(after, end, ']', out) < 0) {
+                    return statusFail;
+                }
+                out.append(spell->rubyOpenEnd).append(body).append(spell->rubyClose);
+            } else {
+                out.append(spell->rubyOpenEnd).append(body).append(spell->rubyClose);
+                if (AppendEscapedUntil(after, end, ']', out) < 0) {
+                    return statusFail;
+                }
+            }
+            out.append(spell->rubyCloseEnd);
+            ++after;  // the "]"
+            break;
+        case '*':
+            out.append("<em>").append(body).append("</em>");
+            break;
+        default: {
+            out.append(spell->inlineCommandPrefix);
+            std::string_view name;
+            if (ReadInlineCommandHead(after, end, name, out) < 0) {
+                return statusFail;
+            }
+            out.append(body)
+                .append(spell->inlineCommandCloseStart)
+                .append(name)
+                .append(spell->inlineCommandCloseEnd);
+            break;
+        }
+    }
     cursor = after;
     written = after;
     return 1;

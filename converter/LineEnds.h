@@ -30,13 +30,11 @@ inline const char* FindLineEnd(const char* cursor, const char* end) {
     return cursor;
 }
 
-// Cuts the line that starts at `cursor` (before `end`): sets `lineEnd` to the end of its
-// text and returns where the next line starts. Returns nullptr when the line may go on in
+// Where the line that ends at `stop` (the first CR or LF after its start, or `end`) is
+// followed by the next: after its terminator. Returns nullptr when the line may go on in
 // text not seen yet: it has no terminator, or it ends in a CR that may be the first half
 // of a CR LF. With `last` the text ends at `end`, and every line is complete.
-inline const char* CutLine(const char* cursor, const char* end, bool last, const char*& lineEnd) {
-    const char* const stop = FindLineEnd(cursor, end);
-    lineEnd = stop;
+inline const char* NextLineStart(const char* stop, const char* end, bool last) {
     if (stop == end) {
         return last ? end : nullptr;
     }
@@ -47,6 +45,13 @@ inline const char* CutLine(const char* cursor, const char* end, bool last, const
         return last ? end : nullptr;
     }
     return stop[1] == '\n' ? stop + 2 : stop + 1;
+}
+
+// Cuts the line that starts at `cursor` (before `end`): sets `lineEnd` to the end of its
+// text and returns where the next line starts, or nullptr as NextLineStart does.
+inline const char* CutLine(const char* cursor, const char* end, bool last, const char*& lineEnd) {
+    lineEnd = FindLineEnd(cursor, end);
+    return NextLineStart(lineEnd, end, last);
 }
 
 }  // namespace quirtle

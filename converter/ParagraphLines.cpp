@@ -30,21 +30,21 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     }
     const char* cursor = line.data() + 1;
     const char* const end = line.data() + line.size();
-    OpenElement command;
+    std::string_view name;
     OutputBuffer& out = *output;
     const std::size_t mark = out.size();
     out.append(spell->commandLinePrefix);
     // The start tag is written while its head is read, parameter by parameter.
     const TagForm form = spell->commandTagShown ? TagForm::Shown : TagForm::Markup;
-    if (ParseElementHeadAsTag(cursor, end, command, "div", {}, form, out) < 0) {
+    if (ParseElementHeadAsTag(cursor, end, name, "div", {}, form, out) < 0) {
         out.resize(mark);
         return statusFail;
     }
-    out.append("</").append(command.name).append(spell->commandLineSuffix);
-    if (command.name != "div") {
+    out.append("</").append(name).append(spell->commandLineSuffix);
+    if (name != "div") {
         // The wrapper is named after the command, known only now.
         std::string wrapper = "<div class=\"";
-        wrapper.append(command.name).append("\">");
+        wrapper.append(name).append("\">");
         out.insert(mark, wrapper);
         out.append("</div>\r\n");
     }

@@ -16,8 +16,10 @@ constexpr std::string_view markupAndEscaped = "_\\[*{&<>\"";
 
 }  // namespace
 
-ByteClasses ClassifyPlain(const char* bytes, const StopSet& stops) {
-    ByteClasses classes;
+namespace {
+
+ByteClasses ClassifyPlainBlock(const char* bytes, const StopSet& stops) {
+    ByteClasses classes{};
     for (unsigned index = 0; index < 64; ++index) {
         const auto byte = static_cast<unsigned char>(bytes[index]);
         const std::uint64_t bit = std::uint64_t{1} << index;
@@ -27,6 +29,9 @@ ByteClasses ClassifyPlain(const char* bytes, const StopSet& stops) {
         if (byte < 0x40) {
             classes.below40 |= bit;
         }
+        if (byte == '\r' || byte == '\n') {
+            classes.lineEnd |= bit;
+        }
         if ((stops.lowNibble[byte & 15] & stops.highNibble[byte >> 4]) != 0) {
             classes.stop |= bit;
         }
@@ -34,17 +39,27 @@ ByteClasses ClassifyPlain(const char* bytes, const StopSet& stops) {
     return classes;
 }
 
+}  // namespace
+
+void ClassifyPlain(const char* bytes, std::size_t count, const StopSet& stops, ByteClasses* out) {
+    for (std::size_t block = 0; block < count; ++block) {
+        out[block] = ClassifyPlainBlock(bytes + 64 * block, stops);
+    }
+}
+
 namespace {
 
 #if defined(__SSE2__)
 // Unsigned byte ranges are tested as min(x - base, width) == x - base.
-ByteClasses ClassifySse2(const char* bytes, const StopSet& stops) {
+ByteClasses ClassifySse2Block(const char* bytes, const StopSet& stops) {
     const __m128i limit40 = _mm_set1_epi8(0x3F);
     const __m128i lead1Base = _mm_set1_epi8(static_cast<char>(0x81));
     const __m128i lead1Width = _mm_set1_epi8(0x9F - 0x81);
     const __m128i lead2Base = _mm_set1_epi8(static_cast<char>(0xE0));
     const __m128i lead2Width = _mm_set1_epi8(0xFC - 0xE0);
-    ByteClasses classes;
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    ByteClasses classes{};
     for (unsigned part = 0; part < 4; ++part) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
         const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(v, limit40), v);
@@ -62,15 +77,26 @@ ByteClasses ClassifySse2(const char* bytes, const StopSet& stops) {
         classes.below40 |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(below))}
                            << shift;
         classes.stop |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(stop))} << shift;
+        const __m128i lineEnd = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+        classes.lineEnd |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(lineEnd))}
+                           << shift;
     }
     return classes;
+}
+
+void ClassifySse2(const char* bytes, std::size_t count, const StopSet& stops, ByteClasses* out) {
+    for (std::size_t block = 0; block < count; ++block) {
+        out[block] = ClassifySse2Block(bytes + 64 * block, stops);
+    }
 }
 #endif
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUIRTLE_HAS_AVX2_CLASSIFIER 1
-// The stop bytes are found with two table lookups (low and high nibble) per byte.
-__attribute__((target("avx2"))) ByteClasses ClassifyAvx2(const char* bytes, const StopSet& stops) {
+// The stop bytes are found with two table lookups (low and high nibble) per byte. The
+// tables and constants are loaded once for all the blocks.
+__attribute__((target("avx2"))) void ClassifyAvx2(const char* bytes, std::size_t count,
+                                                  const StopSet& stops, ByteClasses* out) {
     const __m256i lowTable = _mm256_broadcastsi128_si256(
         _mm_load_si128(reinterpret_cast<const __m128i*>(stops.lowNibble)));
     const __m256i highTable = _mm256_broadcastsi128_si256(
@@ -82,29 +108,39 @@ __attribute__((target("avx2"))) ByteClasses ClassifyAvx2(const char* bytes, cons
     const __m256i lead1Width = _mm256_set1_epi8(0x9F - 0x81);
     const __m256i lead2Base = _mm256_set1_epi8(static_cast<char>(0xE0));
     const __m256i lead2Width = _mm256_set1_epi8(0xFC - 0xE0);
-    ByteClasses classes;
-    for (unsigned part = 0; part < 2; ++part) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32 * part));
-        const __m256i low = _mm256_and_si256(v, nibble);
-        const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
-        const __m256i hit = _mm256_and_si256(_mm256_shuffle_epi8(lowTable, low),
-                                             _mm256_shuffle_epi8(highTable, high));
-        const __m256i notStop = _mm256_cmpeq_epi8(hit, zero);
-        const __m256i below = _mm256_cmpeq_epi8(_mm256_min_epu8(v, limit40), v);
-        const __m256i in1 = _mm256_sub_epi8(v, lead1Base);
-        const __m256i in2 = _mm256_sub_epi8(v, lead2Base);
-        const __m256i lead =
-            _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(in1, lead1Width), in1),
-                            _mm256_cmpeq_epi8(_mm256_min_epu8(in2, lead2Width), in2));
-        const unsigned shift = 32U * part;
-        classes.lead |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(lead))}
-                        << shift;
-        classes.below40 |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(below))}
-                           << shift;
-        classes.stop |= std::uint64_t{static_cast<std::uint32_t>(~_mm256_movemask_epi8(notStop))}
-                        << shift;
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    for (std::size_t block = 0; block < count; ++block) {
+        std::uint32_t lead[2];
+        std::uint32_t below40[2];
+        std::uint32_t stop[2];
+        std::uint32_t lineEnd[2];
+        for (unsigned part = 0; part < 2; ++part) {
+            const __m256i v = _mm256_loadu_si256(
+                reinterpret_cast<const __m256i*>(bytes + 64 * block + 32 * part));
+            const __m256i low = _mm256_and_si256(v, nibble);
+            const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+            const __m256i hit = _mm256_and_si256(_mm256_shuffle_epi8(lowTable, low),
+                                                 _mm256_shuffle_epi8(highTable, high));
+            const __m256i below = _mm256_cmpeq_epi8(_mm256_min_epu8(v, limit40), v);
+            const __m256i in1 = _mm256_sub_epi8(v, lead1Base);
+            const __m256i in2 = _mm256_sub_epi8(v, lead2Base);
+            const __m256i isLead =
+                _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(in1, lead1Width), in1),
+                                _mm256_cmpeq_epi8(_mm256_min_epu8(in2, lead2Width), in2));
+            const __m256i isLineEnd =
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf));
+            lead[part] = static_cast<std::uint32_t>(_mm256_movemask_epi8(isLead));
+            below40[part] = static_cast<std::uint32_t>(_mm256_movemask_epi8(below));
+            stop[part] =
+                ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hit, zero)));
+            lineEnd[part] = static_cast<std::uint32_t>(_mm256_movemask_epi8(isLineEnd));
+        }
+        const auto join = [](const std::uint32_t* halves) {
+            return std::uint64_t{halves[0]} | (std::uint64_t{halves[1]} << 32);
+        };
+        out[block] = {join(lead), join(below40), join(stop), join(lineEnd)};
     }
-    return classes;
 }
 #endif
 

@@ -17,11 +17,13 @@ namespace quirtle {
 
 namespace scan {
 
-// The bytes of 64 in a row, as bit masks (bit i for byte i).
+// The bytes of 64 in a row, as bit masks (bit i for byte i). Not initialised by itself,
+// so that arrays of it cost nothing to set up.
 struct ByteClasses {
-    std::uint64_t lead = 0;     // in the lead range
-    std::uint64_t below40 = 0;  // below 0x40: what a broken double-byte pair has second
-    std::uint64_t stop = 0;     // one of the stop bytes
+    std::uint64_t lead;     // in the lead range
+    std::uint64_t below40;  // below 0x40: what a broken double-byte pair has second
+    std::uint64_t stop;     // one of the stop bytes
+    std::uint64_t lineEnd;  // CR or LF
 };
 
 // The bytes a scan stops at, in the two forms the classifiers use.
@@ -39,11 +41,20 @@ struct StopSet {
     alignas(16) unsigned char highNibble[16] = {};
 };
 
-// Classifies 64 bytes; `Classifier()` picks the fastest version the processor has.
-using ClassifyFunction = ByteClasses (*)(const char* bytes, const StopSet& stops);
+// Classifies `count` blocks of 64 bytes from `bytes` into `out`; `Classifier()` picks the
+// fastest version the processor has.
+using ClassifyFunction = void (*)(const char* bytes, std::size_t count, const StopSet& stops,
+                                  ByteClasses* out);
 ClassifyFunction Classifier();
 // The classifier in plain C++, a byte at a time.
-ByteClasses ClassifyPlain(const char* bytes, const StopSet& stops);
+void ClassifyPlain(const char* bytes, std::size_t count, const StopSet& stops, ByteClasses* out);
+// The classes of the 64 bytes from `bytes`.
+inline ByteClasses ClassifyBlock(ClassifyFunction classify, const char* bytes,
+                                 const StopSet& stops) {
+    ByteClasses classes{};
+    classify(bytes, 1, stops, &classes);
+    return classes;
+}
 // The vector classifiers this processor can run (up to two; null where there is none).
 struct VectorClassifiers {
     ClassifyFunction functions[2] = {};
@@ -109,16 +120,16 @@ class StopScanner {
     void ClassifyBlock(const char* start, std::uint64_t carry) {
         const auto remaining = static_cast<std::size_t>(end - start);
         const std::size_t length = remaining < 64 ? remaining : 64;
-        scan::ByteClasses classes;
+        scan::ByteClasses classes{};
         if (length == 64) {
-            classes = classify(start, stopSet);
+            classes = scan::ClassifyBlock(classify, start, stopSet);
         } else {
             // The last bytes: the 64 that end the text are classified, and the bytes before
             // `start` shifted out. The places past the end count as bytes below 0x40, so a
             // double-byte character cut off by the end stops like a broken one.
             const std::uint64_t pastEnd = ~((std::uint64_t{1} << length) - 1);
             if (static_cast<std::size_t>(end - begin) >= 64) {
-                classes = classify(end - 64, stopSet);
+                classes = scan::ClassifyBlock(classify, end - 64, stopSet);
                 const unsigned shift = 64U - static_cast<unsigned>(length);
                 classes.lead >>= shift;
                 classes.below40 >>= shift;
@@ -127,7 +138,7 @@ class StopScanner {
                 char padded[64];
                 std::memcpy(padded, start, length);
                 std::memset(padded + length, 0, 64 - length);
-                classes = classify(padded, stopSet);
+                classes = scan::ClassifyBlock(classify, padded, stopSet);
                 classes.lead &= ~pastEnd;
                 classes.stop &= ~pastEnd;
             }

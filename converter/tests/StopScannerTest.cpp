@@ -23,7 +23,8 @@ std::string RandomBytes(std::mt19937& random, std::size_t length) {
         0x82, 0x83, 0x88, 0x9F, 0xE0, 0xFC, 0x81,  // lead bytes
         0x5B, 0x5C, 0x5F, 0x7B, 0x7D, 0x40, 0x7E,  // markup-looking second bytes
         0xA0, 0xA6, 0xDF, 0x80, 0xFD, 0xFF,        // single-byte, never leading
-        '_',  '\\', '[',  '*',  '{',  '&',  '<',  '>', '"', ':', '|', ' ', 'a', '0', 0x00};
+        '_',  '\\', '[',  '*',  '{',  '&',  '<',  '>', '"',
+        ':',  '|',  ' ',  'a',  '0',  0x00, '\r', '\n'};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof pool - 1);
     std::string bytes(length, '\0');
     for (char& byte : bytes) {
@@ -93,15 +94,17 @@ TEST(StopScannerTest, VectorClassifiersAgreeWithPlainOne) {
     for (int round = 0; round < 3000; ++round) {
         const std::string block = RandomBytes(random, 64);
         for (const scan::StopSet& set : sets) {
-            const scan::ByteClasses plain = scan::ClassifyPlain(block.data(), set);
+            const scan::ByteClasses plain =
+                scan::ClassifyBlock(scan::ClassifyPlain, block.data(), set);
             for (scan::ClassifyFunction classify : vectors.functions) {
                 if (classify == nullptr) {
                     continue;
                 }
-                const scan::ByteClasses vector = classify(block.data(), set);
+                const scan::ByteClasses vector = scan::ClassifyBlock(classify, block.data(), set);
                 ASSERT_EQ(vector.lead, plain.lead);
                 ASSERT_EQ(vector.below40, plain.below40);
                 ASSERT_EQ(vector.stop, plain.stop);
+                ASSERT_EQ(vector.lineEnd, plain.lineEnd);
             }
         }
     }

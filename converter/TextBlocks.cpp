@@ -1,0 +1,120 @@
+#include "TextBlocks.h"
+
+#include <cstring>
+
+namespace quirtle {
+
+namespace {
+
+// Blocks classified in one go: the classifier's set-up is shared, and 1 KB ahead of the
+// conversion is still in the processor's nearest cache when the lines get there.
+constexpr std::size_t batchBlocks = 16;
+// Dropped blocks are removed from the front once this many have gathered.
+constexpr std::size_t dropAfter = 256;
+
+}  // namespace
+
+void TextBlocks::Start(const char* textBegin, const char* textEnd, const scan::StopSet& stops,
+                       scan::ClassifyFunction classifier) {
+    begin = textBegin;
+    end = textEnd;
+    stopSet = &stops;
+    classify = classifier;
+    blocks.clear();
+    head = 0;
+    first = 0;
+    carry = 0;
+}
+
+void TextBlocks::Stop() {
+    begin = nullptr;
+    end = nullptr;
+    blocks.clear();
+    head = 0;
+}
+
+const char* TextBlocks::NextLineEnd(const char* lineStart) {
+    auto index = static_cast<std::size_t>(lineStart - begin) / 64;
+    // The lines before are done with: keep the blocks from this line's first on (once
+    // classified, for the parity, should a line have been skipped).
+    while (Classified() < index) {
+        ClassifyMore();
+    }
+    if (index > first) {
+        head += index - first;
+        first = index;
+        if (head >= dropAfter) {
+            blocks.erase(blocks.begin(), blocks.begin() + static_cast<std::ptrdiff_t>(head));
+            head = 0;
+        }
+    }
+    std::uint64_t ahead = ~std::uint64_t{0} << (static_cast<std::size_t>(lineStart - begin) % 64);
+    const std::size_t blockCount = (static_cast<std::size_t>(end - begin) + 63) / 64;
+    for (; index < blockCount; ++index) {
+        if (index == Classified()) {
+            ClassifyMore();
+        }
+        const std::uint64_t found = blocks[index - first + head].lineEnds & ahead;
+        if (found != 0) {
+            return begin + index * 64 + __builtin_ctzll(found);
+        }
+        ahead = ~std::uint64_t{0};
+    }
+    return end;
+}
+
+void TextBlocks::ClassifyMore() {
+    const char* const start = begin + Classified() * 64;
+    const auto remaining = static_cast<std::size_t>(end - start);
+    scan::ByteClasses classes[batchBlocks];
+    std::size_t count = remaining / 64 < batchBlocks ? remaining / 64 : batchBlocks;
+    std::size_t lastLength = 64;  // of the last block classified
+    if (count != 0) {
+        classify(start, count, *stopSet, classes);
+    } else {
+        // The last bytes: the 64 that end the text are classified and the bytes before
+        // `start` shifted out, or, in a shorter text, a copy padded with zeros. The places
+        // past the end count as bytes below 0x40, so a double-byte character cut off by
+        // the end stops like a broken one.
+        count = 1;
+        lastLength = remaining;
+        scan::ByteClasses& last = classes[0];
+        const std::uint64_t pastEnd = ~((std::uint64_t{1} << remaining) - 1);
+        if (static_cast<std::size_t>(end - begin) >= 64) {
+            last = scan::ClassifyBlock(classify, end - 64, *stopSet);
+            const unsigned shift = 64U - static_cast<unsigned>(remaining);
+            last.lead >>= shift;
+            last.below40 >>= shift;
+            last.stop >>= shift;
+            last.lineEnd >>= shift;
+        } else {
+            char padded[64];
+            std::memcpy(padded, start, remaining);
+            std::memset(padded + remaining, 0, 64 - remaining);
+            last = scan::ClassifyBlock(classify, padded, *stopSet);
+            last.lead &= ~pastEnd;
+            last.stop &= ~pastEnd;
+            last.lineEnd &= ~pastEnd;
+        }
+        last.below40 |= pastEnd;
+    }
+    std::uint64_t parity = carry;
+    for (std::size_t block = 0; block < count; ++block) {
+        const scan::ByteClasses& found = classes[block];
+        const std::uint64_t second = scan::SecondBytes(found.lead, parity);
+        std::uint64_t stops = (found.stop & ~second) | ((second & found.below40) >> 1);
+        if (lastLength == 64) {
+            // The character that starts with the last byte ends in the next block: it
+            // stops when its second byte is below 0x40 or past the end of the text.
+            const char* const next = start + 64 * (block + 1);
+            const auto nextByte = next == end ? 0U : static_cast<unsigned char>(*next);
+            stops |= (parity & static_cast<std::uint64_t>(nextByte < 0x40)) << 63;
+        } else {
+            stops &= (std::uint64_t{1} << lastLength) - 1;
+        }
+        blocks.push_back({stops, found.lineEnd});
+    }
+    carry = parity;
+}
+
+}  // namespace quirtle
