@@ -127,8 +127,8 @@ int32_t DocumentConverter::ConvertLine(std::string_view line) {
 }
 
 void DocumentConverter::CloseTopElement() {
-    const OpenElement element = elementStack.Pop();
-    output->append("</").append(element.name).append(">\r\n");
+    output->append("</").append(elementStack.Top().name).append(">\r\n");
+    elementStack.Pop();
 }
 
 void DocumentConverter::CloseToSection() {

@@ -4,7 +4,7 @@
 
 namespace quirtle {
 
-void ElementStack::Push(OpenElement element) {
+void ElementStack::Push(OpenElement&& element) {
     int32_t containers = ContainerDepth();
     if (element.kind == ElementKind::Section) {
         ++sectionDepth;
@@ -12,18 +12,21 @@ void ElementStack::Push(OpenElement element) {
     } else if (element.kind == ElementKind::Container) {
         ++containers;
     }
-    elements.push_back(std::move(element));
-    containerDepths.push_back(containers);
+    if (count == elements.size()) {
+        elements.push_back(std::move(element));
+        containerDepths.push_back(containers);
+    } else {
+        elements[count] = std::move(element);
+        containerDepths[count] = containers;
+    }
+    ++count;
 }
 
-OpenElement ElementStack::Pop() {
-    OpenElement element = std::move(elements.back());
-    elements.pop_back();
-    containerDepths.pop_back();
-    if (element.kind == ElementKind::Section) {
+void ElementStack::Pop() {
+    --count;
+    if (elements[count].kind == ElementKind::Section) {
         --sectionDepth;
     }
-    return element;
 }
 
 }  // namespace quirtle

@@ -29,20 +29,23 @@ class OpenElement {
 
 // The stack keeps the two counts the block handlers need, so that neither has to
 // walk the stack: the number of open sections, and the number of containers above
-// the innermost section.
+// the innermost section. Popped places are kept and written over by later pushes, so
+// that the strings they hold keep their storage.
 class ElementStack {
   public:
-    void Push(OpenElement element);
-    OpenElement Pop();
-    const OpenElement& Top() const { return elements.back(); }
-    bool Empty() const { return elements.empty(); }
-    std::size_t Size() const { return elements.size(); }
+    void Push(OpenElement&& element);
+    // Drops the top element.
+    void Pop();
+    const OpenElement& Top() const { return elements[count - 1]; }
+    bool Empty() const { return count == 0; }
+    std::size_t Size() const { return count; }
     int32_t SectionDepth() const { return sectionDepth; }
-    int32_t ContainerDepth() const { return containerDepths.empty() ? 0 : containerDepths.back(); }
+    int32_t ContainerDepth() const { return count == 0 ? 0 : containerDepths[count - 1]; }
 
   private:
-    std::vector<OpenElement> elements;
+    std::vector<OpenElement> elements;     // the first `count` are open
     std::vector<int32_t> containerDepths;  // ContainerDepth() right after each push
+    std::size_t count = 0;
     int32_t sectionDepth = 0;
 };
 

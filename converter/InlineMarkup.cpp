@@ -18,28 +18,13 @@
 
 namespace quirtle {
 
-namespace {
-
-// The stops of the line being converted, from the classification of the whole text.
-class LineStops {
-  public:
-    LineStops(const TextBlocks& blocks, const char* lineEnd) : blocks(blocks), lineEnd(lineEnd) {}
-    const char* Next(const char* cursor) const { return blocks.NextStop(cursor, lineEnd); }
-
-  private:
-    const TextBlocks& blocks;
-    const char* const lineEnd;
-};
-
-}  // namespace
-
 int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
                                                std::string_view terminators, InlineScratch& scratch,
                                                OutputBuffer& out, const char*& written) const {
     const std::less_equal<const char*> notAfter;
     if (terminators.empty() && end == currentLineEnd && currentLineStart != nullptr &&
         notAfter(currentLineStart, cursor) && notAfter(cursor, end)) {
-        LineStops scanner(textBlocks, end);
+        TextBlocks::LineStops scanner = textBlocks.StopsOfLine(end);
         return MatchInlineElementsWith(scanner, cursor, end, terminators, scratch, out, written);
     }
     std::optional<scan::StopSet> ownStops;

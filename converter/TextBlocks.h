@@ -27,32 +27,16 @@ class TextBlocks {
     // the start of a line after those asked for before: their blocks are dropped.
     const char* NextLineEnd(const char* lineStart);
 
-    // The first stop at or after `cursor`, a character start of the line that the last
-    // NextLineEnd found the end of, or `lineEnd` when none comes before it.
-    const char* NextStop(const char* cursor, const char* lineEnd) const {
-        if (cursor >= lineEnd) {
-            return lineEnd;
-        }
-        auto index = static_cast<std::size_t>(cursor - begin) / 64;
-        std::uint64_t ahead =
-            blocks[index - first + head].stops &
-            (~std::uint64_t{0} << (static_cast<std::size_t>(cursor - begin) % 64));
-        while (ahead == 0) {
-            ++index;
-            if (begin + index * 64 >= lineEnd) {
-                return lineEnd;
-            }
-            ahead = blocks[index - first + head].stops;
-        }
-        const char* const stop = begin + index * 64 + __builtin_ctzll(ahead);
-        return stop < lineEnd ? stop : lineEnd;
-    }
+    // The stops of the line that the last NextLineEnd found the end of, `lineEnd`.
+    class LineStops;
+    LineStops StopsOfLine(const char* lineEnd) const;
 
-  private:
     struct Block {
         std::uint64_t stops;     // the stops of the inline scan
         std::uint64_t lineEnds;  // CR and LF
     };
+
+  private:
     // Classifies the blocks after the last one classified, several at a time.
     void ClassifyMore();
     std::size_t Classified() const { return first + (blocks.size() - head); }
@@ -68,5 +52,49 @@ class TextBlocks {
     std::size_t first = 0;
     std::uint64_t carry = 0;  // the first byte of the next block is a second byte
 };
+
+// The stops of one line, found in the classified blocks that hold it.
+class TextBlocks::LineStops {
+  public:
+    LineStops(const char* blocksStart, const Block* blocks, const char* lineEnd)
+        : blocksStart(blocksStart), blocks(blocks), lineEnd(lineEnd) {}
+
+    // The first stop at or after `cursor`, a character start of the line, or the line's
+    // end when none comes before it.
+    const char* Next(const char* cursor) {
+        if (cursor >= lineEnd) {
+            return lineEnd;
+        }
+        const auto offset = static_cast<std::size_t>(cursor - blocksStart);
+        std::size_t index = offset / 64;
+        if (index != cachedIndex) {
+            cachedIndex = index;
+            cachedStops = blocks[index].stops;
+        }
+        std::uint64_t ahead = cachedStops & (~std::uint64_t{0} << (offset % 64));
+        while (ahead == 0) {
+            ++index;
+            if (index * 64 >= static_cast<std::size_t>(lineEnd - blocksStart)) {
+                return lineEnd;
+            }
+            cachedIndex = index;
+            cachedStops = blocks[index].stops;
+            ahead = cachedStops;
+        }
+        const char* const stop = blocksStart + index * 64 + __builtin_ctzll(ahead);
+        return stop < lineEnd ? stop : lineEnd;
+    }
+
+  private:
+    const char* const blocksStart;  // where blocks[0] starts
+    const Block* const blocks;
+    const char* const lineEnd;
+    std::size_t cachedIndex = ~std::size_t{0};  // the block last read, and its stops
+    std::uint64_t cachedStops = 0;
+};
+
+inline TextBlocks::LineStops TextBlocks::StopsOfLine(const char* lineEnd) const {
+    return LineStops(begin + first * 64, blocks.data() + head, lineEnd);
+}
 
 }  // namespace quirtle
