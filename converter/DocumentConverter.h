@@ -231,8 +231,10 @@ class DocumentConverter {
     OutputMode mode = OutputMode::Html;
     const Spellings* spell = &htmlSpellings;
     InlineScratch inlineScratch;
-    // The bytes an inline scan without terminators stops at.
+    // The bytes an inline scan without terminators stops at, and those a definition term
+    // (up to ":") stops at.
     scan::StopSet plainStops;
+    scan::StopSet termStops{":"};
     // The fastest byte classifier of this processor.
     scan::ClassifyFunction classify = scan::Classifier();
     // The text ConvertLines is converting, while it does, classified as it goes, and the

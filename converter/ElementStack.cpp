@@ -4,21 +4,24 @@
 
 namespace quirtle {
 
-void ElementStack::Push(OpenElement&& element) {
+void ElementStack::Push(ElementKind kind, std::string_view name, int32_t level) {
     int32_t containers = ContainerDepth();
-    if (element.kind == ElementKind::Section) {
+    if (kind == ElementKind::Section) {
         ++sectionDepth;
         containers = 0;
-    } else if (element.kind == ElementKind::Container) {
+    } else if (kind == ElementKind::Container) {
         ++containers;
     }
     if (count == elements.size()) {
-        elements.push_back(std::move(element));
+        elements.emplace_back();
         containerDepths.push_back(containers);
     } else {
-        elements[count] = std::move(element);
         containerDepths[count] = containers;
     }
+    Entry& entry = elements[count];
+    entry.name.assign(name);
+    entry.kind = kind;
+    entry.level = level;
     ++count;
 }
 

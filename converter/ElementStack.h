@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quirtle {
@@ -33,17 +34,24 @@ class OpenElement {
 // that the strings they hold keep their storage.
 class ElementStack {
   public:
-    void Push(OpenElement&& element);
+    // What the stack knows of an open element: enough to close it.
+    struct Entry {
+        std::string name;
+        ElementKind kind = ElementKind::None;
+        int32_t level = 0;
+    };
+
+    void Push(ElementKind kind, std::string_view name, int32_t level);
     // Drops the top element.
     void Pop();
-    const OpenElement& Top() const { return elements[count - 1]; }
+    const Entry& Top() const { return elements[count - 1]; }
     bool Empty() const { return count == 0; }
     std::size_t Size() const { return count; }
     int32_t SectionDepth() const { return sectionDepth; }
     int32_t ContainerDepth() const { return count == 0 ? 0 : containerDepths[count - 1]; }
 
   private:
-    std::vector<OpenElement> elements;     // the first `count` are open
+    std::vector<Entry> elements;           // the first `count` are open
     std::vector<int32_t> containerDepths;  // ContainerDepth() right after each push
     std::size_t count = 0;
     int32_t sectionDepth = 0;

@@ -28,7 +28,7 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
         return MatchInlineElementsWith(scanner, cursor, end, terminators, scratch, out, written);
     }
     std::optional<scan::StopSet> ownStops;
-    if (!terminators.empty()) {
+    if (!terminators.empty() && terminators != ":") {
         ownStops.emplace(terminators);
     }
     // The text before the cursor may be read too when it lies in the text being
@@ -37,7 +37,10 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
                                          notAfter(cursor, convertingEnd)
                                      ? convertingBegin
                                      : cursor;
-    StopScanner scanner(readable, end, ownStops ? *ownStops : plainStops, classify);
+    const scan::StopSet& stops = ownStops              ? *ownStops
+                                 : terminators.empty() ? plainStops
+                                                       : termStops;
+    StopScanner scanner(readable, end, stops, classify);
     return MatchInlineElementsWith(scanner, cursor, end, terminators, scratch, out, written);
 }
 

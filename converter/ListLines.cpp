@@ -67,9 +67,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
             --depth;
         }
         AppendStartTag(head, params, *output);
-        OpenElement container = head;
-        container.kind = ElementKind::Container;
-        elementStack.Push(std::move(container));
+        elementStack.Push(ElementKind::Container, head.name, level);
         head.className.clear();
         head.id.clear();
         head.params.clear();
@@ -77,11 +75,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
     }
     if (depth == level - 1) {
         AppendStartTag(head, params, *output);
-        OpenElement container;
-        container.name = head.name;
-        container.kind = ElementKind::Container;
-        container.level = level;
-        elementStack.Push(std::move(container));
+        elementStack.Push(ElementKind::Container, head.name, level);
         ++depth;
     }
     if (depth < level - 1) {
@@ -104,11 +98,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
         out.resize(mark);
         return statusFail;
     }
-    OpenElement item;
-    item.name = itemName;
-    item.kind = ElementKind::Item;
-    item.level = level;
-    elementStack.Push(std::move(item));
+    elementStack.Push(ElementKind::Item, itemName, level);
     return statusOk;
 }
 

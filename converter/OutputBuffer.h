@@ -55,12 +55,6 @@ class OutputBuffer {
         }
     }
     void clear() { used = 0; }
-    void insert(std::size_t at, std::string_view piece) {
-        Reserve(piece.size());
-        std::memmove(data + at + piece.size(), data + at, used - at);
-        std::memcpy(data + at, piece.data(), piece.size());
-        used += piece.size();
-    }
     // Makes room for `more` bytes, so that growing happens once for a known amount.
     QUIRTLE_ALWAYS_INLINE void Reserve(std::size_t more) {
         if (capacity - used < more) {

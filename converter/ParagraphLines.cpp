@@ -30,9 +30,18 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     }
     const char* cursor = line.data() + 1;
     const char* const end = line.data() + line.size();
+    // The wrapper is named after the command: its name is read first.
     std::string_view name;
+    const char* nameEnd = cursor;
+    if (ParseName(nameEnd, end, name, "div", {}) < 0) {
+        return statusFail;
+    }
     OutputBuffer& out = *output;
     const std::size_t mark = out.size();
+    const bool wrapped = name != "div";
+    if (wrapped) {
+        out.append("<div class=\"").append(name).append("\">");
+    }
     out.append(spell->commandLinePrefix);
     // The start tag is written while its head is read, parameter by parameter.
     const TagForm form = spell->commandTagShown ? TagForm::Shown : TagForm::Markup;
@@ -41,11 +50,7 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
         return statusFail;
     }
     out.append("</").append(name).append(spell->commandLineSuffix);
-    if (name != "div") {
-        // The wrapper is named after the command, known only now.
-        std::string wrapper = "<div class=\"";
-        wrapper.append(name).append("\">");
-        out.insert(mark, wrapper);
+    if (wrapped) {
         out.append("</div>\r\n");
     }
     return statusOk;

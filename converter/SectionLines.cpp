@@ -29,10 +29,6 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
     // Skipped levels get one implicit section, however many are skipped.
     const bool classByDepth = !spell->sectionClassPrefix.empty();
     if (depth < level - 1) {
-        OpenElement implicit;
-        implicit.name = spell->section;
-        implicit.kind = ElementKind::Section;
-        implicit.level = depth + 1;
         out.append("<").append(spell->section);
         if (classByDepth) {
             out.append(" class=\"")
@@ -41,7 +37,7 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
                 .append("\"");
         }
         out.append(">\r\n");
-        elementStack.Push(std::move(implicit));
+        elementStack.Push(ElementKind::Section, spell->section, depth + 1);
         ++depth;
     }
 
@@ -50,8 +46,7 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
         head.className.assign(spell->sectionClassPrefix).append(number);
     }
     AppendStartTag(head, spell->blockParams, out);
-    head.kind = ElementKind::Section;
-    elementStack.Push(std::move(head));
+    elementStack.Push(ElementKind::Section, head.name, head.level);
 
     if (cursor < end) {
         const std::size_t mark = out.size();

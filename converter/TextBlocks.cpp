@@ -111,10 +111,14 @@ void TextBlocks::ClassifyMore() {
             stops |= (parity & static_cast<std::uint64_t>(nextByte < 0x40)) << 63;
         } else {
             stops &= (std::uint64_t{1} << lastLength) - 1;
+            stops |= std::uint64_t{1} << lastLength;  // the end of the text
         }
-        blocks.push_back({stops, found.lineEnd});
+        blocks.push_back({stops | found.lineEnd, found.lineEnd});
     }
     carry = parity;
+    if (start + 64 * count == end) {
+        blocks.push_back({1, 0});  // the end of the text, at the start of a block
+    }
 }
 
 }  // namespace quirtle

@@ -32,7 +32,9 @@ class TextBlocks {
     LineStops StopsOfLine(const char* lineEnd) const;
 
     struct Block {
-        std::uint64_t stops;     // the stops of the inline scan
+        // The stops of the inline scan, and the ends of the lines (CR, LF, and the end of
+        // the text, which has a block of its own when it ends a whole block).
+        std::uint64_t stops;
         std::uint64_t lineEnds;  // CR and LF
     };
 
@@ -65,6 +67,7 @@ class TextBlocks::LineStops {
         if (cursor >= lineEnd) {
             return lineEnd;
         }
+        // The line's end is a stop itself, so the search needs no other bound.
         const auto offset = static_cast<std::size_t>(cursor - blocksStart);
         std::size_t index = offset / 64;
         if (index != cachedIndex) {
@@ -74,15 +77,11 @@ class TextBlocks::LineStops {
         std::uint64_t ahead = cachedStops & (~std::uint64_t{0} << (offset % 64));
         while (ahead == 0) {
             ++index;
-            if (index * 64 >= static_cast<std::size_t>(lineEnd - blocksStart)) {
-                return lineEnd;
-            }
+            ahead = blocks[index].stops;
             cachedIndex = index;
-            cachedStops = blocks[index].stops;
-            ahead = cachedStops;
+            cachedStops = ahead;
         }
-        const char* const stop = blocksStart + index * 64 + __builtin_ctzll(ahead);
-        return stop < lineEnd ? stop : lineEnd;
+        return blocksStart + index * 64 + __builtin_ctzll(ahead);
     }
 
   private:
