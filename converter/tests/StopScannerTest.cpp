@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "LineEnds.h"
 #include "StopScanner.h"
+#include "TextBlocks.h"
 
 namespace quirtle {
 namespace {
@@ -158,6 +160,63 @@ TEST(StopScannerTest, LongRunsOfLeadBytesAndCutOffCharacters) {
         ASSERT_EQ(StopsByScanning(line, set), StopsByWalking(line, set)) << leads;
         std::string cut(leads, '\x88');  // odd: the last lead is cut off by the end
         ASSERT_EQ(StopsByScanning(cut, set), StopsByWalking(cut, set)) << leads;
+    }
+}
+
+// A text of random lines cut by the classified blocks, each line's stops found in them,
+// against the lines cut byte by byte and the stops of each line found by walking it.
+TEST(TextBlocksTest, CutsLinesAndFindsTheirStopsAsAWalkDoes) {
+    std::mt19937 random(7);
+    const scan::StopSet set;
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length <= 300; ++length) {
+        lengths.push_back(length);
+    }
+    // Whole blocks, several batches of blocks, and long lines.
+    for (std::size_t length : {640U, 1024U, 1088U, 2048U, 3000U, 5000U}) {
+        lengths.push_back(length);
+    }
+    for (std::size_t length : lengths) {
+        for (int round = 0; round < 20; ++round) {
+            std::string text = RandomBytes(random, length);
+            if (round % 4 == 0) {
+                // Few line ends: lines that span many blocks.
+                for (char& byte : text) {
+                    if ((byte == '\r' || byte == '\n') && random() % 8 != 0) {
+                        byte = 'a';
+                    }
+                }
+            }
+            const char* const end = text.data() + text.size();
+            TextBlocks blocks;
+            blocks.Start(text.data(), end, set, scan::Classifier());
+            const char* lineStart = text.data();
+            while (lineStart < end) {
+                const char* expectedEnd = nullptr;
+                const char* const expectedNext = CutLine(lineStart, end, true, expectedEnd);
+                const char* const lineEnd = blocks.NextLineEnd(lineStart);
+                ASSERT_EQ(lineEnd, expectedEnd) << "length " << length;
+                const std::string line(lineStart, lineEnd);
+                std::vector<std::size_t> stops;
+                TextBlocks::LineStops lineStops = blocks.StopsOfLine(lineEnd);
+                const char* cursor = lineStart;
+                while (true) {
+                    const char* const stop = lineStops.Next(cursor);
+                    ASSERT_LE(stop, lineEnd);
+                    if (stop == lineEnd) {
+                        break;
+                    }
+                    stops.push_back(static_cast<std::size_t>(stop - lineStart));
+                    cursor = stop + (IsLead(static_cast<unsigned char>(*stop)) ? 2 : 1);
+                    if (cursor > lineEnd) {
+                        break;
+                    }
+                }
+                ASSERT_EQ(stops, StopsByWalking(line, set)) << "length " << length;
+                lineStart = expectedNext;
+            }
+            blocks.Stop();
+        }
     }
 }
 
