@@ -131,7 +131,7 @@ void DocumentConverter::CloseTopElement() {
     elementStack.Pop();
 }
 
-void DocumentConverter::CloseToSection() {
+void DocumentConverter::CloseToSectionFromInside() {
     while (!elementStack.Empty() && elementStack.Top().kind != ElementKind::Section) {
         CloseTopElement();
     }

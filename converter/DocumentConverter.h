@@ -95,7 +95,12 @@ class DocumentConverter {
 
     // Closing of open elements.
     void CloseTopElement();
-    void CloseToSection();
+    void CloseToSection() {
+        if (!elementStack.Empty() && elementStack.Top().kind != ElementKind::Section) {
+            CloseToSectionFromInside();
+        }
+    }
+    void CloseToSectionFromInside();
     void CloseAllElements();
 
     // Line handlers. Each returns 0, or a negative status when the line is rejected.
@@ -231,6 +236,7 @@ class DocumentConverter {
     OutputMode mode = OutputMode::Html;
     const Spellings* spell = &htmlSpellings;
     InlineScratch inlineScratch;
+    OpenElement blockHead;  // the head of the list line being read
     // The bytes an inline scan without terminators stops at, and those a definition term
     // (up to ":") stops at.
     scan::StopSet plainStops;

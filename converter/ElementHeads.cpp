@@ -149,6 +149,13 @@ int32_t DocumentConverter::ParseName(const char*& cursor, const char* end, std::
     while (cursor < end && plainNameBytes[static_cast<unsigned char>(*cursor)]) {
         ++cursor;
     }
+    if (endsName(cursor)) {
+        // ASCII letters, digits, "_", "-" and ".": well-formed unless it starts wrongly.
+        name = std::string_view(nameStart, static_cast<std::size_t>(cursor - nameStart));
+        const char first = *nameStart;
+        return (first >= '0' && first <= '9') || first == '-' || first == '.' ? statusFail
+                                                                              : statusOk;
+    }
     while (!endsName(cursor)) {
         if (AdvanceChar(cursor, end) < 0) {
             return statusFail;

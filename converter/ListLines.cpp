@@ -6,8 +6,19 @@ namespace quirtle {
 
 namespace {
 
-// The item element of a container, chosen by the container's name.
-std::string_view ItemName(std::string_view containerName, const Spellings& spell) {
+// The item element of a container, chosen by the container's name (which the marker
+// gives, but for a division).
+std::string_view ItemName(char marker, std::string_view containerName, const Spellings& spell) {
+    switch (marker) {
+        case '-':
+            return spell.listItem;
+        case '>':
+            return spell.quotationItem;
+        case '!':
+            return spell.definitionDescription;
+        default:
+            break;
+    }
     if (containerName == spell.list) {
         return spell.listItem;
     }
@@ -38,7 +49,11 @@ int32_t DocumentConverter::ConvertListTerm(const char*& cursor, const char* end)
 int32_t DocumentConverter::HandleListLine(std::string_view line) {
     const char* cursor = line.data();
     const char* const end = cursor + line.size();
-    OpenElement head;
+    OpenElement& head = blockHead;
+    head.className.clear();
+    head.id.clear();
+    head.params.clear();
+    head.level = 0;
     const int32_t status = ParseBlockMarker(cursor, end, head);
     if (status < 0) {
         return status;
@@ -85,12 +100,13 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
         return statusOk;  // containers without a new item
     }
 
-    if (head.name == spell->definitionList) {
+    const char marker = line.front();
+    if (marker == '!' || (marker == '|' && head.name == spell->definitionList)) {
         if (ConvertListTerm(cursor, end) < 0) {
             return statusFail;
         }
     }
-    const std::string_view itemName = ItemName(head.name, *spell);
+    const std::string_view itemName = ItemName(marker, head.name, *spell);
     OutputBuffer& out = *output;
     const std::size_t mark = out.size();
     out.append("<").append(itemName).append(">");
