@@ -6,6 +6,7 @@
 // gives, since no valid second byte of a double-byte character is ever escaped (and the
 // second byte of a broken pair is escaped either way). The shown form is the markup form
 // escaped once more, so a value there is escaped twice in one step.
+#include <array>
 #include <cstring>
 
 #include "DocumentConverter.h"
@@ -15,22 +16,54 @@ namespace quirtle {
 
 namespace {
 
+// The replacement of each escaped byte, escaped once (markup) or twice (shown form),
+// padded to sixteen bytes so that it is copied in one move.
+struct Replacement {
+    char bytes[16];
+    unsigned char length;
+};
+using Replacements = std::array<Replacement, entities::replacements.size()>;
+
+constexpr Replacements MakeReplacements(bool shown) {
+    Replacements table{};
+    for (std::size_t index = 1; index < table.size(); ++index) {
+        // "&lt;" escaped again is "&amp;lt;".
+        const std::string_view once = entities::replacements[index];
+        const std::string_view text = shown ? once.substr(1) : once;
+        std::size_t length = 0;
+        if (shown) {
+            for (char byte : std::string_view("&amp;")) {
+                table[index].bytes[length++] = byte;
+            }
+        }
+        for (char byte : text) {
+            table[index].bytes[length++] = byte;
+        }
+        table[index].length = static_cast<unsigned char>(length);
+    }
+    return table;
+}
+
+constexpr Replacements markupReplacements = MakeReplacements(false);
+constexpr Replacements shownReplacements = MakeReplacements(true);
+// The longest replacement, "&amp;quot;", and the room one move of it needs.
+constexpr std::size_t longestReplacement = 10;
+constexpr std::size_t moveRoom = sizeof(Replacement::bytes);
+
 // Appends `text` escaped once, or twice for the shown form.
 void AppendValue(std::string_view text, bool shown, OutputBuffer& out) {
-    if (!shown) {
-        DocumentConverter::AppendEscapedText(text, out);
-        return;
-    }
-    const char* run = text.data();
-    const char* const end = run + text.size();
-    for (const char* at = run; at < end; ++at) {
-        if (entities::IsEscaped(*at)) {
-            // "&lt;" escaped again is "&amp;lt;".
-            out.append(run, at).append("&amp;").append(entities::Of(*at).substr(1));
-            run = at + 1;
+    const Replacements& table = shown ? shownReplacements : markupReplacements;
+    char* to = out.Claim(text.size() * longestReplacement + moveRoom);
+    for (const char byte : text) {
+        const unsigned char entity = entities::indexOf[static_cast<unsigned char>(byte)];
+        if (entity == 0) {
+            *to++ = byte;
+        } else {
+            std::memcpy(to, table[entity].bytes, moveRoom);
+            to += table[entity].length;
         }
     }
-    out.append(run, end);
+    out.Commit(to);
 }
 
 }  // namespace

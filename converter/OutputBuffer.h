@@ -48,6 +48,16 @@ class OutputBuffer {
         Reserve(1);
         data[used++] = byte;
     }
+    // Room for `more` bytes, to be written through the pointer returned; Commit then takes
+    // the pointer past the last byte written. Loops that write many small pieces keep
+    // their place in a register this way.
+    QUIRTLE_ALWAYS_INLINE char* Claim(std::size_t more) {
+        Reserve(more);
+        return data + used;
+    }
+    QUIRTLE_ALWAYS_INLINE void Commit(const char* written) {
+        used = static_cast<std::size_t>(written - data);
+    }
     // Drops what was written after the first `length` bytes.
     void resize(std::size_t length) {
         if (length < used) {
