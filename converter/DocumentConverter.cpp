@@ -45,7 +45,7 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
     if (sink == nullptr) {
         // The output is rarely more than twice the input. Reserved pages that are never
         // written cost no memory, and one reservation saves copying the output as it grows.
-        output->Reserve(2 * text.size() + 256);
+        output->ReserveCapacity(2 * text.size() + 256);
     }
     convertingBegin = begin;
     convertingEnd = end;

@@ -17,9 +17,11 @@ namespace quirtle {
 #endif
 
 // Appends bytes to a string without the string's own bookkeeping for each piece: the
-// string is kept as long as its capacity, and only the bytes written so far count. Short
-// pieces (most of what a conversion writes: tags, entities, names) are copied without a
-// call. `Finish` gives the string the length of what was written.
+// string is made longer ahead of the writing, in steps, and only the bytes written so far
+// count. Short pieces (most of what a conversion writes: tags, entities, names) are copied
+// without a call. `Finish` gives the string the length of what was written. A string that
+// is written again keeps its length in between, so its bytes are not cleared again
+// before they are overwritten.
 class OutputBuffer {
   public:
     // Writes after what `storage` holds already.
@@ -65,6 +67,14 @@ class OutputBuffer {
         }
     }
     void clear() { used = 0; }
+    // Makes the string's capacity hold `more` bytes after those written, so that it is
+    // moved once for a known amount (its length grows as the writing needs).
+    void ReserveCapacity(std::size_t more) {
+        if (storage->capacity() - used < more) {
+            storage->reserve(used + more);
+            Adopt();
+        }
+    }
     // Makes room for `more` bytes, so that growing happens once for a known amount.
     QUIRTLE_ALWAYS_INLINE void Reserve(std::size_t more) {
         if (capacity - used < more) {
@@ -111,24 +121,22 @@ class OutputBuffer {
         std::memcpy(to, head, size);
         std::memcpy(to + count - size, tail, size);
     }
+    // The string's length is the room written into; its capacity may be more.
     void Adopt() {
-        // The bytes past `used` are only ever overwritten, so the string may hold anything
-        // there; making it as long as its capacity writes those bytes once.
-        if (storage->size() < storage->capacity()) {
-            storage->resize(storage->capacity());
-        }
         data = storage->data();
         capacity = storage->size();
     }
+    // Lengthening a string clears the new bytes, so the string is lengthened by what is
+    // needed and a step more, never to its whole capacity at once.
     QUIRTLE_NOINLINE void Grow(std::size_t more) {
-        std::size_t wanted = capacity * 2;
-        if (wanted < used + more) {
-            wanted = used + more;
+        constexpr std::size_t step = 64 * 1024;
+        const std::size_t wanted = used + more;
+        std::size_t length = capacity + step > wanted ? capacity + step : wanted;
+        if (length > storage->capacity()) {
+            const std::size_t doubled = 2 * storage->capacity();
+            storage->reserve(doubled > length ? doubled : length);
         }
-        if (wanted < 256) {
-            wanted = 256;
-        }
-        storage->resize(wanted);
+        storage->resize(length);
         Adopt();
     }
 
