@@ -9,6 +9,7 @@
 // written straight into `out`: the text between events is copied whole. Both passes
 // are linear in the line. Whenever no element is open the events so far are written
 // out, so the working storage stays small however long the line.
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -17,6 +18,19 @@
 #include "StopScanner.h"
 
 namespace quirtle {
+
+namespace {
+
+// The bytes that end the body of an element: "[" ruby, "*" emphasis, "{" inline command.
+constexpr std::array<bool, 256> closers = [] {
+    std::array<bool, 256> bytes{};
+    bytes['['] = true;
+    bytes['*'] = true;
+    bytes['{'] = true;
+    return bytes;
+}();
+
+}  // namespace
 
 int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* end,
                                                std::string_view terminators, InlineScratch& scratch,
@@ -229,7 +243,8 @@ int32_t DocumentConverter::WritePlainElement(const char*& cursor, const char* en
                                              OutputBuffer& out, const char*& written) const {
     const char* const bodyStart = cursor + 1;
     const char* const closer = scanner.Next(bodyStart);
-    if (closer >= end || (*closer != '[' && *closer != '*' && *closer != '{')) {
+    // At the line's end, the byte there (a line end, or past the text) is never a closer.
+    if (closer >= end || !closers[static_cast<unsigned char>(*closer)]) {
         return 0;  // the body holds markup or escapes, or has no closer: the general way
     }
     // The text before, the opening, the body and the closing go straight to the output;

@@ -48,13 +48,18 @@ const char* TextBlocks::NextLineEnd(const char* lineStart) {
             head = 0;
         }
     }
+    // The blocks are read through locals, which only a classification changes.
     std::uint64_t ahead = ~std::uint64_t{0} << (static_cast<std::size_t>(lineStart - begin) % 64);
     const std::size_t blockCount = (static_cast<std::size_t>(end - begin) + 63) / 64;
+    const Block* line = blocks.data() + head;  // block `first`
+    std::size_t classified = Classified();
     for (; index < blockCount; ++index) {
-        if (index == Classified()) {
+        if (index == classified) {
             ClassifyMore();
+            line = blocks.data() + head;
+            classified = Classified();
         }
-        const std::uint64_t found = blocks[index - first + head].lineEnds & ahead;
+        const std::uint64_t found = line[index - first].lineEnds & ahead;
         if (found != 0) {
             return begin + index * 64 + __builtin_ctzll(found);
         }
