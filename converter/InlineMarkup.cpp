@@ -253,22 +253,35 @@ int32_t DocumentConverter::WritePlainElement(const char*& cursor, const char* en
     const std::string_view body(bodyStart, static_cast<std::size_t>(closer - bodyStart));
     const char* after = closer + 1;
     switch (*closer) {
-        case '[':
+        case '[': {
+            // A reading whose first stop is its "]" holds nothing to escape or unescape:
+            // it is copied as it is.
+            const char* const readingEnd = scanner.Next(after);
+            const bool plainReading = readingEnd < end && *readingEnd == ']';
+            const auto appendReading = [&]() {
+                if (plainReading) {
+                    out.append(after, readingEnd);
+                    after = readingEnd;
+                    return statusOk;
+                }
+                return AppendEscapedUntil(after, end, ']', out);
+            };
             out.append(spell->rubyOpen);
             if (spell->readingInOpening) {
-                if (AppendEscapedUntil(after, end, ']', out) < 0) {
+                if (appendReading() < 0) {
                     return statusFail;
                 }
                 out.append(spell->rubyOpenEnd).append(body).append(spell->rubyClose);
             } else {
                 out.append(spell->rubyOpenEnd).append(body).append(spell->rubyClose);
-                if (AppendEscapedUntil(after, end, ']', out) < 0) {
+                if (appendReading() < 0) {
                     return statusFail;
                 }
             }
             out.append(spell->rubyCloseEnd);
             ++after;  // the "]"
             break;
+        }
         case '*':
             out.append("<em>").append(body).append("</em>");
             break;

@@ -10,9 +10,9 @@ namespace quirtle::scan {
 
 namespace {
 
-// The bytes every inline scan stops at: the markup ("_", "\", and the closers "[", "*",
-// "{") and the bytes written as entities.
-constexpr std::string_view markupAndEscaped = "_\\[*{&<>\"";
+// The bytes every inline scan stops at: the markup ("_", "\", the closers "[", "*", "{",
+// and the "]" that ends a reading) and the bytes written as entities.
+constexpr std::string_view markupAndEscaped = "_\\[]*{&<>\"";
 
 }  // namespace
 
