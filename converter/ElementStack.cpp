@@ -4,7 +4,7 @@
 
 namespace quirtle {
 
-void ElementStack::Push(ElementKind kind, std::string_view name, int32_t level) {
+void ElementStack::Push(ElementKind kind, std::string_view name) {
     int32_t containers = ContainerDepth();
     if (kind == ElementKind::Section) {
         ++sectionDepth;
@@ -21,7 +21,6 @@ void ElementStack::Push(ElementKind kind, std::string_view name, int32_t level) 
     Entry& entry = elements[count];
     entry.name.assign(name);
     entry.kind = kind;
-    entry.level = level;
     ++count;
 }
 

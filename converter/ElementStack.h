@@ -38,10 +38,9 @@ class ElementStack {
     struct Entry {
         std::string name;
         ElementKind kind = ElementKind::None;
-        int32_t level = 0;
     };
 
-    void Push(ElementKind kind, std::string_view name, int32_t level);
+    void Push(ElementKind kind, std::string_view name);
     // Drops the top element.
     void Pop();
     const Entry& Top() const { return elements[count - 1]; }

@@ -82,7 +82,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
             --depth;
         }
         AppendStartTag(head, params, *output);
-        elementStack.Push(ElementKind::Container, head.name, level);
+        elementStack.Push(ElementKind::Container, head.name);
         head.className.clear();
         head.id.clear();
         head.params.clear();
@@ -90,7 +90,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
     }
     if (depth == level - 1) {
         AppendStartTag(head, params, *output);
-        elementStack.Push(ElementKind::Container, head.name, level);
+        elementStack.Push(ElementKind::Container, head.name);
         ++depth;
     }
     if (depth < level - 1) {
@@ -114,7 +114,7 @@ int32_t DocumentConverter::HandleListLine(std::string_view line) {
         out.resize(mark);
         return statusFail;
     }
-    elementStack.Push(ElementKind::Item, itemName, level);
+    elementStack.Push(ElementKind::Item, itemName);
     return statusOk;
 }
 

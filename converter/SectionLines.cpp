@@ -37,7 +37,7 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
                 .append("\"");
         }
         out.append(">\r\n");
-        elementStack.Push(ElementKind::Section, spell->section, depth + 1);
+        elementStack.Push(ElementKind::Section, spell->section);
         ++depth;
     }
 
@@ -46,7 +46,7 @@ int32_t DocumentConverter::HandleSectionLine(std::string_view line) {
         head.className.assign(spell->sectionClassPrefix).append(number);
     }
     AppendStartTag(head, spell->blockParams, out);
-    elementStack.Push(ElementKind::Section, head.name, head.level);
+    elementStack.Push(ElementKind::Section, head.name);
 
     if (cursor < end) {
         const std::size_t mark = out.size();

@@ -77,6 +77,54 @@ inline std::uint64_t SecondBytes(std::uint64_t lead, std::uint64_t& carry) {
     return (evenBits ^ invert) & followsLead;
 }
 
+// The classes of the last bytes of a text, [start, end) with fewer than 64 of them, where
+// the bytes from `readable` on may be read: the 64 that end the text are classified and the
+// bytes before `start` shifted out, or, in a shorter text, a copy padded with zeros. The
+// places past the end count as bytes below 0x40, so a double-byte character cut off by the
+// end stops like a broken one.
+inline ByteClasses ClassifyLastBytes(ClassifyFunction classify, const char* readable,
+                                     const char* start, const char* end, const StopSet& stops) {
+    const auto length = static_cast<std::size_t>(end - start);
+    const std::uint64_t pastEnd = ~((std::uint64_t{1} << length) - 1);
+    ByteClasses classes{};
+    if (static_cast<std::size_t>(end - readable) >= 64) {
+        classes = ClassifyBlock(classify, end - 64, stops);
+        const unsigned shift = 64U - static_cast<unsigned>(length);
+        classes.lead >>= shift;
+        classes.below40 >>= shift;
+        classes.stop >>= shift;
+        classes.lineEnd >>= shift;
+    } else {
+        char padded[64];
+        std::memcpy(padded, start, length);
+        std::memset(padded + length, 0, 64 - length);
+        classes = ClassifyBlock(classify, padded, stops);
+        classes.lead &= ~pastEnd;
+        classes.stop &= ~pastEnd;
+        classes.lineEnd &= ~pastEnd;
+    }
+    classes.below40 |= pastEnd;
+    return classes;
+}
+
+// The stops among the first `length` (up to 64) of the classified bytes at `start`: the stop
+// bytes that are not second bytes, and the characters whose second byte is below 0x40.
+// `carry` runs on as SecondBytes says. The character that starts with the 64th byte ends
+// in the next block: it stops when its second byte is below 0x40 or past `end`.
+inline std::uint64_t StopsOf(const ByteClasses& classes, std::uint64_t& carry, const char* start,
+                             std::size_t length, const char* end) {
+    const std::uint64_t second = SecondBytes(classes.lead, carry);
+    std::uint64_t stops = (classes.stop & ~second) | ((second & classes.below40) >> 1);
+    if (length == 64) {
+        const char* const next = start + 64;
+        const auto nextByte = next == end ? 0U : static_cast<unsigned char>(*next);
+        stops |= (carry & static_cast<std::uint64_t>(nextByte < 0x40)) << 63;
+    } else {
+        stops &= (std::uint64_t{1} << length) - 1;
+    }
+    return stops;
+}
+
 }  // namespace scan
 
 // Finds the stops of one line: each character that starts with a stop byte (markup, an
@@ -120,43 +168,11 @@ class StopScanner {
     void ClassifyBlock(const char* start, std::uint64_t carry) {
         const auto remaining = static_cast<std::size_t>(end - start);
         const std::size_t length = remaining < 64 ? remaining : 64;
-        scan::ByteClasses classes{};
-        if (length == 64) {
-            classes = scan::ClassifyBlock(classify, start, stopSet);
-        } else {
-            // The last bytes: the 64 that end the text are classified, and the bytes before
-            // `start` shifted out. The places past the end count as bytes below 0x40, so a
-            // double-byte character cut off by the end stops like a broken one.
-            const std::uint64_t pastEnd = ~((std::uint64_t{1} << length) - 1);
-            if (static_cast<std::size_t>(end - begin) >= 64) {
-                classes = scan::ClassifyBlock(classify, end - 64, stopSet);
-                const unsigned shift = 64U - static_cast<unsigned>(length);
-                classes.lead >>= shift;
-                classes.below40 >>= shift;
-                classes.stop >>= shift;
-            } else {
-                char padded[64];
-                std::memcpy(padded, start, length);
-                std::memset(padded + length, 0, 64 - length);
-                classes = scan::ClassifyBlock(classify, padded, stopSet);
-                classes.lead &= ~pastEnd;
-                classes.stop &= ~pastEnd;
-            }
-            classes.below40 |= pastEnd;
-        }
+        const scan::ByteClasses classes =
+            length == 64 ? scan::ClassifyBlock(classify, start, stopSet)
+                         : scan::ClassifyLastBytes(classify, begin, start, end, stopSet);
         std::uint64_t nextCarry = carry;
-        const std::uint64_t second = scan::SecondBytes(classes.lead, nextCarry);
-        std::uint64_t found = (classes.stop & ~second) | ((second & classes.below40) >> 1);
-        if (length == 64) {
-            // The character that starts with the last byte ends past the block: it stops
-            // when its second byte is below 0x40 or past the end of the line.
-            if (nextCarry != 0 &&
-                (start + 64 == end || static_cast<unsigned char>(start[64]) < 0x40)) {
-                found |= std::uint64_t{1} << 63;
-            }
-        } else {
-            found &= (std::uint64_t{1} << length) - 1;
-        }
+        const std::uint64_t found = scan::StopsOf(classes, nextCarry, start, length, end);
         blockStart = start;
         blockCarry = nextCarry;
         stops = found;

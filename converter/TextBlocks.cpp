@@ -77,45 +77,16 @@ void TextBlocks::ClassifyMore() {
     if (count != 0) {
         classify(start, count, *stopSet, classes);
     } else {
-        // The last bytes: the 64 that end the text are classified and the bytes before
-        // `start` shifted out, or, in a shorter text, a copy padded with zeros. The places
-        // past the end count as bytes below 0x40, so a double-byte character cut off by
-        // the end stops like a broken one.
         count = 1;
         lastLength = remaining;
-        scan::ByteClasses& last = classes[0];
-        const std::uint64_t pastEnd = ~((std::uint64_t{1} << remaining) - 1);
-        if (static_cast<std::size_t>(end - begin) >= 64) {
-            last = scan::ClassifyBlock(classify, end - 64, *stopSet);
-            const unsigned shift = 64U - static_cast<unsigned>(remaining);
-            last.lead >>= shift;
-            last.below40 >>= shift;
-            last.stop >>= shift;
-            last.lineEnd >>= shift;
-        } else {
-            char padded[64];
-            std::memcpy(padded, start, remaining);
-            std::memset(padded + remaining, 0, 64 - remaining);
-            last = scan::ClassifyBlock(classify, padded, *stopSet);
-            last.lead &= ~pastEnd;
-            last.stop &= ~pastEnd;
-            last.lineEnd &= ~pastEnd;
-        }
-        last.below40 |= pastEnd;
+        classes[0] = scan::ClassifyLastBytes(classify, begin, start, end, *stopSet);
     }
     std::uint64_t parity = carry;
     for (std::size_t block = 0; block < count; ++block) {
         const scan::ByteClasses& found = classes[block];
-        const std::uint64_t second = scan::SecondBytes(found.lead, parity);
-        std::uint64_t stops = (found.stop & ~second) | ((second & found.below40) >> 1);
-        if (lastLength == 64) {
-            // The character that starts with the last byte ends in the next block: it
-            // stops when its second byte is below 0x40 or past the end of the text.
-            const char* const next = start + 64 * (block + 1);
-            const auto nextByte = next == end ? 0U : static_cast<unsigned char>(*next);
-            stops |= (parity & static_cast<std::uint64_t>(nextByte < 0x40)) << 63;
-        } else {
-            stops &= (std::uint64_t{1} << lastLength) - 1;
+        const char* const blockStart = start + 64 * block;
+        std::uint64_t stops = scan::StopsOf(found, parity, blockStart, lastLength, end);
+        if (lastLength < 64) {
             stops |= std::uint64_t{1} << lastLength;  // the end of the text
         }
         blocks.push_back({stops | found.lineEnd, found.lineEnd});

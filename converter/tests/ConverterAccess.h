@@ -52,6 +52,17 @@ class ConverterAccess : public DocumentConverter {
     std::string manuscript;
 };
 
+// Cuts the line that starts at `cursor` byte by byte at its first CR or LF: sets
+// `lineEnd` to the end of its text and returns where the next line starts.
+inline const char* CutLine(const char* cursor, const char* end, bool last, const char*& lineEnd) {
+    const char* stop = cursor;
+    while (stop < end && *stop != '\r' && *stop != '\n') {
+        ++stop;
+    }
+    lineEnd = stop;
+    return NextLineStart(stop, end, last);
+}
+
 // The lines of `text` as the converter cuts them.
 inline std::vector<std::string> LinesOf(std::string_view text) {
     std::vector<std::string> lines;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "LineEnds.h"
+#include "ConverterAccess.h"
 #include "StopScanner.h"
 #include "TextBlocks.h"
 
@@ -193,7 +193,8 @@ TEST(TextBlocksTest, CutsLinesAndFindsTheirStopsAsAWalkDoes) {
             const char* lineStart = text.data();
             while (lineStart < end) {
                 const char* expectedEnd = nullptr;
-                const char* const expectedNext = CutLine(lineStart, end, true, expectedEnd);
+                const char* const expectedNext =
+                    testing::CutLine(lineStart, end, true, expectedEnd);
                 const char* const lineEnd = blocks.NextLineEnd(lineStart);
                 ASSERT_EQ(lineEnd, expectedEnd) << "length " << length;
                 const std::string line(lineStart, lineEnd);
