@@ -3,6 +3,7 @@
 // out; nothing is decoded. ConvertManuscript.h has the one call most callers need.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -223,6 +224,15 @@ class DocumentConverter {
     int32_t ParseElementHeadAsTag(const char*& cursor, const char* end, std::string_view& name,
                                   std::string_view defaultName, std::string_view terminators,
                                   TagForm form, OutputBuffer& out) const;
+    int32_t WriteHeadAs(TagForm form, const char*& cursor, const char* end, std::string_view& name,
+                        std::string_view defaultName, std::string_view terminators,
+                        const std::array<unsigned char, 256>& bytes, OutputBuffer& out) const;
+    // ParseElementHeadAsTag in one form, with the kinds of the head's bytes for its
+    // terminators.
+    template <TagForm form>
+    int32_t WriteHeadAsTag(const char*& cursor, const char* end, std::string_view& name,
+                           std::string_view defaultName, std::string_view terminators,
+                           const std::array<unsigned char, 256>& bytes, OutputBuffer& out) const;
     int32_t ConvertListTerm(const char*& cursor, const char* end);
     // Hands the output written so far to the sink, if there is one.
     void Flush();

@@ -86,13 +86,99 @@ void DocumentConverter::AppendParamStart(std::size_t index, TagForm form, Output
     out.append(form == TagForm::Shown ? std::string_view("=&quot;") : std::string_view("=\""));
 }
 
+namespace {
+
+// What the head reader looks at in a byte, as bits: a byte without any of the bits it
+// asks for is stepped over with no further test.
+enum HeadByte : unsigned char {
+    leadsPair = 1,      // the first byte of a double-byte character
+    endsGroupPart = 2,  // " ", "#" or ")" in the class-and-id group
+    endsParam = 4,      // " " or a terminator, after a parameter without quotes
+    isTerminator = 8,   // a terminator of the head
+    stopsQuoted = 16,   // '"' or a backslash, in a quoted parameter
+};
+using HeadBytes = std::array<unsigned char, 256>;
+
+constexpr HeadBytes MakeHeadBytes(std::string_view terminators) {
+    HeadBytes bytes{};
+    for (int byte = 0; byte < 256; ++byte) {
+        if (DocumentConverter::IsLeadByte(static_cast<unsigned char>(byte))) {
+            bytes[byte] |= leadsPair;
+        }
+    }
+    bytes[' '] |= endsGroupPart | endsParam;
+    bytes['#'] |= endsGroupPart;
+    bytes[')'] |= endsGroupPart;
+    bytes['"'] |= stopsQuoted;
+    bytes['\\'] |= stopsQuoted;
+    for (const char terminator : terminators) {
+        bytes[static_cast<unsigned char>(terminator)] |= endsParam | isTerminator;
+    }
+    return bytes;
+}
+
+// The heads of inline commands end at "}", those of one-line commands at the line's end.
+constexpr HeadBytes braceHeadBytes = MakeHeadBytes("}");
+constexpr HeadBytes lineHeadBytes = MakeHeadBytes({});
+
+// Steps over whole characters up to the first byte that has one of `marks`, or the end.
+// False when the text ends inside a double-byte character.
+QUIRTLE_ALWAYS_INLINE bool SkipTo(const char*& cursor, const char* end, const HeadBytes& bytes,
+                                  unsigned char marks) {
+    while (cursor < end) {
+        const unsigned char kind = bytes[static_cast<unsigned char>(*cursor)];
+        if ((kind & (marks | leadsPair)) == 0) {
+            ++cursor;
+        } else if ((kind & marks) != 0) {
+            return true;
+        } else if (end - cursor < 2) {
+            return false;
+        } else {
+            cursor += 2;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char* end,
                                                  std::string_view& name,
                                                  std::string_view defaultName,
                                                  std::string_view terminators, TagForm form,
                                                  OutputBuffer& out) const {
-    const bool shown = form == TagForm::Shown;
-    const std::string_view quote = shown ? "&quot;" : "\"";
+    // Heads are read with the table of their terminators; the two in use are made once.
+    if (terminators == "}") {
+        return WriteHeadAs(form, cursor, end, name, defaultName, terminators, braceHeadBytes, out);
+    }
+    if (terminators.empty()) {
+        return WriteHeadAs(form, cursor, end, name, defaultName, terminators, lineHeadBytes, out);
+    }
+    const HeadBytes bytes = MakeHeadBytes(terminators);
+    return WriteHeadAs(form, cursor, end, name, defaultName, terminators, bytes, out);
+}
+
+int32_t DocumentConverter::WriteHeadAs(TagForm form, const char*& cursor, const char* end,
+                                       std::string_view& name, std::string_view defaultName,
+                                       std::string_view terminators,
+                                       const std::array<unsigned char, 256>& bytes,
+                                       OutputBuffer& out) const {
+    return form == TagForm::Shown ? WriteHeadAsTag<TagForm::Shown>(cursor, end, name, defaultName,
+                                                                   terminators, bytes, out)
+                                  : WriteHeadAsTag<TagForm::Markup>(cursor, end, name, defaultName,
+                                                                    terminators, bytes, out);
+}
+
+template <DocumentConverter::TagForm form>
+int32_t DocumentConverter::WriteHeadAsTag(const char*& cursor, const char* end,
+                                          std::string_view& name, std::string_view defaultName,
+                                          std::string_view terminators,
+                                          const std::array<unsigned char, 256>& bytes,
+                                          OutputBuffer& out) const {
+    // The pieces of the tag are constants of the form, so that each is written in a
+    // fixed number of moves.
+    constexpr bool shown = form == TagForm::Shown;
+    constexpr std::string_view quote = shown ? "&quot;" : "\"";
 
     // A well-formed name holds no byte that is escaped, and neither do the default names,
     // so it is written as it is.
@@ -109,20 +195,19 @@ int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char
         const char* classEnd = nullptr;
         const char* idStart = nullptr;
         while (true) {
-            if (cursor >= end || *cursor == ' ') {
+            if (!SkipTo(cursor, end, bytes, endsGroupPart) || cursor >= end || *cursor == ' ') {
                 return statusFail;
             }
             if (*cursor == ')') {
                 break;
             }
-            if (*cursor == '#') {
-                if (idStart != nullptr) {
-                    return statusFail;
-                }
-                classEnd = cursor;
-                ++cursor;
-                idStart = cursor;
+            // A "#".
+            if (idStart != nullptr) {
+                return statusFail;
             }
+            classEnd = cursor;
+            ++cursor;
+            idStart = cursor;
             if (AdvanceChar(cursor, end) < 0) {
                 return statusFail;
             }
@@ -149,23 +234,35 @@ int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char
 
     // Parameters, separated by spaces; quoted ones may hold spaces and terminators, and
     // there a backslash takes the character after it as it is.
-    for (std::size_t index = 0; cursor < end && !IsTerminator(terminators, *cursor); ++index) {
+    for (std::size_t index = 0;
+         cursor < end && (bytes[static_cast<unsigned char>(*cursor)] & isTerminator) == 0;
+         ++index) {
         AppendParamStart(index, form, out);
         if (*cursor == '"') {
             ++cursor;
-            const auto takeRun = [shown, &out](std::string_view run) {
-                AppendValue(run, shown, out);
-            };
-            if (TakeRunsUntil(cursor, end, '"', takeRun) < 0) {
-                return statusFail;  // no closing quote
-            }
-            ++cursor;  // the closing quote
-        } else {
-            const char* const start = cursor;
-            while (cursor < end && *cursor != ' ' && !IsTerminator(terminators, *cursor)) {
+            const char* run = cursor;
+            while (true) {
+                if (!SkipTo(cursor, end, bytes, stopsQuoted) || cursor >= end) {
+                    return statusFail;  // no closing quote
+                }
+                if (*cursor == '"') {
+                    break;
+                }
+                // A backslash: dropped, and the character after it taken as it is.
+                AppendValue(std::string_view(run, static_cast<std::size_t>(cursor - run)), shown,
+                            out);
+                ++cursor;
+                run = cursor;
                 if (AdvanceChar(cursor, end) < 0) {
                     return statusFail;
                 }
+            }
+            AppendValue(std::string_view(run, static_cast<std::size_t>(cursor - run)), shown, out);
+            ++cursor;  // the closing quote
+        } else {
+            const char* const start = cursor;
+            if (!SkipTo(cursor, end, bytes, endsParam)) {
+                return statusFail;
             }
             AppendValue(std::string_view(start, static_cast<std::size_t>(cursor - start)), shown,
                         out);

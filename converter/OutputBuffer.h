@@ -25,22 +25,21 @@ namespace quirtle {
 class OutputBuffer {
   public:
     // Writes after what `storage` holds already.
-    explicit OutputBuffer(std::string& storage) : storage(&storage), used(storage.size()) {
-        Adopt();
-    }
+    explicit OutputBuffer(std::string& storage) : storage(&storage) { Adopt(storage.size()); }
     OutputBuffer(const OutputBuffer&) = delete;
     OutputBuffer& operator=(const OutputBuffer&) = delete;
 
-    std::size_t size() const { return used; }
-    bool empty() const { return used == 0; }
-    std::string_view view() const { return {data, used}; }
+    std::size_t size() const { return static_cast<std::size_t>(next - data); }
+    bool empty() const { return next == data; }
+    std::string_view view() const { return {data, size()}; }
 
     // Appends are made at every step of a conversion: they are always inlined, and only
     // growing is a call.
     QUIRTLE_ALWAYS_INLINE OutputBuffer& append(std::string_view piece) {
         Reserve(piece.size());
-        Copy(data + used, piece.data(), piece.size());
-        used += piece.size();
+        char* const to = next;
+        Copy(to, piece.data(), piece.size());
+        next = to + piece.size();
         return *this;
     }
     QUIRTLE_ALWAYS_INLINE OutputBuffer& append(const char* first, const char* last) {
@@ -48,41 +47,40 @@ class OutputBuffer {
     }
     QUIRTLE_ALWAYS_INLINE void push_back(char byte) {
         Reserve(1);
-        data[used++] = byte;
+        *next++ = byte;
     }
     // Room for `more` bytes, to be written through the pointer returned; Commit then takes
     // the pointer past the last byte written. Loops that write many small pieces keep
     // their place in a register this way.
     QUIRTLE_ALWAYS_INLINE char* Claim(std::size_t more) {
         Reserve(more);
-        return data + used;
+        return next;
     }
-    QUIRTLE_ALWAYS_INLINE void Commit(const char* written) {
-        used = static_cast<std::size_t>(written - data);
-    }
+    QUIRTLE_ALWAYS_INLINE void Commit(char* written) { next = written; }
     // Drops what was written after the first `length` bytes.
     void resize(std::size_t length) {
-        if (length < used) {
-            used = length;
+        if (length < size()) {
+            next = data + length;
         }
     }
-    void clear() { used = 0; }
+    void clear() { next = data; }
     // Makes the string's capacity hold `more` bytes after those written, so that it is
     // moved once for a known amount (its length grows as the writing needs).
     void ReserveCapacity(std::size_t more) {
+        const std::size_t used = size();
         if (storage->capacity() - used < more) {
             storage->reserve(used + more);
-            Adopt();
+            Adopt(used);
         }
     }
     // Makes room for `more` bytes, so that growing happens once for a known amount.
     QUIRTLE_ALWAYS_INLINE void Reserve(std::size_t more) {
-        if (capacity - used < more) {
+        if (static_cast<std::size_t>(limit - next) < more) {
             Grow(more);
         }
     }
     // Leaves the string holding exactly what was written.
-    void Finish() { storage->resize(used); }
+    void Finish() { storage->resize(size()); }
 
   private:
     // Copies pieces of up to 64 bytes (tags, entities, names, most runs of text) with a
@@ -121,29 +119,33 @@ class OutputBuffer {
         std::memcpy(to, head, size);
         std::memcpy(to + count - size, tail, size);
     }
-    // The string's length is the room written into; its capacity may be more.
-    void Adopt() {
+    // The string's length is the room written into; its capacity may be more. `used` bytes
+    // of it are written.
+    void Adopt(std::size_t used) {
         data = storage->data();
-        capacity = storage->size();
+        next = data + used;
+        limit = data + storage->size();
     }
     // Lengthening a string clears the new bytes, so the string is lengthened by what is
     // needed and a step more, never to its whole capacity at once.
     QUIRTLE_NOINLINE void Grow(std::size_t more) {
         constexpr std::size_t step = 64 * 1024;
+        const std::size_t used = size();
         const std::size_t wanted = used + more;
+        const auto capacity = static_cast<std::size_t>(limit - data);
         std::size_t length = capacity + step > wanted ? capacity + step : wanted;
         if (length > storage->capacity()) {
             const std::size_t doubled = 2 * storage->capacity();
             storage->reserve(doubled > length ? doubled : length);
         }
         storage->resize(length);
-        Adopt();
+        Adopt(used);
     }
 
     std::string* storage;
-    char* data = nullptr;
-    std::size_t used = 0;
-    std::size_t capacity = 0;
+    char* data = nullptr;   // the string's bytes
+    char* next = nullptr;   // where the next byte is written
+    char* limit = nullptr;  // the end of the string's length
 };
 
 }  // namespace quirtle
