@@ -21,6 +21,21 @@ inline constexpr std::array<unsigned char, 256> indexOf = [] {
 inline constexpr std::array<std::string_view, 5> replacements = {"", "&amp;", "&lt;", "&gt;",
                                                                  "&quot;"};
 
+// The replacements padded to eight bytes, for writing each in one move.
+struct PaddedReplacement {
+    char bytes[8];
+    unsigned char length;
+};
+inline constexpr std::array<PaddedReplacement, replacements.size()> padded = [] {
+    std::array<PaddedReplacement, replacements.size()> table{};
+    for (std::size_t index = 0; index < table.size(); ++index) {
+        for (char byte : replacements[index]) {
+            table[index].bytes[table[index].length++] = byte;
+        }
+    }
+    return table;
+}();
+
 // How many bytes the replacement adds to the byte it replaces (0 for other bytes).
 inline constexpr std::array<unsigned char, 256> extraLength = [] {
     std::array<unsigned char, 256> extra{};

@@ -38,7 +38,7 @@ int32_t DocumentConverter::MatchInlineElements(const char*& cursor, const char* 
     const std::less_equal<const char*> notAfter;
     if (terminators.empty() && end == currentLineEnd && currentLineStart != nullptr &&
         notAfter(currentLineStart, cursor) && notAfter(cursor, end)) {
-        TextBlocks::LineStops scanner = textBlocks.StopsOfLine(end);
+        TextBlocks::LineStops scanner = textBlocks.StopsOfLine();
         return MatchInlineElementsWith(scanner, cursor, end, terminators, scratch, out, written);
     }
     std::optional<scan::StopSet> ownStops;
@@ -89,12 +89,20 @@ int32_t DocumentConverter::MatchInlineElementsWith(Scanner& scanner, const char*
             }
             if (byte != '_') {
                 // Text outside every element goes straight to the output. The common
-                // stops there are single-byte characters: an escaped byte, or a closer
-                // that closes nothing and stays as it is.
-                const unsigned char entity = entities::indexOf[static_cast<unsigned char>(byte)];
+                // stops there are single-byte characters: escaped bytes, often several
+                // close together, or a closer that closes nothing and stays as it is.
+                unsigned char entity = entities::indexOf[static_cast<unsigned char>(byte)];
                 if (entity != 0) {
-                    out.append(written, cursor).append(entities::replacements[entity]);
-                    written = ++cursor;
+                    do {
+                        out.append(written, cursor)
+                            .AppendPadded(entities::padded[entity].bytes,
+                                          entities::padded[entity].length);
+                        written = ++cursor;
+                        cursor = scanner.Next(cursor);
+                        entity = cursor < end
+                                     ? entities::indexOf[static_cast<unsigned char>(*cursor)]
+                                     : 0;
+                    } while (entity != 0);
                     continue;
                 }
                 if (byte != '\\' && static_cast<unsigned char>(byte) < 0x80) {

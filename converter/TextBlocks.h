@@ -27,9 +27,9 @@ class TextBlocks {
     // the start of a line after those asked for before: their blocks are dropped.
     const char* NextLineEnd(const char* lineStart);
 
-    // The stops of the line that the last NextLineEnd found the end of, `lineEnd`.
+    // The stops of the line that the last NextLineEnd found the end of.
     class LineStops;
-    LineStops StopsOfLine(const char* lineEnd) const;
+    LineStops StopsOfLine() const;
 
     struct Block {
         // The stops of the inline scan, and the ends of the lines (CR, LF, and the end of
@@ -58,42 +58,45 @@ class TextBlocks {
 // The stops of one line, found in the classified blocks that hold it.
 class TextBlocks::LineStops {
   public:
-    LineStops(const char* blocksStart, const Block* blocks, const char* lineEnd)
-        : blocksStart(blocksStart), blocks(blocks), lineEnd(lineEnd) {}
+    LineStops(const char* blocksStart, const Block* blocks)
+        : blocksStart(blocksStart), blocks(blocks) {}
 
-    // The first stop at or after `cursor`, a character start of the line, or the line's
-    // end when none comes before it.
+    // The first stop at or after `cursor`, a character start of the line (or its end), or
+    // the line's end when none comes before it. The line's end is a stop itself, so the
+    // search needs no other bound.
     const char* Next(const char* cursor) {
-        if (cursor >= lineEnd) {
-            return lineEnd;
+        const auto at = reinterpret_cast<std::uintptr_t>(cursor);
+        std::uint64_t ahead;
+        if (at - cachedStart < 64) {
+            ahead = cachedStops & (~std::uint64_t{0} << (at - cachedStart));
+        } else {
+            const auto offset = static_cast<std::size_t>(cursor - blocksStart);
+            cachedBlock = blocks + offset / 64;
+            cachedStart = reinterpret_cast<std::uintptr_t>(blocksStart) + offset / 64 * 64;
+            cachedStops = cachedBlock->stops;
+            ahead = cachedStops & (~std::uint64_t{0} << (offset % 64));
         }
-        // The line's end is a stop itself, so the search needs no other bound.
-        const auto offset = static_cast<std::size_t>(cursor - blocksStart);
-        std::size_t index = offset / 64;
-        if (index != cachedIndex) {
-            cachedIndex = index;
-            cachedStops = blocks[index].stops;
-        }
-        std::uint64_t ahead = cachedStops & (~std::uint64_t{0} << (offset % 64));
         while (ahead == 0) {
-            ++index;
-            ahead = blocks[index].stops;
-            cachedIndex = index;
-            cachedStops = ahead;
+            ++cachedBlock;
+            cachedStart += 64;
+            cachedStops = cachedBlock->stops;
+            ahead = cachedStops;
         }
-        return blocksStart + index * 64 + __builtin_ctzll(ahead);
+        return reinterpret_cast<const char*>(cachedStart) + __builtin_ctzll(ahead);
     }
 
   private:
     const char* const blocksStart;  // where blocks[0] starts
     const Block* const blocks;
-    const char* const lineEnd;
-    std::size_t cachedIndex = ~std::size_t{0};  // the block last read, and its stops
+    // The block last read, where it starts (none at first: no cursor is within 64 bytes
+    // after address 0), and its stops.
+    const Block* cachedBlock = nullptr;
+    std::uintptr_t cachedStart = 0;
     std::uint64_t cachedStops = 0;
 };
 
-inline TextBlocks::LineStops TextBlocks::StopsOfLine(const char* lineEnd) const {
-    return LineStops(begin + first * 64, blocks.data() + head, lineEnd);
+inline TextBlocks::LineStops TextBlocks::StopsOfLine() const {
+    return LineStops(begin + first * 64, blocks.data() + head);
 }
 
 }  // namespace quirtle

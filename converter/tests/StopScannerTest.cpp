@@ -199,7 +199,7 @@ TEST(TextBlocksTest, CutsLinesAndFindsTheirStopsAsAWalkDoes) {
                 ASSERT_EQ(lineEnd, expectedEnd) << "length " << length;
                 const std::string line(lineStart, lineEnd);
                 std::vector<std::size_t> stops;
-                TextBlocks::LineStops lineStops = blocks.StopsOfLine(lineEnd);
+                TextBlocks::LineStops lineStops = blocks.StopsOfLine();
                 const char* cursor = lineStart;
                 while (true) {
                     const char* const stop = lineStops.Next(cursor);
