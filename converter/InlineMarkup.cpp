@@ -247,8 +247,11 @@ int32_t DocumentConverter::ReadInlineCommandHead(const char*& cursor, const char
 }
 
 template <typename Scanner>
-int32_t DocumentConverter::WritePlainElement(const char*& cursor, const char* end, Scanner& scanner,
-                                             OutputBuffer& out, const char*& written) const {
+QUIRTLE_ALWAYS_INLINE int32_t DocumentConverter::WritePlainElement(const char*& cursor,
+                                                                   const char* end,
+                                                                   Scanner& scanner,
+                                                                   OutputBuffer& out,
+                                                                   const char*& written) const {
     const char* const bodyStart = cursor + 1;
     const char* const closer = scanner.Next(bodyStart);
     // At the line's end, the byte there (a line end, or past the text) is never a closer.
