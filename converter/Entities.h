@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "PaddedPiece.h"
+
 namespace quirtle {
 
 namespace entities {
@@ -22,16 +24,10 @@ inline constexpr std::array<std::string_view, 5> replacements = {"", "&amp;", "&
                                                                  "&quot;"};
 
 // The replacements padded to eight bytes, for writing each in one move.
-struct PaddedReplacement {
-    char bytes[8];
-    unsigned char length;
-};
-inline constexpr std::array<PaddedReplacement, replacements.size()> padded = [] {
-    std::array<PaddedReplacement, replacements.size()> table{};
+inline constexpr std::array<PaddedPiece<8>, replacements.size()> padded = [] {
+    std::array<PaddedPiece<8>, replacements.size()> table{};
     for (std::size_t index = 0; index < table.size(); ++index) {
-        for (char byte : replacements[index]) {
-            table[index].bytes[table[index].length++] = byte;
-        }
+        table[index] = replacements[index];
     }
     return table;
 }();

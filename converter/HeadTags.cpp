@@ -18,28 +18,19 @@ namespace {
 
 // The replacement of each escaped byte, escaped once (markup) or twice (shown form),
 // padded to sixteen bytes so that it is copied in one move.
-struct Replacement {
-    char bytes[16];
-    unsigned char length;
-};
-using Replacements = std::array<Replacement, entities::replacements.size()>;
+using Replacements = std::array<PaddedPiece<16>, entities::replacements.size()>;
 
 constexpr Replacements MakeReplacements(bool shown) {
     Replacements table{};
     for (std::size_t index = 1; index < table.size(); ++index) {
         // "&lt;" escaped again is "&amp;lt;".
         const std::string_view once = entities::replacements[index];
-        const std::string_view text = shown ? once.substr(1) : once;
-        std::size_t length = 0;
         if (shown) {
-            for (char byte : std::string_view("&amp;")) {
-                table[index].bytes[length++] = byte;
-            }
+            table[index].Append("&amp;");
+            table[index].Append(once.substr(1));
+        } else {
+            table[index].Append(once);
         }
-        for (char byte : text) {
-            table[index].bytes[length++] = byte;
-        }
-        table[index].length = static_cast<unsigned char>(length);
     }
     return table;
 }
@@ -48,7 +39,7 @@ constexpr Replacements markupReplacements = MakeReplacements(false);
 constexpr Replacements shownReplacements = MakeReplacements(true);
 // The longest replacement, "&amp;quot;", and the room one move of it needs.
 constexpr std::size_t longestReplacement = 10;
-constexpr std::size_t moveRoom = sizeof(Replacement::bytes);
+constexpr std::size_t moveRoom = PaddedPiece<16>::capacity;
 
 // Appends `text` escaped once, or twice for the shown form.
 void AppendValue(std::string_view text, bool shown, OutputBuffer& out) {

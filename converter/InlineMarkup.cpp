@@ -94,9 +94,7 @@ int32_t DocumentConverter::MatchInlineElementsWith(Scanner& scanner, const char*
                 unsigned char entity = entities::indexOf[static_cast<unsigned char>(byte)];
                 if (entity != 0) {
                     do {
-                        out.append(written, cursor)
-                            .AppendPadded(entities::padded[entity].bytes,
-                                          entities::padded[entity].length);
+                        out.append(written, cursor).append(entities::padded[entity]);
                         written = ++cursor;
                         cursor = scanner.Next(cursor);
                         entity = cursor < end

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "PaddedPiece.h"
+
 namespace quirtle {
 
 #if defined(__GNUC__)
@@ -45,14 +47,11 @@ class OutputBuffer {
     QUIRTLE_ALWAYS_INLINE OutputBuffer& append(const char* first, const char* last) {
         return append(std::string_view(first, static_cast<std::size_t>(last - first)));
     }
-    // Appends the first `length` of `bytes`, a short piece padded to a fixed size, in one
-    // move of the whole: no branch on the length.
     template <std::size_t paddedSize>
-    QUIRTLE_ALWAYS_INLINE OutputBuffer& AppendPadded(const char (&bytes)[paddedSize],
-                                                     std::size_t length) {
+    QUIRTLE_ALWAYS_INLINE OutputBuffer& append(const PaddedPiece<paddedSize>& piece) {
         Reserve(paddedSize);
-        std::memcpy(next, bytes, paddedSize);
-        next += length;
+        std::memcpy(next, piece.bytes, paddedSize);
+        next += piece.length;
         return *this;
     }
     QUIRTLE_ALWAYS_INLINE void push_back(char byte) {

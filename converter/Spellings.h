@@ -5,10 +5,14 @@
 #include <string_view>
 
 #include "OutputMode.h"
+#include "PaddedPiece.h"
 
 namespace quirtle {
 
 struct Spellings {
+    // The pieces written for every paragraph and every inline element, padded for one move.
+    using Piece = PaddedPiece<32>;
+
     std::string_view documentStart;  // written before the first line
     std::string_view documentEnd;    // written after the last element is closed
 
@@ -28,8 +32,8 @@ struct Spellings {
     std::string_view definitionDescription;
     std::string_view quotationItem;  // the container is "blockquote" in both
     std::string_view divisionItem;
-    std::string_view paragraphStart;  // whole tags: paragraphs are the commonest line
-    std::string_view paragraphEnd;
+    Piece paragraphStart;  // whole tags: paragraphs are the commonest line
+    Piece paragraphEnd;
     // Whether block start tags carry the param attributes of their head.
     bool blockParams;
 
@@ -41,17 +45,17 @@ struct Spellings {
 
     // Ruby: rubyOpen + [reading] + rubyOpenEnd, base text, rubyClose + [reading] +
     // rubyCloseEnd; the reading goes where `readingInOpening` says.
-    std::string_view rubyOpen;
-    std::string_view rubyOpenEnd;
-    std::string_view rubyClose;
-    std::string_view rubyCloseEnd;
+    Piece rubyOpen;
+    Piece rubyOpenEnd;
+    Piece rubyClose;
+    Piece rubyCloseEnd;
     bool readingInOpening;
 
     // Inline commands: prefix + start tag, body, closeStart + name + closeEnd.
-    std::string_view inlineCommandPrefix;
+    Piece inlineCommandPrefix;
     bool inlineTagShown;
-    std::string_view inlineCommandCloseStart;
-    std::string_view inlineCommandCloseEnd;
+    Piece inlineCommandCloseStart;
+    Piece inlineCommandCloseEnd;
 };
 
 inline constexpr Spellings htmlSpellings{
