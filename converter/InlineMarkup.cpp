@@ -256,9 +256,11 @@ QUIRTLE_ALWAYS_INLINE int32_t DocumentConverter::WritePlainElement(const char*& 
     if (closer >= end || !closers[static_cast<unsigned char>(*closer)]) {
         return 0;  // the body holds markup or escapes, or has no closer: the general way
     }
-    // The text before, the opening, the body and the closing go straight to the output;
-    // what a failure leaves there, the caller drops with the whole line.
-    out.append(written, cursor);
+    // The text before, the opening, the body and the closing go straight to the output,
+    // into room claimed for as much as is known; what a failure leaves there, the caller
+    // drops with the whole line.
+    constexpr std::size_t pieceRoom = Spellings::Piece::capacity;
+    const std::string_view before(written, static_cast<std::size_t>(cursor - written));
     const std::string_view body(bodyStart, static_cast<std::size_t>(closer - bodyStart));
     const char* after = closer + 1;
     switch (*closer) {
@@ -266,24 +268,36 @@ QUIRTLE_ALWAYS_INLINE int32_t DocumentConverter::WritePlainElement(const char*& 
             // A reading whose first stop is its "]" holds nothing to escape or unescape:
             // it is copied as it is.
             const char* const readingEnd = scanner.Next(after);
-            const bool plainReading = readingEnd < end && *readingEnd == ']';
-            const auto appendReading = [&]() {
-                if (plainReading) {
-                    out.append(after, readingEnd);
-                    after = readingEnd;
-                    return statusOk;
+            if (readingEnd < end && *readingEnd == ']') {
+                const std::string_view reading(after, static_cast<std::size_t>(readingEnd - after));
+                char* to = out.Claim(before.size() + body.size() + reading.size() + 4 * pieceRoom);
+                to = OutputBuffer::Put(to, before);
+                to = OutputBuffer::Put(to, spell->rubyOpen);
+                if (spell->readingInOpening) {
+                    to = OutputBuffer::Put(to, reading);
+                    to = OutputBuffer::Put(to, spell->rubyOpenEnd);
+                    to = OutputBuffer::Put(to, body);
+                    to = OutputBuffer::Put(to, spell->rubyClose);
+                } else {
+                    to = OutputBuffer::Put(to, spell->rubyOpenEnd);
+                    to = OutputBuffer::Put(to, body);
+                    to = OutputBuffer::Put(to, spell->rubyClose);
+                    to = OutputBuffer::Put(to, reading);
                 }
-                return AppendEscapedUntil(after, end, ']', out);
-            };
-            out.append(spell->rubyOpen);
+                to = OutputBuffer::Put(to, spell->rubyCloseEnd);
+                out.Commit(to);
+                after = readingEnd + 1;
+                break;
+            }
+            out.append(before).append(spell->rubyOpen);
             if (spell->readingInOpening) {
-                if (appendReading() < 0) {
+                if (AppendEscapedUntil(after, end, ']', out) < 0) {
                     return statusFail;
                 }
                 out.append(spell->rubyOpenEnd).append(body).append(spell->rubyClose);
             } else {
                 out.append(spell->rubyOpenEnd).append(body).append(spell->rubyClose);
-                if (appendReading() < 0) {
+                if (AppendEscapedUntil(after, end, ']', out) < 0) {
                     return statusFail;
                 }
             }
@@ -291,19 +305,29 @@ QUIRTLE_ALWAYS_INLINE int32_t DocumentConverter::WritePlainElement(const char*& 
             ++after;  // the "]"
             break;
         }
-        case '*':
-            out.append("<em>").append(body).append("</em>");
+        case '*': {
+            constexpr std::string_view emOpen = "<em>";
+            constexpr std::string_view emClose = "</em>";
+            char* to = out.Claim(before.size() + body.size() + emOpen.size() + emClose.size());
+            to = OutputBuffer::Put(to, before);
+            to = OutputBuffer::Put(to, emOpen);
+            to = OutputBuffer::Put(to, body);
+            to = OutputBuffer::Put(to, emClose);
+            out.Commit(to);
             break;
+        }
         default: {
-            out.append(spell->inlineCommandPrefix);
+            out.append(before).append(spell->inlineCommandPrefix);
             std::string_view name;
             if (ReadInlineCommandHead(after, end, name, out) < 0) {
                 return statusFail;
             }
-            out.append(body)
-                .append(spell->inlineCommandCloseStart)
-                .append(name)
-                .append(spell->inlineCommandCloseEnd);
+            char* to = out.Claim(body.size() + name.size() + 2 * pieceRoom);
+            to = OutputBuffer::Put(to, body);
+            to = OutputBuffer::Put(to, spell->inlineCommandCloseStart);
+            to = OutputBuffer::Put(to, name);
+            to = OutputBuffer::Put(to, spell->inlineCommandCloseEnd);
+            out.Commit(to);
             break;
         }
     }

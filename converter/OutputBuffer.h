@@ -39,9 +39,7 @@ class OutputBuffer {
     // growing is a call.
     QUIRTLE_ALWAYS_INLINE OutputBuffer& append(std::string_view piece) {
         Reserve(piece.size());
-        char* const to = next;
-        Copy(to, piece.data(), piece.size());
-        next = to + piece.size();
+        next = Put(next, piece);
         return *this;
     }
     QUIRTLE_ALWAYS_INLINE OutputBuffer& append(const char* first, const char* last) {
@@ -50,17 +48,28 @@ class OutputBuffer {
     template <std::size_t paddedSize>
     QUIRTLE_ALWAYS_INLINE OutputBuffer& append(const PaddedPiece<paddedSize>& piece) {
         Reserve(paddedSize);
-        std::memcpy(next, piece.bytes, paddedSize);
-        next += piece.length;
+        next = Put(next, piece);
         return *this;
+    }
+
+    // Writing into claimed room (see Claim): each Put writes a piece at `to` and returns the
+    // place after it. A padded piece needs room for its whole buffer.
+    QUIRTLE_ALWAYS_INLINE static char* Put(char* to, std::string_view piece) {
+        Copy(to, piece.data(), piece.size());
+        return to + piece.size();
+    }
+    template <std::size_t paddedSize>
+    QUIRTLE_ALWAYS_INLINE static char* Put(char* to, const PaddedPiece<paddedSize>& piece) {
+        std::memcpy(to, piece.bytes, paddedSize);
+        return to + piece.length;
     }
     QUIRTLE_ALWAYS_INLINE void push_back(char byte) {
         Reserve(1);
         *next++ = byte;
     }
     // Room for `more` bytes, to be written through the pointer returned; Commit then takes
-    // the pointer past the last byte written. Loops that write many small pieces keep
-    // their place in a register this way.
+    // the pointer past the last byte written. Code that writes many small pieces keeps
+    // its place in a register this way, and checks the room once.
     QUIRTLE_ALWAYS_INLINE char* Claim(std::size_t more) {
         Reserve(more);
         return next;
