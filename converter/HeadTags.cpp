@@ -41,30 +41,40 @@ constexpr Replacements shownReplacements = MakeReplacements(true);
 constexpr std::size_t longestReplacement = 10;
 constexpr std::size_t moveRoom = PaddedPiece<16>::capacity;
 
-// Appends `text` escaped once, or twice for the shown form.
-void AppendValue(std::string_view text, bool shown, OutputBuffer& out) {
+// The room that PutValue needs for `size` bytes.
+constexpr std::size_t ValueRoom(std::size_t size) {
+    return size * longestReplacement + moveRoom;
+}
+
+// Writes `text` escaped once, or twice for the shown form, at `to` (with ValueRoom of its
+// size); returns the place after it.
+QUIRTLE_ALWAYS_INLINE char* PutValue(char* to, std::string_view text, bool shown) {
     const Replacements& table = shown ? shownReplacements : markupReplacements;
-    char* to = out.Claim(text.size() * longestReplacement + moveRoom);
     for (const char byte : text) {
         const unsigned char entity = entities::indexOf[static_cast<unsigned char>(byte)];
         if (entity == 0) {
             *to++ = byte;
         } else {
-            std::memcpy(to, table[entity].bytes, moveRoom);
-            to += table[entity].length;
+            to = OutputBuffer::Put(to, table[entity]);
         }
     }
-    out.Commit(to);
+    return to;
 }
 
-}  // namespace
+void AppendValue(std::string_view text, bool shown, OutputBuffer& out) {
+    out.Commit(PutValue(out.Claim(ValueRoom(text.size())), text, shown));
+}
 
-void DocumentConverter::AppendParamStart(std::size_t index, TagForm form, OutputBuffer& out) {
+// The room of a parameter's start: " param", up to 20 digits, "=&quot;".
+constexpr std::size_t paramStartRoom = 6 + 20 + 7;
+
+// Writes " param<index>=" and the opening quote at `to`; returns the place after it.
+QUIRTLE_ALWAYS_INLINE char* PutParamStart(char* to, std::size_t index, bool shown) {
     if (index < 10) {
         // " param0" to " param9": one copy of seven bytes.
         char start[] = " param0";
         start[6] = static_cast<char>('0' + index);
-        out.append(std::string_view(start, 7));
+        to = OutputBuffer::Put(to, std::string_view(start, 7));
     } else {
         char digits[20];
         char* first = digits + sizeof digits;
@@ -72,9 +82,17 @@ void DocumentConverter::AppendParamStart(std::size_t index, TagForm form, Output
             *--first = static_cast<char>('0' + index % 10);
             index /= 10;
         } while (index != 0);
-        out.append(" param").append(first, digits + sizeof digits);
+        to = OutputBuffer::Put(to, " param");
+        to = OutputBuffer::Put(
+            to, std::string_view(first, static_cast<std::size_t>(digits + sizeof digits - first)));
     }
-    out.append(form == TagForm::Shown ? std::string_view("=&quot;") : std::string_view("=\""));
+    return OutputBuffer::Put(to, shown ? std::string_view("=&quot;") : std::string_view("=\""));
+}
+
+}  // namespace
+
+void DocumentConverter::AppendParamStart(std::size_t index, TagForm form, OutputBuffer& out) {
+    out.Commit(PutParamStart(out.Claim(paramStartRoom), index, form == TagForm::Shown));
 }
 
 namespace {
@@ -206,19 +224,25 @@ int32_t DocumentConverter::WriteHeadAsTag(const char*& cursor, const char* end,
         if (classEnd == nullptr) {
             classEnd = cursor;
         }
-        if (classEnd > classStart) {
-            out.append(shown ? std::string_view(" class=&quot;") : std::string_view(" class=\""));
-            AppendValue(
-                std::string_view(classStart, static_cast<std::size_t>(classEnd - classStart)),
-                shown, out);
-            out.append(quote);
+        const std::string_view className(classStart,
+                                         static_cast<std::size_t>(classEnd - classStart));
+        const std::string_view id =
+            idStart != nullptr
+                ? std::string_view(idStart, static_cast<std::size_t>(cursor - idStart))
+                : std::string_view();
+        constexpr std::string_view classStartText = shown ? " class=&quot;" : " class=\"";
+        constexpr std::string_view idStartText = shown ? " id=&quot;" : " id=\"";
+        char* to = out.Claim(classStartText.size() + idStartText.size() + 2 * quote.size() +
+                             ValueRoom(className.size()) + ValueRoom(id.size()));
+        if (!className.empty()) {
+            to = OutputBuffer::Put(to, classStartText);
+            to = OutputBuffer::Put(PutValue(to, className, shown), quote);
         }
-        if (idStart != nullptr && cursor > idStart) {
-            out.append(shown ? std::string_view(" id=&quot;") : std::string_view(" id=\""));
-            AppendValue(std::string_view(idStart, static_cast<std::size_t>(cursor - idStart)),
-                        shown, out);
-            out.append(quote);
+        if (!id.empty()) {
+            to = OutputBuffer::Put(to, idStartText);
+            to = OutputBuffer::Put(PutValue(to, id, shown), quote);
         }
+        out.Commit(to);
         ++cursor;  // the ")"
     }
     SkipSpaces(cursor, end);
@@ -228,37 +252,39 @@ int32_t DocumentConverter::WriteHeadAsTag(const char*& cursor, const char* end,
     for (std::size_t index = 0;
          cursor < end && (bytes[static_cast<unsigned char>(*cursor)] & isTerminator) == 0;
          ++index) {
-        AppendParamStart(index, form, out);
-        if (*cursor == '"') {
-            ++cursor;
-            const char* run = cursor;
-            while (true) {
-                if (!SkipTo(cursor, end, bytes, stopsQuoted) || cursor >= end) {
-                    return statusFail;  // no closing quote
-                }
-                if (*cursor == '"') {
-                    break;
-                }
+        // A value without backslashes is written with its start and quotes in one claimed
+        // room; one with backslashes run by run.
+        const bool quoted = *cursor == '"';
+        const char* const start = quoted ? cursor + 1 : cursor;
+        cursor = start;
+        if (!SkipTo(cursor, end, bytes, quoted ? stopsQuoted : endsParam) ||
+            (quoted && cursor >= end)) {
+            return statusFail;  // a broken character, or no closing quote
+        }
+        const std::string_view value(start, static_cast<std::size_t>(cursor - start));
+        if (!quoted || *cursor == '"') {
+            char* to = out.Claim(paramStartRoom + ValueRoom(value.size()) + quote.size());
+            to = PutValue(PutParamStart(to, index, shown), value, shown);
+            out.Commit(OutputBuffer::Put(to, quote));
+            cursor += quoted ? 1 : 0;  // the closing quote
+        } else {
+            AppendParamStart(index, form, out);
+            const char* run = start;
+            while (*cursor != '"') {
                 // A backslash: dropped, and the character after it taken as it is.
                 AppendValue(std::string_view(run, static_cast<std::size_t>(cursor - run)), shown,
                             out);
                 ++cursor;
                 run = cursor;
-                if (AdvanceChar(cursor, end) < 0) {
+                if (AdvanceChar(cursor, end) < 0 || !SkipTo(cursor, end, bytes, stopsQuoted) ||
+                    cursor >= end) {
                     return statusFail;
                 }
             }
             AppendValue(std::string_view(run, static_cast<std::size_t>(cursor - run)), shown, out);
+            out.append(quote);
             ++cursor;  // the closing quote
-        } else {
-            const char* const start = cursor;
-            if (!SkipTo(cursor, end, bytes, endsParam)) {
-                return statusFail;
-            }
-            AppendValue(std::string_view(start, static_cast<std::size_t>(cursor - start)), shown,
-                        out);
         }
-        out.append(quote);
         SkipSpaces(cursor, end);
     }
     out.append(shown ? std::string_view("&gt;") : std::string_view(">"));
