@@ -23,6 +23,7 @@ void TextBlocks::Start(const char* textBegin, const char* textEnd, const scan::S
     blocks.clear();
     head = 0;
     first = 0;
+    classifiedEnd = 0;
     carry = 0;
 }
 
@@ -31,13 +32,16 @@ void TextBlocks::Stop() {
     end = nullptr;
     blocks.clear();
     head = 0;
+    first = 0;
+    classifiedEnd = 0;
 }
 
 const char* TextBlocks::NextLineEnd(const char* lineStart) {
-    auto index = static_cast<std::size_t>(lineStart - begin) / 64;
+    const auto offset = static_cast<std::size_t>(lineStart - begin);
+    const std::size_t index = offset / 64;
     // The lines before are done with: keep the blocks from this line's first on (once
     // classified, for the parity, should a line have been skipped).
-    while (Classified() < index) {
+    while (classifiedEnd <= index) {
         ClassifyMore();
     }
     if (index > first) {
@@ -48,28 +52,25 @@ const char* TextBlocks::NextLineEnd(const char* lineStart) {
             head = 0;
         }
     }
-    // The blocks are read through locals, which only a classification changes.
-    std::uint64_t ahead = ~std::uint64_t{0} << (static_cast<std::size_t>(lineStart - begin) % 64);
-    const std::size_t blockCount = (static_cast<std::size_t>(end - begin) + 63) / 64;
-    const Block* line = blocks.data() + head;  // block `first`
-    std::size_t classified = Classified();
-    for (; index < blockCount; ++index) {
-        if (index == classified) {
+    // The end of the text is a line end of the blocks, so the search needs no other bound.
+    std::size_t at = index;
+    const Block* block = blocks.data() + head;
+    std::uint64_t found = block->lineEnds & (~std::uint64_t{0} << (offset % 64));
+    while (found == 0) {
+        ++at;
+        if (at == classifiedEnd) {
             ClassifyMore();
-            line = blocks.data() + head;
-            classified = Classified();
+            block = blocks.data() + head + (at - first);
+        } else {
+            ++block;
         }
-        const std::uint64_t found = line[index - first].lineEnds & ahead;
-        if (found != 0) {
-            return begin + index * 64 + __builtin_ctzll(found);
-        }
-        ahead = ~std::uint64_t{0};
+        found = block->lineEnds;
     }
-    return end;
+    return begin + at * 64 + __builtin_ctzll(found);
 }
 
 void TextBlocks::ClassifyMore() {
-    const char* const start = begin + Classified() * 64;
+    const char* const start = begin + classifiedEnd * 64;
     const auto remaining = static_cast<std::size_t>(end - start);
     scan::ByteClasses classes[batchBlocks];
     std::size_t count = remaining / 64 < batchBlocks ? remaining / 64 : batchBlocks;
@@ -81,20 +82,27 @@ void TextBlocks::ClassifyMore() {
         lastLength = remaining;
         classes[0] = scan::ClassifyLastBytes(classify, begin, start, end, *stopSet);
     }
+    // A text that ends with a whole block gets a block for its end.
+    const bool endBlock = start + 64 * count == end;
+    const std::size_t oldSize = blocks.size();
+    blocks.resize(oldSize + count + (endBlock ? 1 : 0));
+    Block* const out = blocks.data() + oldSize;
     std::uint64_t parity = carry;
     for (std::size_t block = 0; block < count; ++block) {
         const scan::ByteClasses& found = classes[block];
         const char* const blockStart = start + 64 * block;
-        std::uint64_t stops = scan::StopsOf(found, parity, blockStart, lastLength, end);
-        if (lastLength < 64) {
-            stops |= std::uint64_t{1} << lastLength;  // the end of the text
-        }
-        blocks.push_back({stops | found.lineEnd, found.lineEnd});
+        const std::uint64_t stops = scan::StopsOf(found, parity, blockStart, lastLength, end);
+        out[block] = {stops | found.lineEnd, found.lineEnd};
     }
     carry = parity;
-    if (start + 64 * count == end) {
-        blocks.push_back({1, 0});  // the end of the text, at the start of a block
+    if (lastLength < 64) {
+        out[0].stops |= std::uint64_t{1} << lastLength;  // the end of the text
+        out[0].lineEnds |= std::uint64_t{1} << lastLength;
     }
+    if (endBlock) {
+        out[count] = {1, 1};
+    }
+    classifiedEnd += blocks.size() - oldSize;
 }
 
 }  // namespace quirtle

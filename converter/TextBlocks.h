@@ -32,16 +32,15 @@ class TextBlocks {
     LineStops StopsOfLine() const;
 
     struct Block {
-        // The stops of the inline scan, and the ends of the lines (CR, LF, and the end of
-        // the text, which has a block of its own when it ends a whole block).
+        // The stops of the inline scan, and the ends of the lines (CR and LF). The end of the
+        // text is in both, in a block of its own when the text ends with a whole block.
         std::uint64_t stops;
-        std::uint64_t lineEnds;  // CR and LF
+        std::uint64_t lineEnds;
     };
 
   private:
     // Classifies the blocks after the last one classified, several at a time.
     void ClassifyMore();
-    std::size_t Classified() const { return first + (blocks.size() - head); }
 
     const char* begin = nullptr;
     const char* end = nullptr;
@@ -52,7 +51,8 @@ class TextBlocks {
     std::vector<Block> blocks;
     std::size_t head = 0;
     std::size_t first = 0;
-    std::uint64_t carry = 0;  // the first byte of the next block is a second byte
+    std::size_t classifiedEnd = 0;  // the blocks before this one are classified
+    std::uint64_t carry = 0;        // the first byte of the next block is a second byte
 };
 
 // The stops of one line, found in the classified blocks that hold it.
