@@ -49,24 +49,26 @@ void ClassifyPlain(const char* bytes, std::size_t count, const StopSet& stops, B
 
 namespace {
 
+// Unsigned byte ranges are tested as min(x - base, width) == x - base. Flipping bit 0x20
+// maps the two lead ranges 0x81-0x9F and 0xE0-0xFC onto the one range 0xA1-0xDC.
+constexpr char leadFlip = 0x20;
+constexpr char leadBase = static_cast<char>(0xA1);
+constexpr char leadWidth = 0xDC - 0xA1;
+
 #if defined(__SSE2__)
-// Unsigned byte ranges are tested as min(x - base, width) == x - base.
 ByteClasses ClassifySse2Block(const char* bytes, const StopSet& stops) {
     const __m128i limit40 = _mm_set1_epi8(0x3F);
-    const __m128i lead1Base = _mm_set1_epi8(static_cast<char>(0x81));
-    const __m128i lead1Width = _mm_set1_epi8(0x9F - 0x81);
-    const __m128i lead2Base = _mm_set1_epi8(static_cast<char>(0xE0));
-    const __m128i lead2Width = _mm_set1_epi8(0xFC - 0xE0);
+    const __m128i flip = _mm_set1_epi8(leadFlip);
+    const __m128i base = _mm_set1_epi8(leadBase);
+    const __m128i width = _mm_set1_epi8(leadWidth);
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
     ByteClasses classes{};
     for (unsigned part = 0; part < 4; ++part) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
         const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(v, limit40), v);
-        const __m128i in1 = _mm_sub_epi8(v, lead1Base);
-        const __m128i in2 = _mm_sub_epi8(v, lead2Base);
-        const __m128i lead = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(in1, lead1Width), in1),
-                                          _mm_cmpeq_epi8(_mm_min_epu8(in2, lead2Width), in2));
+        const __m128i in = _mm_sub_epi8(_mm_xor_si128(v, flip), base);
+        const __m128i lead = _mm_cmpeq_epi8(_mm_min_epu8(in, width), in);
         __m128i stop = _mm_setzero_si128();
         for (std::size_t index = 0; index < stops.count; ++index) {
             stop = _mm_or_si128(
@@ -104,10 +106,9 @@ __attribute__((target("avx2"))) void ClassifyAvx2(const char* bytes, std::size_t
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i limit40 = _mm256_set1_epi8(0x3F);
-    const __m256i lead1Base = _mm256_set1_epi8(static_cast<char>(0x81));
-    const __m256i lead1Width = _mm256_set1_epi8(0x9F - 0x81);
-    const __m256i lead2Base = _mm256_set1_epi8(static_cast<char>(0xE0));
-    const __m256i lead2Width = _mm256_set1_epi8(0xFC - 0xE0);
+    const __m256i flip = _mm256_set1_epi8(leadFlip);
+    const __m256i base = _mm256_set1_epi8(leadBase);
+    const __m256i width = _mm256_set1_epi8(leadWidth);
     const __m256i cr = _mm256_set1_epi8('\r');
     const __m256i lf = _mm256_set1_epi8('\n');
     for (std::size_t block = 0; block < count; ++block) {
@@ -123,11 +124,8 @@ __attribute__((target("avx2"))) void ClassifyAvx2(const char* bytes, std::size_t
             const __m256i hit = _mm256_and_si256(_mm256_shuffle_epi8(lowTable, low),
                                                  _mm256_shuffle_epi8(highTable, high));
             const __m256i below = _mm256_cmpeq_epi8(_mm256_min_epu8(v, limit40), v);
-            const __m256i in1 = _mm256_sub_epi8(v, lead1Base);
-            const __m256i in2 = _mm256_sub_epi8(v, lead2Base);
-            const __m256i isLead =
-                _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(in1, lead1Width), in1),
-                                _mm256_cmpeq_epi8(_mm256_min_epu8(in2, lead2Width), in2));
+            const __m256i in = _mm256_sub_epi8(_mm256_xor_si256(v, flip), base);
+            const __m256i isLead = _mm256_cmpeq_epi8(_mm256_min_epu8(in, width), in);
             const __m256i isLineEnd =
                 _mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf));
             lead[part] = static_cast<std::uint32_t>(_mm256_movemask_epi8(isLead));
