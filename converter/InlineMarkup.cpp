@@ -94,7 +94,11 @@ int32_t DocumentConverter::MatchInlineElementsWith(Scanner& scanner, const char*
                 unsigned char entity = entities::indexOf[static_cast<unsigned char>(byte)];
                 if (entity != 0) {
                     do {
-                        out.append(written, cursor).append(entities::padded[entity]);
+                        const std::string_view run(written,
+                                                   static_cast<std::size_t>(cursor - written));
+                        char* to = out.Claim(run.size() + entities::padded[entity].capacity);
+                        out.Commit(OutputBuffer::Put(OutputBuffer::Put(to, run),
+                                                     entities::padded[entity]));
                         written = ++cursor;
                         cursor = scanner.Next(cursor);
                         entity = cursor < end
