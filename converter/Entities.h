@@ -24,13 +24,10 @@ inline constexpr std::array<std::string_view, 5> replacements = {"", "&amp;", "&
                                                                  "&quot;"};
 
 // The replacements padded to eight bytes, for writing each in one move.
-inline constexpr std::array<PaddedPiece<8>, replacements.size()> padded = [] {
-    std::array<PaddedPiece<8>, replacements.size()> table{};
-    for (std::size_t index = 0; index < table.size(); ++index) {
-        table[index] = replacements[index];
-    }
-    return table;
-}();
+using PaddedReplacement = PaddedPiece<8>;
+using PaddedReplacements = std::array<PaddedReplacement, 5>;
+inline constexpr PaddedReplacements padded = {replacements[0], replacements[1], replacements[2],
+                                              replacements[3], replacements[4]};
 
 // How many bytes the replacement adds to the byte it replaces (0 for other bytes).
 inline constexpr std::array<unsigned char, 256> extraLength = [] {

@@ -72,6 +72,34 @@ TEST(InlineMarkup, InlineCommands) {
               "</span>");
 }
 
+TEST(InlineMarkup, InlineCommandHeadsInEveryForm) {
+    // Quoted parameters keep spaces and "}", and a backslash takes the next character.
+    EXPECT_EQ(Xml("_t{k \"a} b\" \"x\\\"y\\\\\" c}"),
+              "<k param0=\"a} b\" param1=\"x&quot;y\\\" param2=\"c\">t</k>\r\n");
+    EXPECT_EQ(Html("_t{k \"x\\\"y\"}"),
+              "<span class=\"inline_command\">&lt;k param0=&quot;x&amp;quot;y&quot;&gt;t&lt;/k&gt;"
+              "</span>");
+    // Parameters past the tenth.
+    EXPECT_EQ(Xml("_t{k 0 1 2 3 4 5 6 7 8 9 10 11}"),
+              "<k param0=\"0\" param1=\"1\" param2=\"2\" param3=\"3\" param4=\"4\" "
+              "param5=\"5\" param6=\"6\" param7=\"7\" param8=\"8\" param9=\"9\" "
+              "param10=\"10\" param11=\"11\">t</k>\r\n");
+    // The class-and-id group: either part alone, the character after "#" whatever it is,
+    // and escaped bytes escaped once more in the shown form.
+    EXPECT_EQ(Xml("_t{k(#i)}"), "<k id=\"i\">t</k>\r\n");
+    EXPECT_EQ(Xml("_t{k(c#)}"), "FAIL");
+    EXPECT_EQ(Xml("_t{k(c#))}"), "<k class=\"c\" id=\")\">t</k>\r\n");
+    EXPECT_EQ(Xml("_t{k(a<b#&)}"), "<k class=\"a&lt;b\" id=\"&amp;\">t</k>\r\n");
+    EXPECT_EQ(Html("_t{k(a<b#&)}"),
+              "<span class=\"inline_command\">&lt;k class=&quot;a&amp;lt;b&quot; "
+              "id=&quot;&amp;amp;&quot;&gt;t&lt;/k&gt;</span>");
+    // Heads that end inside a quote, an escape or a double-byte character.
+    for (std::string_view text : {"_t{k \"a\\", "_t{k \"a\\\"}", "_t{k a\x8a", "_t{k(\x8a"}) {
+        EXPECT_EQ(Xml(text), "FAIL") << text;
+        EXPECT_EQ(Html(text), "FAIL") << text;
+    }
+}
+
 TEST(InlineMarkup, Nesting) {
     EXPECT_EQ(Xml("__inner*[outer]"), "<ruby param0=\"outer\"><em>inner</em></ruby>");
     EXPECT_EQ(Html("__inner*[outer]"),
