@@ -178,6 +178,20 @@ int32_t DocumentConverter::WriteHeadAs(TagForm form, const char*& cursor, const 
                                                                     terminators, bytes, out);
 }
 
+int32_t DocumentConverter::ReadInlineCommandHead(const char*& cursor, const char* end,
+                                                 std::string_view& name, OutputBuffer& out) const {
+    // Called for every inline command: the head is read with its form and table directly.
+    const int32_t status =
+        spell->inlineTagShown
+            ? WriteHeadAsTag<TagForm::Shown>(cursor, end, name, "span", "}", braceHeadBytes, out)
+            : WriteHeadAsTag<TagForm::Markup>(cursor, end, name, "span", "}", braceHeadBytes, out);
+    if (status < 0 || cursor >= end) {
+        return statusFail;
+    }
+    ++cursor;  // the "}"
+    return statusOk;
+}
+
 template <DocumentConverter::TagForm form>
 int32_t DocumentConverter::WriteHeadAsTag(const char*& cursor, const char* end,
                                           std::string_view& name, std::string_view defaultName,

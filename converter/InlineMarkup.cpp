@@ -238,16 +238,6 @@ int32_t DocumentConverter::ReadElementTail(const char*& cursor, const char* end,
     return statusOk;
 }
 
-int32_t DocumentConverter::ReadInlineCommandHead(const char*& cursor, const char* end,
-                                                 std::string_view& name, OutputBuffer& out) const {
-    const TagForm form = spell->inlineTagShown ? TagForm::Shown : TagForm::Markup;
-    if (ParseElementHeadAsTag(cursor, end, name, "span", "}", form, out) < 0 || cursor >= end) {
-        return statusFail;
-    }
-    ++cursor;  // the "}"
-    return statusOk;
-}
-
 template <typename Scanner>
 QUIRTLE_ALWAYS_INLINE int32_t DocumentConverter::WritePlainElement(const char*& cursor,
                                                                    const char* end,
