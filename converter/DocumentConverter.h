@@ -220,19 +220,16 @@ class DocumentConverter {
                                std::string& value, Take&& take);
     // Reads an element head as ParseElementHead does, but writes its whole start tag to
     // `out` while reading, in one pass, instead of keeping the class, id and parameters.
-    // Only the name is kept: in `name`, a view of the head or of `defaultName`.
-    int32_t ParseElementHeadAsTag(const char*& cursor, const char* end, std::string_view& name,
-                                  std::string_view defaultName, std::string_view terminators,
-                                  TagForm form, OutputBuffer& out) const;
-    int32_t WriteHeadAs(TagForm form, const char*& cursor, const char* end, std::string_view& name,
-                        std::string_view defaultName, std::string_view terminators,
-                        const std::array<unsigned char, 256>& bytes, OutputBuffer& out) const;
-    // ParseElementHeadAsTag in one form, with the kinds of the head's bytes for its
-    // terminators.
+    // Only the name is kept: in `name`, a view of the head or of `defaultName`. `bytes`
+    // are the kinds of the head's bytes for its terminators.
     template <TagForm form>
     int32_t WriteHeadAsTag(const char*& cursor, const char* end, std::string_view& name,
                            std::string_view defaultName, std::string_view terminators,
                            const std::array<unsigned char, 256>& bytes, OutputBuffer& out) const;
+    // The head of a one-line command after its ":", up to the end of the line, written as
+    // its start tag; `name` is set to its name.
+    int32_t ReadCommandLineHead(const char*& cursor, const char* end, std::string_view& name,
+                                OutputBuffer& out) const;
     int32_t ConvertListTerm(const char*& cursor, const char* end);
     // Hands the output written so far to the sink, if there is one.
     void Flush();

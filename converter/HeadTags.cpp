@@ -151,36 +151,15 @@ QUIRTLE_ALWAYS_INLINE bool SkipTo(const char*& cursor, const char* end, const He
 
 }  // namespace
 
-int32_t DocumentConverter::ParseElementHeadAsTag(const char*& cursor, const char* end,
-                                                 std::string_view& name,
-                                                 std::string_view defaultName,
-                                                 std::string_view terminators, TagForm form,
-                                                 OutputBuffer& out) const {
-    // Heads are read with the table of their terminators; the two in use are made once.
-    if (terminators == "}") {
-        return WriteHeadAs(form, cursor, end, name, defaultName, terminators, braceHeadBytes, out);
-    }
-    if (terminators.empty()) {
-        return WriteHeadAs(form, cursor, end, name, defaultName, terminators, lineHeadBytes, out);
-    }
-    const HeadBytes bytes = MakeHeadBytes(terminators);
-    return WriteHeadAs(form, cursor, end, name, defaultName, terminators, bytes, out);
-}
-
-int32_t DocumentConverter::WriteHeadAs(TagForm form, const char*& cursor, const char* end,
-                                       std::string_view& name, std::string_view defaultName,
-                                       std::string_view terminators,
-                                       const std::array<unsigned char, 256>& bytes,
-                                       OutputBuffer& out) const {
-    return form == TagForm::Shown ? WriteHeadAsTag<TagForm::Shown>(cursor, end, name, defaultName,
-                                                                   terminators, bytes, out)
-                                  : WriteHeadAsTag<TagForm::Markup>(cursor, end, name, defaultName,
-                                                                    terminators, bytes, out);
+int32_t DocumentConverter::ReadCommandLineHead(const char*& cursor, const char* end,
+                                               std::string_view& name, OutputBuffer& out) const {
+    return spell->commandTagShown
+               ? WriteHeadAsTag<TagForm::Shown>(cursor, end, name, "div", {}, lineHeadBytes, out)
+               : WriteHeadAsTag<TagForm::Markup>(cursor, end, name, "div", {}, lineHeadBytes, out);
 }
 
 int32_t DocumentConverter::ReadInlineCommandHead(const char*& cursor, const char* end,
                                                  std::string_view& name, OutputBuffer& out) const {
-    // Called for every inline command: the head is read with its form and table directly.
     const int32_t status =
         spell->inlineTagShown
             ? WriteHeadAsTag<TagForm::Shown>(cursor, end, name, "span", "}", braceHeadBytes, out)

@@ -44,8 +44,7 @@ int32_t DocumentConverter::HandleCommandLine(std::string_view line) {
     }
     out.append(spell->commandLinePrefix);
     // The start tag is written while its head is read, parameter by parameter.
-    const TagForm form = spell->commandTagShown ? TagForm::Shown : TagForm::Markup;
-    if (ParseElementHeadAsTag(cursor, end, name, "div", {}, form, out) < 0) {
+    if (ReadCommandLineHead(cursor, end, name, out) < 0) {
         out.resize(mark);
         return statusFail;
     }
