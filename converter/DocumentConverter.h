@@ -77,11 +77,6 @@ class DocumentConverter {
     // ends first.
     template <typename Out>
     static int32_t AppendEscapedUntil(const char*& cursor, const char* end, char closer, Out& out);
-    // Steps from `cursor` to `closer`, which is left under the cursor, giving `take` each run
-    // of text between backslashes (a backslash takes the character after it as it is).
-    // Fails when the text ends first.
-    template <typename Take>
-    static int32_t TakeRunsUntil(const char*& cursor, const char* end, char closer, Take&& take);
     static std::string EscapeText(std::string_view text);
     template <typename Out>
     static void AppendEscapedText(std::string_view text, Out& out);
@@ -297,35 +292,6 @@ inline int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const c
         out.append(entity);
     }
     ++cursor;
-    return statusOk;
-}
-
-template <typename Take>
-int32_t DocumentConverter::TakeRunsUntil(const char*& cursor, const char* end, char closer,
-                                         Take&& take) {
-    // Whole characters are stepped over so that a trail byte is never taken for the
-    // closer or a backslash.
-    const char* run = cursor;
-    while (true) {
-        if (cursor >= end) {
-            return statusFail;
-        }
-        if (*cursor == closer) {
-            break;
-        }
-        if (*cursor == '\\') {
-            take(std::string_view(run, static_cast<std::size_t>(cursor - run)));
-            ++cursor;
-            run = cursor;
-            if (cursor >= end) {
-                return statusFail;
-            }
-        }
-        if (AdvanceChar(cursor, end) < 0) {
-            return statusFail;
-        }
-    }
-    take(std::string_view(run, static_cast<std::size_t>(cursor - run)));
     return statusOk;
 }
 

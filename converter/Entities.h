@@ -29,17 +29,6 @@ using PaddedReplacements = std::array<PaddedReplacement, 5>;
 inline constexpr PaddedReplacements padded = {replacements[0], replacements[1], replacements[2],
                                               replacements[3], replacements[4]};
 
-// How many bytes the replacement adds to the byte it replaces (0 for other bytes).
-inline constexpr std::array<unsigned char, 256> extraLength = [] {
-    std::array<unsigned char, 256> extra{};
-    for (int byte = 0; byte < 256; ++byte) {
-        if (indexOf[byte] != 0) {
-            extra[byte] = static_cast<unsigned char>(replacements[indexOf[byte]].size() - 1);
-        }
-    }
-    return extra;
-}();
-
 constexpr bool IsEscaped(char byte) {
     return indexOf[static_cast<unsigned char>(byte)] != 0;
 }

@@ -57,8 +57,30 @@ void DocumentConverter::AppendEscapedText(std::string_view text, Out& out) {
 template <typename Out>
 int32_t DocumentConverter::AppendEscapedUntil(const char*& cursor, const char* end, char closer,
                                               Out& out) {
-    return TakeRunsUntil(cursor, end, closer,
-                         [&out](std::string_view run) { AppendEscapedText(run, out); });
+    // Whole characters are stepped over so that a trail byte is never taken for the
+    // closer or a backslash; each run between backslashes is escaped at once.
+    const char* run = cursor;
+    while (true) {
+        if (cursor >= end) {
+            return statusFail;
+        }
+        if (*cursor == closer) {
+            break;
+        }
+        if (*cursor == '\\') {
+            AppendEscapedText(std::string_view(run, static_cast<std::size_t>(cursor - run)), out);
+            ++cursor;
+            run = cursor;
+            if (cursor >= end) {
+                return statusFail;
+            }
+        }
+        if (AdvanceChar(cursor, end) < 0) {
+            return statusFail;
+        }
+    }
+    AppendEscapedText(std::string_view(run, static_cast<std::size_t>(cursor - run)), out);
+    return statusOk;
 }
 
 std::string DocumentConverter::EscapeText(std::string_view text) {
