@@ -26,6 +26,9 @@ void DocumentConverter::Start(OutputMode newMode, OutputSink* newSink, std::stri
     mode = newMode;
     spell = &SpellingsOf(newMode);
     sink = newSink;
+    reportLines = newSink != nullptr && newSink->ReportsLines();
+    lineIndex = 0;
+    flushedBytes = 0;
     if (newSink != nullptr) {
         buffer.reserve(flushSize + flushSize / 2);
     }
@@ -59,8 +62,12 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
         }
         currentLineStart = start;
         currentLineEnd = stop;
+        if (reportLines) {
+            sink->LineBegins(lineIndex, flushedBytes + output->size());
+        }
         ConvertLine(std::string_view(start, static_cast<std::size_t>(stop - start)));
         start = next;
+        ++lineIndex;
         if (sink != nullptr && output->size() >= flushSize) {
             Flush();
         }
@@ -86,6 +93,7 @@ int32_t DocumentConverter::Finish() {
 void DocumentConverter::Flush() {
     if (sink != nullptr && !output->empty()) {
         sink->Write(output->view());
+        flushedBytes += output->size();
         output->clear();
     }
 }
@@ -120,6 +128,9 @@ int32_t DocumentConverter::ConvertLine(std::string_view line) {
             break;
     }
     if (status < 0) {
+        if (reportLines) {
+            sink->LineRejected(lineIndex, status);
+        }
         HandleIncompleteLine(line);
         return statusOk;
     }

@@ -233,6 +233,10 @@ class DocumentConverter {
     std::optional<OutputBuffer> output;
     OutputSink* sink = nullptr;
     std::string buffer;
+    // For a sink that reports lines: the index of the next line, and the bytes handed over.
+    bool reportLines = false;
+    std::size_t lineIndex = 0;
+    std::size_t flushedBytes = 0;
     ElementStack elementStack;
     std::string lastDivisionName;
     OutputMode mode = OutputMode::Html;

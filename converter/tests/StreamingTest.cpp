@@ -103,6 +103,75 @@ TEST(Streaming, ALargeManuscriptReachesTheSinkInBoundedPieces) {
     EXPECT_LT(sink.largestPiece, 256u * 1024);
 }
 
+// A sink that keeps where each line's output begins and which lines were rejected.
+struct LineSink : PieceSink {
+    std::vector<std::size_t> offsets;
+    std::vector<std::size_t> rejected;
+    bool ReportsLines() const override { return true; }
+    void LineBegins(std::size_t line, std::size_t outputOffset) override {
+        EXPECT_EQ(line, offsets.size());
+        offsets.push_back(outputOffset);
+    }
+    void LineRejected(std::size_t line, int32_t status) override {
+        EXPECT_EQ(line + 1, offsets.size());
+        EXPECT_LT(status, 0);
+        rejected.push_back(line);
+    }
+};
+
+// Every line is reported once, in order, at the place its own output starts (the offsets
+// only grow), and a line is reported rejected exactly when it writes an incomplete block.
+TEST(Streaming, LinesAreReportedWhereTheirOutputBegins) {
+    struct Case {
+        std::string text;
+        std::vector<std::size_t> rejected;
+    };
+    const std::vector<Case> cases = {
+        {"a\r\nb\r\nc", {}},
+        {"*x\r\n* ok\r\n_open\r\n\r\n- item\r\n--- skip\r\n", {0, 2, 5}},
+        {"# comment\r\n:image a.png\r\n|{1bad} x\r\n", {2}},
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        for (OutputMode mode : {OutputMode::Html, OutputMode::Xml}) {
+            LineSink sink;
+            ASSERT_EQ(ConvertManuscript(c.text, mode, sink), 0);
+            EXPECT_EQ(sink.rejected, c.rejected) << c.text;
+            std::size_t lines = c.text.empty() ? 0 : 1;
+            for (char byte : c.text) {
+                lines += byte == '\n' ? 1 : 0;
+            }
+            if (c.text.ends_with("\r\n")) {
+                --lines;
+            }
+            ASSERT_EQ(sink.offsets.size(), lines) << c.text;
+            EXPECT_TRUE(std::is_sorted(sink.offsets.begin(), sink.offsets.end()));
+            // A rejected line's output (the closing of what it ends, then its incomplete
+            // block) lies between its offset and the next line's.
+            for (std::size_t line : c.rejected) {
+                const std::size_t next =
+                    line + 1 < sink.offsets.size() ? sink.offsets[line + 1] : sink.collected.size();
+                const std::size_t block =
+                    sink.collected.find("<pre class=\"incomplete\">", sink.offsets[line]);
+                EXPECT_LT(block, next) << c.text << " line " << line;
+            }
+        }
+    }
+}
+
+TEST(Streaming, LineOffsetsCountEveryByteHandedToTheSink) {
+    std::string text;
+    while (text.size() < 300 * 1024) {
+        text += "\x96\x7b\x95\xb6 <&>\r\n";
+    }
+    LineSink sink;
+    ASSERT_EQ(ConvertManuscript(text, OutputMode::Html, sink), 0);
+    ASSERT_GT(sink.pieces, 2u);
+    for (std::size_t offset : sink.offsets) {
+        ASSERT_EQ(sink.collected.compare(offset, 3, "<p>"), 0) << offset;
+    }
+}
+
 TEST(Streaming, TextBeforeNulEndsAtTheFirstNul) {
     EXPECT_EQ(TextBeforeNul(std::string_view("ab\0cd\0", 6)), "ab");
     EXPECT_EQ(TextBeforeNul("abc"), "abc");
