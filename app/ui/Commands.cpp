@@ -32,7 +32,7 @@ const QList<CommandInfo>& MenuCommands() {
          {QKeySequence(Qt::CTRL | Qt::Key_E)}},
         {kPreview, QStringLiteral("プレビュー(&C)"), {}},
         {kChooseExternalEditor, QStringLiteral("外部エディタ設定(&E)"), {}},
-        {kAutoPreview, QStringLiteral("自動プレビュー(&A)"), {}},
+        {kAutoPreview, QStringLiteral("自動プレビュー(&A)"), {}, true},
         {kHelpContents, QStringLiteral("目次(&C)"), {}},
         {kAbout, QStringLiteral("quirtleについて(&A)"), {}},
     };

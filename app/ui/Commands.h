@@ -29,6 +29,19 @@ inline constexpr int kAbout = 57664;
 inline constexpr int kNextPane = 57680;      // F6: reaches the export command
 inline constexpr int kPreviousPane = 57681;  // Shift+F6: reaches the export command
 inline constexpr int kSeparator = 0;         // marks a separator in the layout tables
+
+// The editor's own commands, in the menus 検索, 表示 and 書式.
+inline constexpr int kFind = 33001;
+inline constexpr int kFindNext = 33002;
+inline constexpr int kFindPrevious = 33003;
+inline constexpr int kReplace = 33004;
+inline constexpr int kReplaceAll = 33005;
+inline constexpr int kOutline = 33011;
+inline constexpr int kZoomIn = 33012;
+inline constexpr int kZoomOut = 33013;
+inline constexpr int kZoomReset = 33014;
+inline constexpr int kRuby = 33021;
+inline constexpr int kEmphasis = 33022;
 }  // namespace command
 
 // One command as the menus show it.
@@ -36,6 +49,7 @@ struct CommandInfo {
     int id = 0;
     QString text;              // menu text with its "&" mnemonic, without key label
     QList<QKeySequence> keys;  // accelerators; the first is the menu's key label
+    bool checkable = false;    // the item shows a check mark
 };
 
 // One top-level menu: its title and its items in order (command::kSeparator = separator).
@@ -48,7 +62,7 @@ struct MenuLayout {
 const QList<CommandInfo>& MenuCommands();
 const CommandInfo* FindCommand(int id);
 
-// The five menus in their order. The export menu's script items are added at run time.
+// The menus in their order. The export menu's script items are added at run time.
 const QList<MenuLayout>& MenuBarLayout();
 inline constexpr int kExportMenuIndex = 2;
 

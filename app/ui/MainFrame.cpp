@@ -157,7 +157,7 @@ void MainFrame::CreateMenus() {
             QAction* action = menu->addAction(MenuItemText(*info));
             action->setStatusTip(CommandPrompt(id));
             action->setData(id);
-            if (id == command::kAutoPreview) action->setCheckable(true);
+            action->setCheckable(info->checkable);
             connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
             menuActions.insert(id, action);
         }
@@ -240,68 +240,96 @@ void MainFrame::CreateAccelerators() {
     for (const ExtraAccelerator& extra : ExtraAccelerators()) addAccelerator(extra.id, {extra.key});
 }
 
+const QHash<int, MainFrame::CommandSlot>& MainFrame::CommandSlots() {
+    static const QHash<int, CommandSlot> table = {
+        {command::kNew, &MainFrame::NewDocument},
+        {command::kOpen, &MainFrame::OpenDocument},
+        {command::kSave, &MainFrame::SaveDocument},
+        {command::kSaveAs, &MainFrame::SaveDocumentAs},
+        {command::kExit, &MainFrame::Exit},
+        {command::kUndo, &MainFrame::Undo},
+        {command::kRedo, &MainFrame::Redo},
+        {command::kCut, &MainFrame::Cut},
+        {command::kCopy, &MainFrame::Copy},
+        {command::kPaste, &MainFrame::Paste},
+        {command::kSelectAll, &MainFrame::SelectAll},
+        {command::kLaunchExternalEditor, &MainFrame::LaunchExternalEditor},
+        {command::kChooseExternalEditor, &MainFrame::ChooseExternalEditor},
+        {command::kPreview, &MainFrame::UpdatePreview},
+        {command::kAutoPreview, &MainFrame::ToggleAutoPreview},
+        {command::kHelpContents, &MainFrame::ShowHelpContents},
+        {command::kAbout, &MainFrame::ShowAbout},
+    };
+    return table;
+}
+
 void MainFrame::RunCommand(int id) {
-    switch (id) {
-        case command::kNew:
-            documents->NewDocument();
-            break;
-        case command::kOpen:
-            documents->OpenDocument();
-            break;
-        case command::kSave:
-            documents->SaveDocument();
-            break;
-        case command::kSaveAs:
-            documents->SaveDocumentAs();
-            break;
-        case command::kExit:
-            close();
-            break;
-        case command::kUndo:
-            if (editor->CanUndo()) editor->undo();
-            break;
-        case command::kRedo:
-            if (editor->CanRedo()) editor->redo();
-            break;
-        case command::kCut:
-            editor->cut();
-            break;
-        case command::kCopy:
-            editor->copy();
-            break;
-        case command::kPaste:
-            editor->paste();
-            break;
-        case command::kSelectAll:
-            editor->selectAll();
-            break;
-        case command::kLaunchExternalEditor:
-            externalEditor->LaunchExternalEditor();
-            CloseIfRequested();
-            break;
-        case command::kChooseExternalEditor:
-            externalEditor->ChooseExternalEditor();
-            break;
-        case command::kPreview:
-            UpdatePreview();
-            break;
-        case command::kAutoPreview:
-            autoPreview = !autoPreview;
-            UpdateMenuStates();
-            break;
-        case command::kHelpContents:
-            ShowHelpContents();
-            break;
-        case command::kAbout:
-            ShowAbout();
-            break;
-        default:
-            // Script items, and the accelerators without an item of their own: the export
-            // command acts only on the ids of its scripts.
-            exporter->RunExport(id);
-            CloseIfRequested();
-            break;
+    if (const CommandSlot slot = CommandSlots().value(id)) {
+        (this->*slot)();
+        return;
     }
+    // Script items, and the accelerators without an item of their own: the export command
+    // acts only on the ids of its scripts.
+    exporter->RunExport(id);
+    CloseIfRequested();
+}
+
+void MainFrame::NewDocument() {
+    documents->NewDocument();
+}
+
+void MainFrame::OpenDocument() {
+    documents->OpenDocument();
+}
+
+void MainFrame::SaveDocument() {
+    documents->SaveDocument();
+}
+
+void MainFrame::SaveDocumentAs() {
+    documents->SaveDocumentAs();
+}
+
+void MainFrame::Exit() {
+    close();
+}
+
+void MainFrame::Undo() {
+    if (editor->CanUndo()) editor->undo();
+}
+
+void MainFrame::Redo() {
+    if (editor->CanRedo()) editor->redo();
+}
+
+void MainFrame::Cut() {
+    editor->cut();
+}
+
+void MainFrame::Copy() {
+    editor->copy();
+}
+
+void MainFrame::Paste() {
+    editor->paste();
+}
+
+void MainFrame::SelectAll() {
+    editor->selectAll();
+}
+
+void MainFrame::LaunchExternalEditor() {
+    externalEditor->LaunchExternalEditor();
+    CloseIfRequested();
+}
+
+void MainFrame::ChooseExternalEditor() {
+    externalEditor->ChooseExternalEditor();
+}
+
+void MainFrame::ToggleAutoPreview() {
+    autoPreview = !autoPreview;
+    UpdateMenuStates();
 }
 
 void MainFrame::CloseIfRequested() {

@@ -70,31 +70,10 @@ class MainFrame : public QMainWindow {
     // could not read the file, and every preview carries its fragment in its script.
     bool PreviewsThroughFile() const;
 
-    EditorPane& Editor() const { return *editor; }
-    DocumentFiles& Documents() const { return *documents; }
-    ExternalEditor& OtherEditor() const { return *externalEditor; }
     // True while an export script or the external editor runs: the window stays open.
     bool IsBusy() const;
-    PreviewPane& Preview() const { return *preview; }
-    CentringSplitter& Splitter() const { return *splitter; }
-    QTimer& PreviewTimer() { return previewTimer; }
-    const std::vector<ScriptEntry>& Scripts() const { return scripts; }
-    const QString& ProgramDirectory() const { return programDirectory; }
-    bool AutoPreview() const { return autoPreview; }
-    bool TextChanged() const { return textChanged; }
-    // The menu item, toolbar button or accelerator of a command (nullptr when absent).
-    QAction* MenuAction(int id) const { return menuActions.value(id); }
-    QAction* ToolbarAction(int id) const { return toolbarActions.value(id); }
-    QAction* AcceleratorAction(int id) const { return acceleratorActions.value(id); }
-    QToolBar* ToolBar() const { return toolBar; }
-    QLabel* ReadyLabel() const { return readyLabel; }
-    StatusCounts& Counts() const { return *statusCounts; }
-    // The manual's window once the help command has opened it.
-    HelpWindow* Help() const { return helpWindow; }
     // The manual's file beside the program.
     static QString ManualFileName();
-    // The status bar's note that an external edit is in progress.
-    QLabel* ExternalEditLabel() const { return externalEditLabel; }
 
   signals:
     // The page has taken a preview (after a successful conversion): its element
@@ -105,7 +84,31 @@ class MainFrame : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+  private slots:
+    // One slot per command of the menus, the toolbar and the accelerators.
+    void NewDocument();
+    void OpenDocument();
+    void SaveDocument();
+    void SaveDocumentAs();
+    void Exit();
+    void Undo();
+    void Redo();
+    void Cut();
+    void Copy();
+    void Paste();
+    void SelectAll();
+    void LaunchExternalEditor();
+    void ChooseExternalEditor();
+    void ToggleAutoPreview();
+    void ShowHelpContents();
+    void ShowAbout();
+
   private:
+    friend class WindowProbe;
+    using CommandSlot = void (MainFrame::*)();
+    // The command table: every command id with its slot.
+    static const QHash<int, CommandSlot>& CommandSlots();
+
     void UpdateCounts(const std::string& wholeText);
     // Hands the text to the preview's thread; the counts of the whole text come back with
     // the preview when withCounts is set.
@@ -117,8 +120,6 @@ class MainFrame : public QMainWindow {
     void CreateStatusBar();
     void CreateAccelerators();
     void MenuClosed();
-    void ShowHelpContents();
-    void ShowAbout();
     bool IsAcceleratorKey(const QKeySequence& key) const;
     // Closes the window now if that was asked for while a command ran.
     void CloseIfRequested();

@@ -31,6 +31,7 @@
 #include "ui/PreviewScript.h"
 #include "ui/ProgramStart.h"
 #include "ui/QtPrompts.h"
+#include "ui/WindowProbe.h"
 
 namespace {
 
@@ -109,19 +110,20 @@ int main(int argc, char* argv[]) {
     quirtle::QtDesktop desktop;
     quirtle::MainFrame frame(prompts, desktop, directory);
     if (!frame.Create()) return 1;
+    quirtle::WindowProbe probe(frame);
     frame.show();
 
     if (mode == "startup") {
-        const bool loaded = frame.Preview().IsPageLoaded();
+        const bool loaded = probe.Preview().IsPageLoaded();
         std::printf("%.0f %s\n", MillisecondsSinceProcessStart(), loaded ? "loaded" : "NOT LOADED");
         return loaded ? 0 : 1;
     }
 
     const QString manuscript = Manuscript(1 << 20);
-    frame.Editor().ReplaceText(manuscript);
-    frame.PreviewTimer().stop();  // the benchmark asks for every preview itself
-    const std::size_t bytes = frame.Editor().TextBytes().size();
-    QWebEnginePage* page = frame.Preview().page();
+    probe.Editor().ReplaceText(manuscript);
+    probe.PreviewTimer().stop();  // the benchmark asks for every preview itself
+    const std::size_t bytes = probe.Editor().TextBytes().size();
+    QWebEnginePage* page = probe.Preview().page();
 
     // One preview as the program makes it: the synchronous call (reading the editor's text
     // and handing it to the preview's thread), and the UI thread's processor time for the
@@ -221,10 +223,10 @@ int main(int argc, char* argv[]) {
         QElapsedTimer timer;
         const double cpuStart = ThreadCpuMilliseconds();
         timer.start();
-        const std::string encoded = quirtle::text::EncodeShiftJis(frame.Editor().Text()).bytes;
+        const std::string encoded = quirtle::text::EncodeShiftJis(probe.Editor().Text()).bytes;
         const auto html = quirtle::ConvertForPreview(encoded);
         const auto script = quirtle::ContentsAssignmentScriptFromShiftJis(*html);
-        frame.Preview().RunContentsScript(
+        probe.Preview().RunContentsScript(
             *script, [&](quirtle::PreviewPane::ContentsResult) { loop.quit(); });
         scriptCall.push_back(timer.nsecsElapsed() / 1e6);
         loop.exec();

@@ -43,8 +43,8 @@ class ExternalEditWindowTest : public QObject {
                   "\"$1\"\n");
         QVERIFY(window.Create());
         window.frame->show();
-        window.frame->Editor().ReplaceText(QStringLiteral("原稿"));
-        window.frame->Editor().SetModified(false);
+        window.Probe().Editor().ReplaceText(QStringLiteral("原稿"));
+        window.Probe().Editor().SetModified(false);
 
         bool busyAtClose = false;
         QTimer::singleShot(300, window.frame.get(), [&] {
@@ -56,7 +56,7 @@ class ExternalEditWindowTest : public QObject {
 
         QVERIFY(busyAtClose);
         // The edit came back, and then the closing rule ran: it asked, and No closed.
-        QCOMPARE(window.frame->Editor().Text(), QStringLiteral("編集後"));
+        QCOMPARE(window.Probe().Editor().Text(), QStringLiteral("編集後"));
         QCOMPARE(window.prompts.messages.size(), 1);
         QCOMPARE(window.prompts.messages[0].text, QStringLiteral("変更を保存しますか?"));
         QVERIFY(!window.frame->isVisible());
@@ -80,7 +80,7 @@ class ExternalEditWindowTest : public QObject {
             busyAtClose = window.frame->IsBusy();
             window.frame->close();
         });
-        window.frame->RunCommand(window.frame->Scripts().front().commandId);
+        window.frame->RunCommand(window.Probe().Scripts().front().commandId);
 
         QVERIFY(busyAtClose);
         QCOMPARE(window.desktop.openedFiles, QStringList{output});  // the export finished
@@ -96,7 +96,8 @@ class ExternalEditWindowTest : public QObject {
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
-        frame.PreviewTimer().stop();  // the test runs the ticks itself
+        WindowProbe probe(frame);
+        probe.PreviewTimer().stop();  // the test runs the ticks itself
         frame.show();
         window.prompts.fileAnswers = {window.folder.Path() + QStringLiteral("out.txt")};
         // The preview is made on its own thread while the script runs.
@@ -111,7 +112,7 @@ class ExternalEditWindowTest : public QObject {
             previewingDuringScript = frame.IsBusy() && frame.PreviewInProgress();
             frame.PreviewTick();  // a tick while the script runs does nothing
         });
-        frame.RunCommand(frame.Scripts().front().commandId);
+        frame.RunCommand(probe.Scripts().front().commandId);
         QVERIFY(previewingDuringScript);
         QCOMPARE(window.desktop.openedFiles.size(), 1);  // the export ran to its end
         // The page was left alone while the script ran; the next tick hands it over.
@@ -129,12 +130,12 @@ class ExternalEditWindowTest : public QObject {
         UseEditor(window, "#!/bin/sh\nexit 0\n");  // hands off: returns before any save
         QVERIFY(window.Create());
         window.frame->show();
-        QLabel* label = window.frame->ExternalEditLabel();
+        QLabel* label = window.Probe().ExternalEditLabel();
         QVERIFY(label->isHidden());
-        window.frame->Editor().ReplaceText(QStringLiteral("本文"));
+        window.Probe().Editor().ReplaceText(QStringLiteral("本文"));
         window.frame->RunCommand(command::kLaunchExternalEditor);
 
-        const std::optional<QString> watched = window.frame->OtherEditor().WatchedFile();
+        const std::optional<QString> watched = window.Probe().OtherEditor().WatchedFile();
         QVERIFY(watched.has_value());
         QVERIFY(label->isVisible());
         QVERIFY2(label->text().contains(QStringLiteral("外部エディタ")), qPrintable(label->text()));
@@ -144,13 +145,13 @@ class ExternalEditWindowTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("\xE4\xBF\xAE\xE6\xAD\xA3");  // "修正"
         file.close();
-        QTRY_COMPARE_WITH_TIMEOUT(window.frame->Editor().Text(), QStringLiteral("修正"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.Probe().Editor().Text(), QStringLiteral("修正"), 10000);
         QVERIFY(label->isVisible());
 
         // Typing in the pane ends the watch.
-        window.frame->Editor().setFocus();
-        QTest::keyClicks(&window.frame->Editor(), QStringLiteral("x"));
-        QVERIFY(!window.frame->OtherEditor().WatchedFile());
+        window.Probe().Editor().setFocus();
+        QTest::keyClicks(&window.Probe().Editor(), QStringLiteral("x"));
+        QVERIFY(!window.Probe().OtherEditor().WatchedFile());
         QVERIFY(label->isHidden());
     }
 };

@@ -65,6 +65,7 @@ class MainFrameTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         QCOMPARE(frame.windowTitle(), QStringLiteral("quirtle"));
 
         QList<QMenu*> menus;
@@ -90,12 +91,12 @@ class MainFrameTest : public QObject {
         QCOMPARE(menus[2]->actions()[3]->data().toInt(), 3281);
 
         // Status-bar prompts: the string before its newline; none for the own commands.
-        QCOMPARE(frame.MenuAction(command::kSaveAs)->statusTip(),
+        QCOMPARE(probe.MenuAction(command::kSaveAs)->statusTip(),
                  QStringLiteral("Save the active document with a new name"));
-        QCOMPARE(frame.MenuAction(command::kExit)->statusTip(),
+        QCOMPARE(probe.MenuAction(command::kExit)->statusTip(),
                  QStringLiteral("Quit the application; prompts to save documents"));
-        QCOMPARE(frame.MenuAction(command::kPreview)->statusTip(), QString());
-        QCOMPARE(frame.ReadyLabel()->text(), QStringLiteral("Ready"));
+        QCOMPARE(probe.MenuAction(command::kPreview)->statusTip(), QString());
+        QCOMPARE(probe.ReadyLabel()->text(), QStringLiteral("Ready"));
 
         // Accelerators, several keys where listed; Ctrl+P, F6, Shift+F6 without items.
         const QList<std::pair<int, QString>> keys = {
@@ -114,7 +115,7 @@ class MainFrameTest : public QObject {
             {command::kPreviousPane, "Shift+F6"},
         };
         for (const auto& [id, expected] : keys) {
-            QAction* accelerator = frame.AcceleratorAction(id);
+            QAction* accelerator = probe.AcceleratorAction(id);
             QVERIFY2(accelerator, qPrintable(expected));
             QStringList labels;
             for (const QKeySequence& key : accelerator->shortcuts()) {
@@ -122,11 +123,11 @@ class MainFrameTest : public QObject {
             }
             QCOMPARE(labels.join(QStringLiteral(", ")), expected);
         }
-        QVERIFY(!frame.AcceleratorAction(command::kSaveAs));
+        QVERIFY(!probe.AcceleratorAction(command::kSaveAs));
 
         // Toolbar: leading separator, buttons and separators in order, tooltips.
         QStringList buttons;
-        for (QAction* action : frame.ToolBar()->actions()) {
+        for (QAction* action : probe.ToolBar()->actions()) {
             buttons.append(action->isSeparator() ? QStringLiteral("-") : action->toolTip());
             if (!action->isSeparator()) QVERIFY(!action->icon().isNull());
         }
@@ -138,22 +139,23 @@ class MainFrameTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
         // A highlighted menu item shows its prompt...
-        frame.MenuAction(command::kNew)->showStatusText(&frame);
+        probe.MenuAction(command::kNew)->showStatusText(&frame);
         QCOMPARE(frame.statusBar()->currentMessage(), QStringLiteral("Create a new document"));
         frame.statusBar()->clearMessage();
 
         // ...the mouse over a toolbar button only brings its tooltip.
-        QWidget* button = frame.ToolBar()->widgetForAction(frame.ToolbarAction(command::kNew));
+        QWidget* button = probe.ToolBar()->widgetForAction(probe.ToolbarAction(command::kNew));
         QVERIFY(button);
         const QPointF inside(button->rect().center());
         QEnterEvent enter(inside, inside, button->mapToGlobal(inside));
         QApplication::sendEvent(button, &enter);
         QCOMPARE(frame.statusBar()->currentMessage(), QString());
-        QVERIFY(frame.ReadyLabel()->isVisibleTo(&frame));
+        QVERIFY(probe.ReadyLabel()->isVisibleTo(&frame));
         QCOMPARE(button->toolTip(), QStringLiteral("New"));
     }
 
@@ -161,18 +163,19 @@ class MainFrameTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QMenu* exportMenu = frame.menuBar()->actions()[kExportMenuIndex]->menu();
         exportMenu->popup(frame.mapToGlobal(QPoint(40, 40)));
         QTRY_VERIFY(exportMenu->isVisible());
-        exportMenu->setActiveAction(frame.MenuAction(command::kPreview));
-        QTRY_VERIFY(!frame.ReadyLabel()->isVisible());
+        exportMenu->setActiveAction(probe.MenuAction(command::kPreview));
+        QTRY_VERIFY(!probe.ReadyLabel()->isVisible());
         QCOMPARE(frame.statusBar()->currentMessage(), QString());
         // The counts stay where they are.
-        QVERIFY(frame.Counts().CharactersLabel()->isVisible());
+        QVERIFY(probe.Counts().CharactersLabel()->isVisible());
         exportMenu->close();
-        QTRY_VERIFY(frame.ReadyLabel()->isVisible());
+        QTRY_VERIFY(probe.ReadyLabel()->isVisible());
     }
 
     void EmptyScriptListKeepsTheSeparatorVisible() {
@@ -193,17 +196,18 @@ class MainFrameTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
-        QLabel* characters = frame.Counts().CharactersLabel();
-        QLabel* pages = frame.Counts().PagesLabel();
+        WindowProbe probe(frame);
+        QLabel* characters = probe.Counts().CharactersLabel();
+        QLabel* pages = probe.Counts().PagesLabel();
         QCOMPARE(characters->text(), QStringLiteral("0 文字"));
         QCOMPARE(pages->text(), QStringLiteral("原稿用紙 0 枚"));
-        frame.PreviewTimer().stop();  // the test runs the ticks itself
+        probe.PreviewTimer().stop();  // the test runs the ticks itself
 
         // 25 heading characters (2 lines), a 30-character paragraph with ruby (2 lines):
         // the reading, the markers and the comment do not count.
         const QString heading = QString(25, u'見');
         const QString body = QString(28, u'雨') + QStringLiteral("_駅舎[えきしゃ]");
-        frame.Editor().ReplaceText(u"* "_qs + heading + u"\n# メモ\n"_qs + body);
+        probe.Editor().ReplaceText(u"* "_qs + heading + u"\n# メモ\n"_qs + body);
         QCOMPARE(characters->text(), QStringLiteral("0 文字"));  // not per keystroke
         // With the preview, the counts are taken on the preview's thread.
         frame.PreviewTick();
@@ -211,27 +215,27 @@ class MainFrameTest : public QObject {
         QCOMPARE(pages->text(), QStringLiteral("原稿用紙 1 枚"));
 
         // A longer text: 1,000 paragraphs of one character fill 50 pages.
-        frame.Editor().ReplaceText(QStringLiteral("あ\n").repeated(1000));
+        probe.Editor().ReplaceText(QStringLiteral("あ\n").repeated(1000));
         frame.PreviewTick();
         QTRY_COMPARE(characters->text(), QStringLiteral("1,000 文字"));
         QCOMPARE(pages->text(), QStringLiteral("原稿用紙 50 枚"));
 
         // With a selection, the selection is counted.
-        QTextCursor cursor = frame.Editor().textCursor();
+        QTextCursor cursor = probe.Editor().textCursor();
         cursor.setPosition(0);
         cursor.setPosition(6, QTextCursor::KeepAnchor);  // three lines: あ, あ, あ
-        frame.Editor().setTextCursor(cursor);
+        probe.Editor().setTextCursor(cursor);
         frame.PreviewTick();
         QCOMPARE(characters->text(), QStringLiteral("選択 3 文字"));
         QCOMPARE(pages->text(), QStringLiteral("原稿用紙 1 枚"));
         cursor.clearSelection();
-        frame.Editor().setTextCursor(cursor);
+        probe.Editor().setTextCursor(cursor);
         frame.PreviewTick();
         QCOMPARE(characters->text(), QStringLiteral("1,000 文字"));
 
         // Automatic preview off: the counts still follow.
         frame.RunCommand(command::kAutoPreview);
-        frame.Editor().ReplaceText(QStringLiteral("abc"));
+        probe.Editor().ReplaceText(QStringLiteral("abc"));
         frame.PreviewTick();
         QCOMPARE(characters->text(), QStringLiteral("3 文字"));
     }
@@ -259,22 +263,23 @@ class MainFrameTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         CountingConverter counter;
         frame.SetPreviewConverter(counter.Function());
-        QVERIFY(frame.PreviewTimer().isActive());
-        QCOMPARE(frame.PreviewTimer().interval(), 1000);
-        QVERIFY(frame.AutoPreview());
-        QVERIFY(!frame.TextChanged());
+        QVERIFY(probe.PreviewTimer().isActive());
+        QCOMPARE(probe.PreviewTimer().interval(), 1000);
+        QVERIFY(probe.AutoPreview());
+        QVERIFY(!probe.TextChanged());
 
         frame.PreviewTick();  // nothing changed yet: the page keeps its own content
         QVERIFY(!frame.PreviewInProgress());
         QCOMPARE(counter.calls.load(), 0);
 
-        QTest::keyClicks(&frame.Editor(), QStringLiteral("abc"));
-        frame.Editor().textCursor().insertText(QStringLiteral("def"));
-        QVERIFY(frame.TextChanged());
+        QTest::keyClicks(&probe.Editor(), QStringLiteral("abc"));
+        probe.Editor().textCursor().insertText(QStringLiteral("def"));
+        QVERIFY(probe.TextChanged());
         frame.PreviewTick();
-        QVERIFY(!frame.TextChanged());
+        QVERIFY(!probe.TextChanged());
         QTRY_VERIFY_WITH_TIMEOUT(!frame.PreviewInProgress(), 15000);
         QCOMPARE(counter.calls.load(), 1);
         frame.PreviewTick();
@@ -283,31 +288,31 @@ class MainFrameTest : public QObject {
 
         // Auto preview off: edits leave the page alone until it is switched on again.
         frame.RunCommand(command::kAutoPreview);
-        QVERIFY(!frame.AutoPreview());
+        QVERIFY(!probe.AutoPreview());
         frame.UpdateMenuStates();
-        QVERIFY(!frame.MenuAction(command::kAutoPreview)->isChecked());
-        frame.Editor().textCursor().insertText(QStringLiteral("x"));
+        QVERIFY(!probe.MenuAction(command::kAutoPreview)->isChecked());
+        probe.Editor().textCursor().insertText(QStringLiteral("x"));
         frame.PreviewTick();
         QVERIFY(!frame.PreviewInProgress());
         QCOMPARE(counter.calls.load(), 1);
-        QVERIFY(frame.TextChanged());
+        QVERIFY(probe.TextChanged());
 
         // The manual preview works with auto preview off and leaves textChanged set.
         frame.RunCommand(command::kPreview);
         QTRY_VERIFY_WITH_TIMEOUT(!frame.PreviewInProgress(), 15000);
         QCOMPARE(counter.calls.load(), 2);
-        QVERIFY(frame.TextChanged());
+        QVERIFY(probe.TextChanged());
         frame.RunCommand(command::kAutoPreview);
-        QVERIFY(frame.MenuAction(command::kAutoPreview)->isChecked());
+        QVERIFY(probe.MenuAction(command::kAutoPreview)->isChecked());
         frame.PreviewTick();
         QTRY_VERIFY_WITH_TIMEOUT(!frame.PreviewInProgress(), 15000);
         QCOMPARE(counter.calls.load(), 3);
-        QVERIFY(!frame.TextChanged());
+        QVERIFY(!probe.TextChanged());
 
         // The real timer: many changes, then one refresh within a tick or two.
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
-        QSignalSpy ticks(&frame.PreviewTimer(), &QTimer::timeout);
-        for (int i = 0; i < 5; ++i) frame.Editor().textCursor().insertText(QStringLiteral("y"));
+        QSignalSpy ticks(&probe.PreviewTimer(), &QTimer::timeout);
+        for (int i = 0; i < 5; ++i) probe.Editor().textCursor().insertText(QStringLiteral("y"));
         QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 1, 15000);
         const int ticksAtUpdate = ticks.size();
         QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= ticksAtUpdate + 2, 15000);
@@ -318,32 +323,33 @@ class MainFrameTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
-        EditorPane& editor = frame.Editor();
+        WindowProbe probe(frame);
+        EditorPane& editor = probe.Editor();
         QGuiApplication::clipboard()->clear();
 
         frame.UpdateMenuStates();
         for (const int id : {command::kCut, command::kCopy, command::kUndo, command::kRedo}) {
-            QVERIFY2(!frame.MenuAction(id)->isEnabled(), qPrintable(QString::number(id)));
-            QVERIFY(frame.ToolbarAction(id) == nullptr || frame.ToolbarAction(id)->isEnabled());
+            QVERIFY2(!probe.MenuAction(id)->isEnabled(), qPrintable(QString::number(id)));
+            QVERIFY(probe.ToolbarAction(id) == nullptr || probe.ToolbarAction(id)->isEnabled());
         }
-        QVERIFY(frame.ToolbarAction(command::kCut)->isEnabled());
-        QVERIFY(frame.MenuAction(command::kSelectAll)->isEnabled());
-        QVERIFY(frame.MenuAction(command::kAutoPreview)->isChecked());
+        QVERIFY(probe.ToolbarAction(command::kCut)->isEnabled());
+        QVERIFY(probe.MenuAction(command::kSelectAll)->isEnabled());
+        QVERIFY(probe.MenuAction(command::kAutoPreview)->isChecked());
 
         editor.textCursor().insertText(QStringLiteral("本文"));
         frame.RunCommand(command::kSelectAll);
         frame.UpdateMenuStates();
-        QVERIFY(frame.MenuAction(command::kCut)->isEnabled());
-        QVERIFY(frame.MenuAction(command::kCopy)->isEnabled());
-        QVERIFY(frame.MenuAction(command::kUndo)->isEnabled());
-        QVERIFY(!frame.MenuAction(command::kPaste)->isEnabled());
+        QVERIFY(probe.MenuAction(command::kCut)->isEnabled());
+        QVERIFY(probe.MenuAction(command::kCopy)->isEnabled());
+        QVERIFY(probe.MenuAction(command::kUndo)->isEnabled());
+        QVERIFY(!probe.MenuAction(command::kPaste)->isEnabled());
 
         frame.RunCommand(command::kCopy);
         frame.RunCommand(command::kUndo);
         QCOMPARE(editor.Text(), QString());
         frame.UpdateMenuStates();
-        QVERIFY(frame.MenuAction(command::kRedo)->isEnabled());
-        QVERIFY(frame.MenuAction(command::kPaste)->isEnabled());
+        QVERIFY(probe.MenuAction(command::kRedo)->isEnabled());
+        QVERIFY(probe.MenuAction(command::kPaste)->isEnabled());
         frame.RunCommand(command::kRedo);
         QCOMPARE(editor.Text(), QStringLiteral("本文"));
 
@@ -351,38 +357,39 @@ class MainFrameTest : public QObject {
         QMenu* edit = frame.menuBar()->actions()[1]->menu();
         editor.moveCursor(QTextCursor::End);
         emit edit->aboutToShow();
-        QVERIFY(!frame.MenuAction(command::kCut)->isEnabled());
-        QVERIFY(frame.ToolbarAction(command::kCut)->isEnabled());
+        QVERIFY(!probe.MenuAction(command::kCut)->isEnabled());
+        QVERIFY(probe.ToolbarAction(command::kCut)->isEnabled());
 
         // After New the history is empty and Undo greyed.
         editor.SetModified(false);
         frame.RunCommand(command::kNew);
         frame.UpdateMenuStates();
-        QVERIFY(!frame.MenuAction(command::kUndo)->isEnabled());
+        QVERIFY(!probe.MenuAction(command::kUndo)->isEnabled());
     }
 
     void EditKeysReachTheEditorFromThePreview() {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         frame.show();
         frame.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&frame, 15000));
 
         // Neither pane has the focus before the user clicks into one.
         QWidget* focus = QApplication::focusWidget();
-        QVERIFY(focus != &frame.Editor());
-        QVERIFY(!frame.Preview().isAncestorOf(focus) && focus != &frame.Preview());
+        QVERIFY(focus != &probe.Editor());
+        QVERIFY(!probe.Preview().isAncestorOf(focus) && focus != &probe.Preview());
 
-        frame.Editor().ReplaceText(QStringLiteral("選択した文"));
-        QTextCursor cursor = frame.Editor().textCursor();
+        probe.Editor().ReplaceText(QStringLiteral("選択した文"));
+        QTextCursor cursor = probe.Editor().textCursor();
         cursor.setPosition(0);
         cursor.setPosition(3, QTextCursor::KeepAnchor);
-        frame.Editor().setTextCursor(cursor);
+        probe.Editor().setTextCursor(cursor);
         QGuiApplication::clipboard()->clear();
 
         QWidget* browser =
-            frame.Preview().focusProxy() ? frame.Preview().focusProxy() : &frame.Preview();
+            probe.Preview().focusProxy() ? probe.Preview().focusProxy() : &probe.Preview();
         browser->setFocus();
         QTRY_VERIFY(browser->hasFocus());
         QTest::keyClick(browser, Qt::Key_C, Qt::ControlModifier);
@@ -390,7 +397,7 @@ class MainFrameTest : public QObject {
 
         // Ctrl+A from the preview selects the editor's text.
         QTest::keyClick(browser, Qt::Key_A, Qt::ControlModifier);
-        QTRY_COMPARE(frame.Editor().textCursor().selectedText(), QStringLiteral("選択した文"));
+        QTRY_COMPARE(probe.Editor().textCursor().selectedText(), QStringLiteral("選択した文"));
     }
 
     void ClosingRuleAnswers() {
@@ -405,7 +412,7 @@ class MainFrameTest : public QObject {
             Window window;
             QVERIFY(window.Create());
             window.frame->show();
-            window.frame->Editor().textCursor().insertText(QStringLiteral("原稿"));
+            window.Probe().Editor().textCursor().insertText(QStringLiteral("原稿"));
             window.prompts.messageAnswers = {MessageAnswer::Cancel, MessageAnswer::No};
             QVERIFY(!window.frame->close());
             QVERIFY(window.frame->isVisible());
@@ -420,13 +427,13 @@ class MainFrameTest : public QObject {
             Window window;
             QVERIFY(window.Create());
             window.frame->show();
-            window.frame->Editor().textCursor().insertText(QStringLiteral("原稿"));
+            window.Probe().Editor().textCursor().insertText(QStringLiteral("原稿"));
             window.prompts.messageAnswers = {MessageAnswer::Yes, MessageAnswer::Yes};
             window.prompts.fileAnswers = {std::nullopt,
                                           window.folder.Path() + QStringLiteral("saved.txt")};
             QVERIFY(!window.frame->close());
-            QCOMPARE(window.frame->Editor().Text(), QStringLiteral("原稿"));
-            QVERIFY(window.frame->Editor().IsModified());
+            QCOMPARE(window.Probe().Editor().Text(), QStringLiteral("原稿"));
+            QVERIFY(window.Probe().Editor().IsModified());
             QCOMPARE(window.prompts.dialogs[0].request.initialName, QStringLiteral("無題"));
             // ...and a chosen name writes the file and closes.
             QVERIFY(window.frame->close());
@@ -440,25 +447,27 @@ class MainFrameTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
-        QCOMPARE(frame.Splitter().BarPosition(), frame.width() / 2);
+        WindowProbe probe(frame);
+        QCOMPARE(probe.Splitter().BarPosition(), frame.width() / 2);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        const int bar = frame.Splitter().BarPosition();
-        const int editorWidth = frame.Editor().width();
+        const int bar = probe.Splitter().BarPosition();
+        const int editorWidth = probe.Editor().width();
         frame.resize(frame.width() + 160, frame.height());
-        QTRY_COMPARE(frame.Splitter().width(), frame.width());
-        QCOMPARE(frame.Splitter().BarPosition(), bar);
-        QCOMPARE(frame.Editor().width(), editorWidth);
+        QTRY_COMPARE(probe.Splitter().width(), frame.width());
+        QCOMPARE(probe.Splitter().BarPosition(), bar);
+        QCOMPARE(probe.Editor().width(), editorWidth);
     }
 
     void HelpOpensTheManualBesideTheProgramOrNothing() {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         frame.RunCommand(command::kHelpContents);  // no manual: nothing at all
-        QVERIFY(frame.Help() == nullptr);
+        QVERIFY(probe.Help() == nullptr);
         QVERIFY(window.desktop.openedFiles.isEmpty());
 
         // The manual as the build makes it.
@@ -466,7 +475,7 @@ class MainFrameTest : public QObject {
         QVERIFY(built.open(QIODevice::ReadOnly));
         window.folder.WriteFile(MainFrame::ManualFileName(), built.readAll());
         frame.RunCommand(command::kHelpContents);
-        HelpWindow* help = frame.Help();
+        HelpWindow* help = probe.Help();
         QVERIFY(help);
         QVERIFY(help->isWindow());
         QVERIFY(!help->isModal());
@@ -485,11 +494,11 @@ class MainFrameTest : public QObject {
         // Closed and opened again, or opened twice: the same one window comes up.
         help->close();
         frame.RunCommand(command::kHelpContents);
-        QCOMPARE(frame.Help(), help);
+        QCOMPARE(probe.Help(), help);
         QTRY_VERIFY(help->isVisible());
         frame.activateWindow();
         frame.RunCommand(command::kHelpContents);
-        QCOMPARE(frame.Help(), help);
+        QCOMPARE(probe.Help(), help);
         const QWidgetList windows = QApplication::topLevelWidgets();
         QCOMPARE(std::count_if(windows.begin(), windows.end(),
                                [](QWidget* w) { return qobject_cast<HelpWindow*>(w) != nullptr; }),
@@ -501,7 +510,7 @@ class MainFrameTest : public QObject {
     void ScriptItemsReachTheExportCommand() {
         Window window;
         QVERIFY(window.Create());
-        window.frame->Editor().ReplaceText(QStringLiteral("本文"));
+        window.Probe().Editor().ReplaceText(QStringLiteral("本文"));
         window.prompts.fileAnswers = {std::nullopt};
         window.frame->menuBar()->actions()[2]->menu()->actions()[3]->trigger();
         QCOMPARE(window.prompts.dialogs.size(), 1);
@@ -513,11 +522,11 @@ class MainFrameTest : public QObject {
     void UnknownCommandsDoNothing() {
         Window window;
         QVERIFY(window.Create());
-        window.frame->Editor().ReplaceText(QStringLiteral("text"));
+        window.Probe().Editor().ReplaceText(QStringLiteral("text"));
         for (const int id : {command::kPrint, command::kNextPane, command::kPreviousPane, 1}) {
             window.frame->RunCommand(id);
         }
-        QCOMPARE(window.frame->Editor().Text(), QStringLiteral("text"));
+        QCOMPARE(window.Probe().Editor().Text(), QStringLiteral("text"));
         QVERIFY(window.prompts.messages.isEmpty());
         QVERIFY(window.desktop.openedFiles.isEmpty());
     }

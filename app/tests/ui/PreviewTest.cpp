@@ -66,16 +66,17 @@ class PreviewTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
-        QVERIFY(frame.Preview().IsPageLoaded());
+        WindowProbe probe(frame);
+        QVERIFY(probe.Preview().IsPageLoaded());
         // Before any change the page shows its own content.
         QVERIFY(window.ContentsHtml().contains(QStringLiteral("placeholder")));
 
         frame.show();
-        frame.Editor().setFocus();
-        QTest::keyClicks(&frame.Editor(), QStringLiteral("* "));
-        frame.Editor().textCursor().insertText(QStringLiteral("見出し"));
-        QTest::keyClick(&frame.Editor(), Qt::Key_Return);
-        frame.Editor().textCursor().insertText(QStringLiteral("_漢字[かんじ]を読む。"));
+        probe.Editor().setFocus();
+        QTest::keyClicks(&probe.Editor(), QStringLiteral("* "));
+        probe.Editor().textCursor().insertText(QStringLiteral("見出し"));
+        QTest::keyClick(&probe.Editor(), Qt::Key_Return);
+        probe.Editor().textCursor().insertText(QStringLiteral("_漢字[かんじ]を読む。"));
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
         QTRY_VERIFY_WITH_TIMEOUT(updates.size() >= 1, 15000);
 
@@ -110,7 +111,7 @@ class PreviewTest : public QObject {
     void RejectedLinesShowAsIncompleteBlocks() {
         Window window;
         QVERIFY(window.Create());
-        window.frame->Editor().ReplaceText(QStringLiteral("*見出し\n_閉じない\n:cmd"));
+        window.Probe().Editor().ReplaceText(QStringLiteral("*見出し\n_閉じない\n:cmd"));
         window.frame->RunCommand(command::kPreview);
         QTRY_VERIFY_WITH_TIMEOUT(
             window.Evaluate(QStringLiteral("document.querySelectorAll('#contents pre.incomplete')"
@@ -123,9 +124,10 @@ class PreviewTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         frame.SetPreviewConverter([](const std::string&) { return std::nullopt; });
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
-        frame.Editor().ReplaceText(QStringLiteral("text"));
+        probe.Editor().ReplaceText(QStringLiteral("text"));
         QVERIFY(PreviewAndWait(frame));
         QCOMPARE(updates.size(), 0);
         QVERIFY(window.ContentsHtml().contains(QStringLiteral("placeholder")));
@@ -160,6 +162,7 @@ class PreviewTest : public QObject {
                                 "<html><body><div id=\"contents\"></div></body></html>");
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         QVERIFY(!frame.PreviewFolder().isEmpty());
         QVERIFY(frame.PreviewsThroughFile());
         // Japanese with the bytes 0x5C as second byte (ソ, 表), half-width katakana, quotes,
@@ -189,7 +192,7 @@ class PreviewTest : public QObject {
 
         // The same text through the real converter, from the editor.
         frame.SetPreviewConverter(&ConvertForPreview);
-        frame.Editor().ReplaceText(QStringLiteral("* 見出し<&>\n_漢字[かんじ]と\\_記号\"。"));
+        probe.Editor().ReplaceText(QStringLiteral("* 見出し<&>\n_漢字[かんじ]と\\_記号\"。"));
         frame.RunCommand(command::kPreview);
         QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 2, 15000);
         QCOMPARE(window
@@ -215,14 +218,15 @@ class PreviewTest : public QObject {
             "</html>");
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         QVERIFY(frame.PreviewsThroughFile());
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
-        frame.Editor().ReplaceText(QStringLiteral("一つ目 \"x\""));
+        probe.Editor().ReplaceText(QStringLiteral("一つ目 \"x\""));
         frame.RunCommand(command::kPreview);
         QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 1, 15000);
         QCOMPARE(window.ContentsHtml(), QStringLiteral("<p>一つ目 \"x\"</p>\n"));
         QVERIFY(!frame.PreviewsThroughFile());
-        frame.Editor().ReplaceText(QStringLiteral("二つ目"));
+        probe.Editor().ReplaceText(QStringLiteral("二つ目"));
         frame.RunCommand(command::kPreview);
         QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 2, 15000);
         QCOMPARE(window.ContentsHtml(), QStringLiteral("<p>二つ目</p>\n"));
@@ -233,16 +237,17 @@ class PreviewTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         frame.SetPreviewConverter(converter.Function());
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
         // The first is still being made when the second and third are asked for: the second
         // is outdated before it starts, and the first is outdated when it is done.
-        frame.Editor().ReplaceText(QStringLiteral("slow first"));
+        probe.Editor().ReplaceText(QStringLiteral("slow first"));
         frame.UpdatePreview();
         QTest::qWait(50);
-        frame.Editor().ReplaceText(QStringLiteral("second"));
+        probe.Editor().ReplaceText(QStringLiteral("second"));
         frame.UpdatePreview();
-        frame.Editor().ReplaceText(QStringLiteral("third"));
+        probe.Editor().ReplaceText(QStringLiteral("third"));
         frame.UpdatePreview();
         QVERIFY(frame.PreviewInProgress());
         QTRY_VERIFY_WITH_TIMEOUT(!frame.PreviewInProgress(), 15000);
@@ -252,10 +257,10 @@ class PreviewTest : public QObject {
 
         // A slow preview, then a quick one asked for while the slow one's page answer is
         // still to come: the page ends with the quick (newer) one.
-        frame.Editor().ReplaceText(QStringLiteral("slow again"));
+        probe.Editor().ReplaceText(QStringLiteral("slow again"));
         frame.UpdatePreview();
         QTRY_VERIFY_WITH_TIMEOUT(converter.Seen().size() == 3, 15000);
-        frame.Editor().ReplaceText(QStringLiteral("quick"));
+        probe.Editor().ReplaceText(QStringLiteral("quick"));
         frame.UpdatePreview();
         QTRY_VERIFY_WITH_TIMEOUT(!frame.PreviewInProgress(), 15000);
         QCOMPARE(window.ContentsHtml(), QStringLiteral("<p id=\"made\">quick</p>"));
@@ -271,9 +276,10 @@ class PreviewTest : public QObject {
         if (oldTemp.isEmpty()) qunsetenv("TMPDIR");
         QVERIFY(created);
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         QCOMPARE(frame.PreviewFolder(), QString());
         QVERIFY(!frame.PreviewsThroughFile());
-        frame.Editor().ReplaceText(QStringLiteral("本文 \"a\" <b>"));
+        probe.Editor().ReplaceText(QStringLiteral("本文 \"a\" <b>"));
         QVERIFY(PreviewAndWait(frame));
         QCOMPARE(window
                      .Evaluate(QStringLiteral("document.querySelector('#contents p')"
@@ -287,7 +293,7 @@ class PreviewTest : public QObject {
         const QString folder = other.frame->PreviewFolder();
         QVERIFY(!folder.isEmpty());
         QVERIFY(QDir(folder).removeRecursively());
-        other.frame->Editor().ReplaceText(QStringLiteral("消えた後"));
+        other.Probe().Editor().ReplaceText(QStringLiteral("消えた後"));
         QVERIFY(PreviewAndWait(*other.frame));
         QCOMPARE(other
                      .Evaluate(QStringLiteral("document.querySelector('#contents p')"
@@ -305,7 +311,7 @@ class PreviewTest : public QObject {
             QVERIFY(QDir(folder).exists());
             RecordingConverter converter;
             window.frame->SetPreviewConverter(converter.Function());
-            window.frame->Editor().ReplaceText(QStringLiteral("slow"));
+            window.Probe().Editor().ReplaceText(QStringLiteral("slow"));
             window.frame->UpdatePreview();
             QTest::qWait(50);
             window.frame->UpdatePreview();  // waits behind the running one
@@ -321,7 +327,7 @@ class PreviewTest : public QObject {
         Window window;
         window.folder.RemoveFile(QStringLiteral("index.html"));
         QVERIFY(window.Create());
-        window.frame->Editor().ReplaceText(QStringLiteral("text"));
+        window.Probe().Editor().ReplaceText(QStringLiteral("text"));
         window.frame->RunCommand(command::kPreview);  // must not fail or crash
         QVERIFY(window.prompts.messages.isEmpty());
     }
@@ -330,13 +336,14 @@ class PreviewTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         frame.resize(900, 500);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
         // Quotes, backslashes, line separators and a closing script tag arrive as sent.
         const QString tricky = QStringLiteral("<p>\"a\" \\ b\u2028c &lt;/script&gt; 漢字</p>");
-        frame.Preview().SetContents(tricky);
+        probe.Preview().SetContents(tricky);
         QTRY_COMPARE_WITH_TIMEOUT(
             window.Evaluate(QStringLiteral("document.querySelector('#contents p').textContent"))
                 .toString(),
@@ -344,7 +351,7 @@ class PreviewTest : public QObject {
 
         QString tall;
         for (int i = 0; i < 300; ++i) tall += QStringLiteral("<p>行 %1</p>").arg(i);
-        frame.Preview().SetContents(tall);
+        probe.Preview().SetContents(tall);
         QTRY_VERIFY_WITH_TIMEOUT(
             window.Evaluate(QStringLiteral("document.documentElement.scrollHeight")).toInt() > 2000,
             15000);
@@ -352,7 +359,7 @@ class PreviewTest : public QObject {
             QStringLiteral("window.scrollTo(0, 1200); window.dispatchEvent(new Event('scroll'))"));
         QTRY_COMPARE_WITH_TIMEOUT(window.Evaluate(QStringLiteral("window.scrollY")).toInt(), 1200,
                                   15000);
-        frame.Preview().SetContents(tall + QStringLiteral("<p>追加</p>"));
+        probe.Preview().SetContents(tall + QStringLiteral("<p>追加</p>"));
         QTRY_COMPARE_WITH_TIMEOUT(
             window.Evaluate(QStringLiteral("document.querySelectorAll('#contents p').length"))
                 .toInt(),
@@ -364,6 +371,7 @@ class PreviewTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
         frame.resize(900, 500);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -384,7 +392,7 @@ class PreviewTest : public QObject {
         // keeps the place.
         QString tall;
         for (int i = 0; i < 300; ++i) tall += QStringLiteral("<p>行 %1</p>").arg(i);
-        frame.Preview().SetContents(tall);
+        probe.Preview().SetContents(tall);
         QTRY_VERIFY_WITH_TIMEOUT(
             window.Evaluate(QStringLiteral("document.documentElement.scrollWidth")).toInt() > 3000,
             15000);
@@ -394,7 +402,7 @@ class PreviewTest : public QObject {
             QStringLiteral("window.scrollTo(-1500, 0); window.dispatchEvent(new Event('scroll'))"));
         QTRY_COMPARE_WITH_TIMEOUT(window.Evaluate(QStringLiteral("window.scrollX")).toInt(), -1500,
                                   15000);
-        frame.Preview().SetContents(tall + QStringLiteral("<p>追加</p>"));
+        probe.Preview().SetContents(tall + QStringLiteral("<p>追加</p>"));
         QTRY_COMPARE_WITH_TIMEOUT(
             window.Evaluate(QStringLiteral("document.querySelectorAll('#contents p').length"))
                 .toInt(),
@@ -431,8 +439,9 @@ class PreviewTest : public QObject {
         Window window;
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
-        const QUrl page = frame.Preview().url();
-        frame.Preview().SetContents(QStringLiteral(
+        WindowProbe probe(frame);
+        const QUrl page = probe.Preview().url();
+        probe.Preview().SetContents(QStringLiteral(
             "<a id=\"out\" href=\"https://example.org/doc\">out</a>"
             "<a id=\"blank\" target=\"_blank\" href=\"https://example.org/new\">new</a>"
             "<a id=\"here\" href=\"#top\">here</a>"));
@@ -449,8 +458,8 @@ class PreviewTest : public QObject {
 
         // A link within the page stays in the page; the page itself is never replaced.
         window.Evaluate(QStringLiteral("document.getElementById('here').click()"));
-        QTRY_COMPARE_WITH_TIMEOUT(frame.Preview().url().fragment(), QStringLiteral("top"), 15000);
-        QCOMPARE(frame.Preview().url().adjusted(QUrl::RemoveFragment), page);
+        QTRY_COMPARE_WITH_TIMEOUT(probe.Preview().url().fragment(), QStringLiteral("top"), 15000);
+        QCOMPARE(probe.Preview().url().adjusted(QUrl::RemoveFragment), page);
         QCOMPARE(window.desktop.openedUrls.size(), 2);
         QVERIFY(window.ContentsHtml().contains(QStringLiteral("id=\"out\"")));
     }

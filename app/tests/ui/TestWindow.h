@@ -10,6 +10,7 @@
 #include "support/ScriptedPrompts.h"
 #include "ui/MainFrame.h"
 #include "ui/PreviewPane.h"
+#include "ui/WindowProbe.h"
 
 namespace quirtle::testing {
 
@@ -22,8 +23,9 @@ struct TestWindow {
         return frame->Create();
     }
     QVariant Evaluate(const QString& script) const {
-        return testing::Evaluate(frame->Preview().page(), script);
+        return testing::Evaluate(Probe().Preview().page(), script);
     }
+    WindowProbe Probe() const { return WindowProbe(*frame); }
     QString ContentsHtml() const {
         return Evaluate(QStringLiteral("document.getElementById('contents').innerHTML")).toString();
     }

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <vector>
+
+#include "ui/MainFrame.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+
+namespace quirtle {
+
+// A look into the main window for tests and benchmarks: its panes, the parts of its bars
+// and its state, without a public getter on the window for each of them.
+class WindowProbe {
+  public:
+    explicit WindowProbe(MainFrame& frame) : frame(frame) {}
+
+    EditorPane& Editor() const { return *frame.editor; }
+    PreviewPane& Preview() const { return *frame.preview; }
+    CentringSplitter& Splitter() const { return *frame.splitter; }
+    DocumentFiles& Documents() const { return *frame.documents; }
+    ExternalEditor& OtherEditor() const { return *frame.externalEditor; }
+    StatusCounts& Counts() const { return *frame.statusCounts; }
+    QTimer& PreviewTimer() const { return frame.previewTimer; }
+    const std::vector<ScriptEntry>& Scripts() const { return frame.scripts; }
+    const QString& ProgramDirectory() const { return frame.programDirectory; }
+    bool AutoPreview() const { return frame.autoPreview; }
+    bool TextChanged() const { return frame.textChanged; }
+
+    // The menu item, toolbar button or accelerator of a command (nullptr when absent).
+    QAction* MenuAction(int id) const { return frame.menuActions.value(id); }
+    QAction* ToolbarAction(int id) const { return frame.toolbarActions.value(id); }
+    QAction* AcceleratorAction(int id) const { return frame.acceleratorActions.value(id); }
+    QToolBar* ToolBar() const { return frame.toolBar; }
+    QLabel* ReadyLabel() const { return frame.readyLabel; }
+    // The status bar's note that an external edit is in progress.
+    QLabel* ExternalEditLabel() const { return frame.externalEditLabel; }
+    // The manual's window once the help command has opened it.
+    HelpWindow* Help() const { return frame.helpWindow; }
+
+  private:
+    MainFrame& frame;
+};
+
+}  // namespace quirtle
