@@ -20,6 +20,8 @@
 #include "export/ExportCommand.h"
 #include "export/ExternalEditor.h"
 #include "platform/Desktop.h"
+#include "preview/PreviewPane.h"
+#include "preview/PreviewUpdater.h"
 #include "scripts/ScriptList.h"
 #include "text/ShiftJis.h"
 #include "ui/AboutBox.h"
@@ -28,8 +30,6 @@
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
 #include "ui/HelpWindow.h"
-#include "ui/PreviewPane.h"
-#include "ui/PreviewUpdater.h"
 #include "ui/StatusCounts.h"
 
 namespace quirtle {

@@ -21,14 +21,14 @@
 #include <vector>
 
 #include "platform/QtDesktop.h"
+#include "preview/FragmentFile.h"
+#include "preview/PreviewConversion.h"
+#include "preview/PreviewJob.h"
+#include "preview/PreviewPane.h"
+#include "preview/PreviewScript.h"
 #include "text/ShiftJis.h"
 #include "ui/EditorPane.h"
-#include "ui/FragmentFile.h"
 #include "ui/MainFrame.h"
-#include "ui/PreviewConversion.h"
-#include "ui/PreviewJob.h"
-#include "ui/PreviewPane.h"
-#include "ui/PreviewScript.h"
 #include "ui/ProgramStart.h"
 #include "ui/QtPrompts.h"
 

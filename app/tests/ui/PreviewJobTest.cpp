@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "preview/FragmentFile.h"
+#include "preview/LatestJobThread.h"
+#include "preview/PreviewJob.h"
 #include "text/ShiftJis.h"
-#include "ui/FragmentFile.h"
-#include "ui/LatestJobThread.h"
-#include "ui/PreviewJob.h"
 
 using namespace quirtle;
 

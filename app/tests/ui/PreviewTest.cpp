@@ -7,12 +7,12 @@
 #include <thread>
 
 #include "TestWindow.h"
+#include "preview/PreviewPane.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
 #include "ui/MainFrame.h"
-#include "ui/PreviewPane.h"
 #include "ui/ProgramStart.h"
 
 using namespace quirtle;

@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "ProgramFolder.h"
+#include "preview/PreviewPane.h"
 #include "support/RecordingDesktop.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/MainFrame.h"
-#include "ui/PreviewPane.h"
 
 namespace quirtle::testing {
 

@@ -1,4 +1,4 @@
-#include "ui/PreviewConversion.h"
+#include "preview/PreviewConversion.h"
 
 #include "ConvertManuscript.h"
 

@@ -1,12 +1,12 @@
-#include "ui/PreviewUpdater.h"
+#include "preview/PreviewUpdater.h"
 
 #include <QMetaObject>
 #include <algorithm>
 #include <utility>
 
-#include "ui/FragmentFile.h"
-#include "ui/LatestJobThread.h"
-#include "ui/PreviewPane.h"
+#include "preview/FragmentFile.h"
+#include "preview/LatestJobThread.h"
+#include "preview/PreviewPane.h"
 
 namespace quirtle {
 

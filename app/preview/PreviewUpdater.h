@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "counts/TextCounts.h"
-#include "ui/PreviewConversion.h"
-#include "ui/PreviewJob.h"
+#include "preview/PreviewConversion.h"
+#include "preview/PreviewJob.h"
 
 namespace quirtle {
 

@@ -1,4 +1,4 @@
-#include "ui/PreviewScript.h"
+#include "preview/PreviewScript.h"
 
 #include <algorithm>
 #include <iterator>

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "counts/TextCounts.h"
-#include "ui/PreviewConversion.h"
+#include "preview/PreviewConversion.h"
 
 namespace quirtle {
 

@@ -1,10 +1,10 @@
-#include "ui/PreviewJob.h"
+#include "preview/PreviewJob.h"
 
 #include <chrono>
 
+#include "preview/FragmentFile.h"
+#include "preview/PreviewScript.h"
 #include "text/ShiftJis.h"
-#include "ui/FragmentFile.h"
-#include "ui/PreviewScript.h"
 
 namespace quirtle {
 

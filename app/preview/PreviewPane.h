@@ -3,7 +3,7 @@
 #include <QWebEngineView>
 #include <functional>
 
-#include "ui/OwnFilePage.h"
+#include "preview/OwnFilePage.h"
 
 namespace quirtle {
 

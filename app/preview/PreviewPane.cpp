@@ -1,4 +1,4 @@
-#include "ui/PreviewPane.h"
+#include "preview/PreviewPane.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -6,7 +6,7 @@
 #include <QWebEngineSettings>
 
 #include "platform/Desktop.h"
-#include "ui/PreviewScript.h"
+#include "preview/PreviewScript.h"
 
 namespace quirtle {
 
