@@ -163,7 +163,12 @@ int main(int argc, char* argv[]) {
     std::vector<quirtle::PreviewStageTimes> stages;
     for (int run = 0; run < 10; ++run) {
         stages.push_back(
-            quirtle::MakePreview(run + 1, manuscript, &quirtle::ConvertForPreview, &file).stages);
+            quirtle::MakePreview(run + 1, manuscript, &quirtle::ConvertForPreviewWithLines).stages);
+    }
+    // The whole fragment in a file, for the page's stages below.
+    if (const auto html =
+            quirtle::ConvertForPreview(quirtle::text::EncodeShiftJis(manuscript).bytes)) {
+        if (const auto utf8 = quirtle::text::ShiftJisToUtf8(*html)) file.Write(*utf8);
     }
     auto stageMedian = [&](double quirtle::PreviewStageTimes::*stage) {
         std::vector<double> runs;
@@ -172,12 +177,12 @@ int main(int argc, char* argv[]) {
         return Median(runs);
     };
     std::printf(
-        "  preview thread stages: encode %.1f, convert %.1f, decode to UTF-8 %.1f, "
-        "write file %.1f ms\n",
+        "  preview thread stages: encode %.1f, convert %.1f, decode %.1f, "
+        "cut into blocks %.1f ms\n",
         stageMedian(&quirtle::PreviewStageTimes::encode),
         stageMedian(&quirtle::PreviewStageTimes::convert),
         stageMedian(&quirtle::PreviewStageTimes::decode),
-        stageMedian(&quirtle::PreviewStageTimes::handOff));
+        stageMedian(&quirtle::PreviewStageTimes::split));
 
     // The page's side, in its own process: reading the file, and parsing the fragment into
     // a detached element (medians of 5).
