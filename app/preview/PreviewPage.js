@@ -26,7 +26,10 @@
   function sheet() {
     var css = "#contents :is(" + shownAsBlocks + ") { display: block !important;" +
         " position: static !important; visibility: visible !important;" +
-        " white-space: pre-wrap; margin: 0.5em 0; }";
+        " white-space: pre-wrap; margin: 0.5em 0; }" +
+        // Paragraphs out of view are not laid out until they come near it: a novel's
+        // thousands of paragraphs then take the memory of the few on the screen.
+        "#contents p { content-visibility: auto; contain-intrinsic-size: auto 5em; }";
     try {
       var s = new CSSStyleSheet();
       s.replaceSync(css);
