@@ -2,7 +2,7 @@
 
 #include <QWebEngineView>
 
-#include "ui/OwnFilePage.h"
+#include "preview/OwnFilePage.h"
 
 namespace quirtle {
 

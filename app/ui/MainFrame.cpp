@@ -20,6 +20,9 @@
 #include "export/ExportCommand.h"
 #include "export/ExternalEditor.h"
 #include "platform/Desktop.h"
+#include "preview/EditorFollow.h"
+#include "preview/PreviewPane.h"
+#include "preview/PreviewUpdater.h"
 #include "scripts/ScriptList.h"
 #include "text/ShiftJis.h"
 #include "ui/AboutBox.h"
@@ -28,8 +31,6 @@
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
 #include "ui/HelpWindow.h"
-#include "ui/PreviewPane.h"
-#include "ui/PreviewUpdater.h"
 #include "ui/StatusCounts.h"
 
 namespace quirtle {
@@ -104,6 +105,11 @@ bool MainFrame::Create() {
                 statusCounts->Show(counts, false);
                 countsAsked = 0;
             });
+    // The preview follows the editor's cursor and takes the cursor to a double-clicked
+    // block; a page loaded again after its render process ended says so once.
+    ConnectPreviewToEditor(*editor, *previewUpdater);
+    connect(previewUpdater.get(), &PreviewUpdater::Recovered, this,
+            [this] { statusBar()->showMessage(PreviewUpdater::RecoveredMessage(), 10000); });
     splitter->SetPanes(editor, preview);
     setCentralWidget(splitter);
 

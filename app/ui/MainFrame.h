@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
+#include "preview/PreviewConversion.h"
 #include "scripts/ScriptEntry.h"
 #include "ui/HelpWindow.h"
-#include "ui/PreviewConversion.h"
 
 class QLabel;
 class QToolBar;

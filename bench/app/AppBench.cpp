@@ -2,10 +2,17 @@
 //   app_bench startup <program directory>   time from process start to the loaded page
 //   app_bench preview <program directory>   UI-thread time of one preview, 1 MB manuscript,
 //                                           and the stages of the preview's own thread
+//   app_bench typing <program directory> [seconds]
+//                                           a novel-like 730 KB manuscript typed into one
+//                                           key a second: memory of the whole process tree
+//                                           and time until the page holds each key
 #include <time.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QTextBlock>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -21,14 +28,14 @@
 #include <vector>
 
 #include "platform/QtDesktop.h"
+#include "preview/FragmentFile.h"
+#include "preview/PreviewConversion.h"
+#include "preview/PreviewJob.h"
+#include "preview/PreviewPane.h"
+#include "preview/PreviewScript.h"
 #include "text/ShiftJis.h"
 #include "ui/EditorPane.h"
-#include "ui/FragmentFile.h"
 #include "ui/MainFrame.h"
-#include "ui/PreviewConversion.h"
-#include "ui/PreviewJob.h"
-#include "ui/PreviewPane.h"
-#include "ui/PreviewScript.h"
 #include "ui/ProgramStart.h"
 #include "ui/QtPrompts.h"
 #include "ui/WindowProbe.h"
@@ -93,11 +100,137 @@ void Settle(QWebEnginePage* page) {
     loop.exec();
 }
 
+// A novel-like manuscript of about `size` Shift_JIS bytes: "**" chapters, paragraphs
+// opening with a full-width space, a ruby every 80 characters or so.
+QString Novel(std::size_t size) {
+    const QString sentence =
+        QStringLiteral("吾輩はここで始めて人間というものを見た。しかもあとで聞くとそれは書生という人間中"
+                       "で一番_獰悪[どうあく]な種族であったそうだ。この書生というのは時々我々を捕え");
+    QString text = QStringLiteral(":title 猫\n");
+    std::size_t bytes = 0;
+    for (int chapter = 1; bytes < size; ++chapter) {
+        QString part = QStringLiteral("** 第%1章\n\n").arg(chapter);
+        for (int paragraph = 0; paragraph < 40; ++paragraph) {
+            part += u'　';
+            for (int s = 0; s < 1 + paragraph % 5; ++s) part += sentence;
+            part += QStringLiteral("。%1\n").arg(paragraph);
+        }
+        bytes += quirtle::text::EncodeShiftJis(part).bytes.size();
+        text += part;
+    }
+    return text;
+}
+
+// The processes under `pid`, itself included.
+std::vector<int> ProcessTree(int pid) {
+    std::vector<int> tree{pid};
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(tree[i]));
+        for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile children(tasks.filePath(task) + QStringLiteral("/children"));
+            if (!children.open(QIODevice::ReadOnly)) continue;
+            for (const QByteArray& child : children.readAll().split(' ')) {
+                bool ok = false;
+                const int childPid = child.trimmed().toInt(&ok);
+                if (ok) tree.push_back(childPid);
+            }
+        }
+    }
+    return tree;
+}
+
+// One field (in kB) of a /proc file of each process, summed.
+double SumField(const std::vector<int>& pids, const char* file, const QByteArray& field) {
+    double total = 0;
+    for (int pid : pids) {
+        QFile status(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
+        if (!status.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith(field)) {
+                total += line.mid(field.size()).trimmed().split(' ').value(0).toDouble();
+                break;
+            }
+        }
+    }
+    return total / 1024.0;
+}
+
+int Typing(quirtle::MainFrame& frame, int seconds) {
+    quirtle::WindowProbe probe(frame);
+    const QString novel = Novel(730 * 1024);
+    // As a paste: the whole text at once, then the preview the timer makes of it.
+    probe.Editor().ReplaceText(novel);
+    const std::size_t bytes = probe.Editor().TextBytes().size();
+    QEventLoop wait;
+    QTimer::singleShot(3000, &wait, &QEventLoop::quit);
+    wait.exec();
+    // Typing in the middle of a paragraph near the end.
+    QTextCursor cursor(probe.Editor().document()->findBlockByNumber(
+        probe.Editor().document()->blockCount() - 3));
+    cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 10);
+    probe.Editor().setTextCursor(cursor);
+    probe.Editor().setFocus();
+
+    const int self = static_cast<int>(getpid());
+    std::vector<double> waiting;   // keys typed and not yet in a preview that was started
+    std::vector<double> inFlight;  // keys in the preview being made or shown
+    std::vector<double> latencies;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&frame.PreviewTimer(), &QTimer::timeout, &frame, [&] {
+        // Runs after the window's own tick: a preview it started carries the keys so far.
+        if (frame.PreviewInProgress() && !waiting.empty()) {
+            inFlight.insert(inFlight.end(), waiting.begin(), waiting.end());
+            waiting.clear();
+        }
+    });
+    QObject::connect(&frame, &quirtle::MainFrame::PreviewUpdated, &frame, [&] {
+        const double now = clock.nsecsElapsed() / 1e6;
+        for (double typed : inFlight) latencies.push_back(now - typed);
+        inFlight.clear();
+    });
+    double peakRss = 0;
+    double peakPss = 0;
+    std::printf("typing into a %zu-byte novel-like manuscript, one key a second for %d s\n",
+                bytes, seconds);
+    for (int second = 1; second <= seconds; ++second) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        waiting.push_back(clock.nsecsElapsed() / 1e6);
+        QApplication::sendEvent(&probe.Editor(), &press);
+        QApplication::sendEvent(&probe.Editor(), &release);
+        QEventLoop loop;
+        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const std::vector<int> tree = ProcessTree(self);
+        const double rss = SumField(tree, "status", "VmRSS:");
+        const double pss = SumField(tree, "smaps_rollup", "Pss:");
+        peakRss = std::max(peakRss, rss);
+        peakPss = std::max(peakPss, pss);
+        if (second % 60 == 0 || second == seconds) {
+            std::printf("  at %d s: %.0f MB RSS over %zu processes (%.0f MB PSS)\n", second, rss,
+                        tree.size(), pss);
+        }
+    }
+    std::sort(latencies.begin(), latencies.end());
+    const bool all = latencies.size() + 2 >= static_cast<std::size_t>(seconds);
+    std::printf("preview memory, %d s of typing: peak %.0f MB RSS summed over the process tree, "
+                "%.0f MB PSS (target <= 600 MB)\n",
+                seconds, peakRss, peakPss);
+    if (!latencies.empty()) {
+        std::printf("key to the page holding it: median %.0f ms, max %.0f ms over %zu keys%s "
+                    "(target <= 1200 ms)\n",
+                    Median(latencies), latencies.back(), latencies.size(),
+                    all ? "" : " (SOME KEYS NEVER SHOWN)");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: app_bench startup|preview <program directory>\n");
+        std::fprintf(stderr, "usage: app_bench startup|preview|typing <program directory>\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -112,6 +245,8 @@ int main(int argc, char* argv[]) {
     if (!frame.Create()) return 1;
     quirtle::WindowProbe probe(frame);
     frame.show();
+
+    if (mode == "typing") return Typing(frame, argc > 3 ? std::atoi(argv[3]) : 180);
 
     if (mode == "startup") {
         const bool loaded = probe.Preview().IsPageLoaded();
@@ -133,6 +268,10 @@ int main(int argc, char* argv[]) {
     std::vector<double> cycleWall;
     bool allShown = true;
     for (int run = 0; run < 22; ++run) {
+        // An edit, as an author makes one: a character in a paragraph in the middle.
+        QTextCursor edit(probe.Editor().document()->findBlockByNumber(
+            probe.Editor().document()->blockCount() / 2 + run));
+        edit.insertText(QStringLiteral("字"));
         QEventLoop loop;
         const auto connection =
             QObject::connect(&frame, &quirtle::MainFrame::PreviewUpdated, &loop, &QEventLoop::quit);
@@ -155,7 +294,8 @@ int main(int argc, char* argv[]) {
     std::printf(
         "UpdatePreview UI-thread time, %zu-byte manuscript (%s): call median %.1f ms "
         "(min %.1f, max %.1f); UI-thread CPU until the page has it median %.1f ms "
-        "(max %.1f) (target <= 20 ms); preview ready after median %.1f ms%s\n",
+        "(max %.1f) (target <= 20 ms); an edit in the page after median %.1f ms (target <= 150 "
+        "ms)%s\n",
         bytes, frame.PreviewsThroughFile() ? "through the file" : "through the script",
         Median(calls), calls.front(), calls.back(), Median(cycleCpu), cycleCpu.back(),
         Median(cycleWall), allShown ? "" : " (SOME PREVIEWS NOT SHOWN)");
@@ -165,7 +305,12 @@ int main(int argc, char* argv[]) {
     std::vector<quirtle::PreviewStageTimes> stages;
     for (int run = 0; run < 10; ++run) {
         stages.push_back(
-            quirtle::MakePreview(run + 1, manuscript, &quirtle::ConvertForPreview, &file).stages);
+            quirtle::MakePreview(run + 1, manuscript, &quirtle::ConvertForPreviewWithLines).stages);
+    }
+    // The whole fragment in a file, for the page's stages below.
+    if (const auto html =
+            quirtle::ConvertForPreview(quirtle::text::EncodeShiftJis(manuscript).bytes)) {
+        if (const auto utf8 = quirtle::text::ShiftJisToUtf8(*html)) file.Write(*utf8);
     }
     auto stageMedian = [&](double quirtle::PreviewStageTimes::*stage) {
         std::vector<double> runs;
@@ -174,12 +319,12 @@ int main(int argc, char* argv[]) {
         return Median(runs);
     };
     std::printf(
-        "  preview thread stages: encode %.1f, convert %.1f, decode to UTF-8 %.1f, "
-        "write file %.1f ms\n",
+        "  preview thread stages: encode %.1f, convert %.1f, decode %.1f, "
+        "cut into blocks %.1f ms\n",
         stageMedian(&quirtle::PreviewStageTimes::encode),
         stageMedian(&quirtle::PreviewStageTimes::convert),
         stageMedian(&quirtle::PreviewStageTimes::decode),
-        stageMedian(&quirtle::PreviewStageTimes::handOff));
+        stageMedian(&quirtle::PreviewStageTimes::split));
 
     // The page's side, in its own process: reading the file, and parsing the fragment into
     // a detached element (medians of 5).

@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "TestWindow.h"
+#include "preview/PreviewPane.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
 #include "ui/CentringSplitter.h"
@@ -17,7 +18,6 @@
 #include "ui/EditorPane.h"
 #include "ui/HelpWindow.h"
 #include "ui/MainFrame.h"
-#include "ui/PreviewPane.h"
 #include "ui/ProgramStart.h"
 #include "ui/StatusCounts.h"
 

@@ -1,18 +1,26 @@
 // The preview page under Xvfb: what the timer and the converter put into its DOM.
+#include <signal.h>
+
 #include <QApplication>
 #include <QDir>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QWebEngineScript>
 #include <QtTest>
 #include <chrono>
 #include <mutex>
 #include <thread>
 
 #include "TestWindow.h"
+#include "preview/PreviewConversion.h"
+#include "preview/PreviewPane.h"
+#include "preview/PreviewScript.h"
+#include "preview/PreviewUpdater.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
 #include "ui/MainFrame.h"
-#include "ui/PreviewPane.h"
 #include "ui/ProgramStart.h"
 
 using namespace quirtle;
@@ -55,6 +63,50 @@ bool PreviewAndWait(MainFrame& frame) {
 
 QByteArray Sjis(const QString& text) {
     return QByteArray::fromStdString(text::EncodeShiftJis(text).bytes);
+}
+
+// A novel-like manuscript: chapters, paragraphs opening with a full-width space, ruby, a
+// list, a division and a quotation in each chapter.
+QStringList NovelLines(int chapters) {
+    QStringList lines{QStringLiteral(":title 猫")};
+    for (int c = 0; c < chapters; ++c) {
+        lines << QStringLiteral("** 第%1章").arg(c + 1);
+        for (int p = 0; p < 15; ++p) {
+            lines << QStringLiteral(
+                         "　_吾輩[わがはい]は猫である。第%1章の%2段落。名前はまだ無い。"
+                         "どこで生れたかとんと見当がつかぬ。")
+                         .arg(c + 1)
+                         .arg(p + 1);
+        }
+        lines << QStringLiteral("- 一") << QStringLiteral("- 二") << QString();
+        lines << QStringLiteral("|{letter} 拝啓") << QStringLiteral("> 「はい」") << QString();
+    }
+    return lines;
+}
+
+// What the page's element holds after a full replacement by the converter's fragment.
+QString FullReplacement(TestWindow& window, const QString& manuscript) {
+    const auto html = ConvertForPreview(text::EncodeShiftJis(manuscript).bytes);
+    const auto decoded = text::DecodeShiftJis(*html);
+    return window
+        .Evaluate(QStringLiteral("(function(){var d=document.createElement('div');"
+                                 "d.innerHTML=%1;return d.innerHTML;})()")
+                      .arg(JavaScriptStringLiteral(*decoded)))
+        .toString();
+}
+
+// Where two texts part, with some of each around it ("" when they are the same).
+QString Difference(const QString& a, const QString& b) {
+    qsizetype i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+    if (i == a.size() && i == b.size()) return QString();
+    return QStringLiteral("at %1: [%2] vs [%3]").arg(i).arg(a.mid(i - 60, 160), b.mid(i - 60, 160));
+}
+
+QString SampleManuscript() {
+    QFile file(QStringLiteral(QUIRTLE_RUNTIME_DIR "/../../samples/sample.txt"));
+    if (!file.open(QIODevice::ReadOnly)) return QString();
+    return text::DecodeShiftJis(file.readAll().toStdString()).value_or(QString());
 }
 
 }  // namespace
@@ -168,8 +220,10 @@ class PreviewTest : public QObject {
         // Japanese with the bytes 0x5C as second byte (ソ, 表), half-width katakana, quotes,
         // a backslash, line breaks and what would end a script.
         const QString text = QStringLiteral("ソ表\\ \"q\" 'a' ｶﾅ ${x} `t` 雨が降る");
+        // Long enough to go through the file rather than in the script.
         QByteArray fragment =
-            "<p id=\"t\" title=\"&quot;\">" + Sjis(text) + "&lt;/script&gt;</p>\r\n<p>2</p>";
+            "<p id=\"t\" title=\"&quot;\">" + Sjis(text) + "&lt;/script&gt;</p>\r\n";
+        for (int i = 0; i < 40000; ++i) fragment += "<p>2</p>\r\n";
         frame.SetPreviewConverter(FixedHtml(fragment.toStdString()));
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
         frame.RunCommand(command::kPreview);
@@ -181,14 +235,15 @@ class PreviewTest : public QObject {
                  QStringLiteral("\""));
         QCOMPARE(window.Evaluate(QStringLiteral("document.querySelectorAll('#contents p').length"))
                      .toInt(),
-                 2);
-        // It came through the file, which holds the fragment as UTF-8.
+                 40001);
+        // It came through the file, which holds the fragment as UTF-8 (line breaks as the
+        // page's parser reads them).
         QVERIFY(frame.PreviewsThroughFile());
         QFile file(frame.PreviewFolder() + QStringLiteral("/contents.html"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const auto units = text::ConvertToUtf16("CP932", fragment.toStdString());
-        QVERIFY(units.has_value());
-        QCOMPARE(file.readAll(), QString::fromStdU16String(*units).toUtf8());
+        const auto decoded = text::DecodeShiftJis(fragment.toStdString());
+        QVERIFY(decoded.has_value());
+        QCOMPARE(file.readAll(), decoded->toUtf8());
 
         // The same text through the real converter, from the editor.
         frame.SetPreviewConverter(&ConvertForPreview);
@@ -221,15 +276,19 @@ class PreviewTest : public QObject {
         WindowProbe probe(frame);
         QVERIFY(frame.PreviewsThroughFile());
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
-        probe.Editor().ReplaceText(QStringLiteral("一つ目 \"x\""));
+        // Large enough to go through the file, which the page cannot read.
+        const QString first = QStringLiteral("一つ目 \"x\"\n").repeated(30000);
+        probe.Editor().ReplaceText(first);
         frame.RunCommand(command::kPreview);
         QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 1, 15000);
-        QCOMPARE(window.ContentsHtml(), QStringLiteral("<p>一つ目 \"x\"</p>\n"));
+        QCOMPARE(window.Evaluate(QStringLiteral("document.querySelectorAll('#contents p').length"))
+                     .toInt(),
+                 30000);
         QVERIFY(!frame.PreviewsThroughFile());
         probe.Editor().ReplaceText(QStringLiteral("二つ目"));
         frame.RunCommand(command::kPreview);
-        QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 2, 15000);
-        QCOMPARE(window.ContentsHtml(), QStringLiteral("<p>二つ目</p>\n"));
+        // (The timer may show the first text once more meanwhile.)
+        QTRY_COMPARE_WITH_TIMEOUT(window.ContentsHtml(), QStringLiteral("<p>二つ目</p>\n"), 15000);
     }
 
     void NewestPreviewWins() {
@@ -462,6 +521,229 @@ class PreviewTest : public QObject {
         QCOMPARE(probe.Preview().url().adjusted(QUrl::RemoveFragment), page);
         QCOMPARE(window.desktop.openedUrls.size(), 2);
         QVERIFY(window.ContentsHtml().contains(QStringLiteral("id=\"out\"")));
+    }
+
+    void IncrementalPreviewEqualsAFullReplacement() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        const QString sample = SampleManuscript();
+        QVERIFY(!sample.isEmpty());
+        for (const QStringList& lines :
+             {NovelLines(8), sample.split(u'\n'), QStringList{QStringLiteral("一行")}}) {
+            const int mid = static_cast<int>(lines.size()) / 2;
+            std::vector<QStringList> steps{lines};
+            auto step = [&](auto change) {
+                QStringList next = lines;
+                change(next);
+                steps.push_back(next);
+            };
+            step([](QStringList& l) { l[0].prepend(u'あ'); });
+            step([&](QStringList& l) { l[mid] += u'猫'; });
+            step([](QStringList& l) { l.back() += u'x'; });
+            step([&](QStringList& l) { l.insert(mid, QStringLiteral("** 新しい章")); });
+            step([](QStringList& l) {
+                // A section's depth changed.
+                for (QString& line : l) {
+                    if (line.startsWith(u'*')) {
+                        line = line.startsWith(QStringLiteral("**")) ? line.mid(1) : u'*' + line;
+                        break;
+                    }
+                }
+            });
+            step([&](QStringList& l) { l.removeAt(mid); });
+            step([](QStringList& l) { l.clear(); });
+            steps.push_back(lines);
+            for (const QStringList& text : steps) {
+                const QString manuscript = text.join(u'\n');
+                window.Probe().Editor().ReplaceText(manuscript);
+                QVERIFY(PreviewAndWait(frame));
+                QCOMPARE(Difference(window.ContentsHtml(), FullReplacement(window, manuscript)),
+                         QString());
+            }
+        }
+
+        // A one-character edit replaces one block; the blocks around it stay the same nodes.
+        const QStringList novel = NovelLines(8);
+        window.Probe().Editor().ReplaceText(novel.join(u'\n'));
+        QVERIFY(PreviewAndWait(frame));
+        window.Evaluate(QStringLiteral(
+            "var ps=document.querySelectorAll('#contents p');ps[0].kept=1;ps[ps.length-1].kept=1;"
+            "window.added=0;new MutationObserver(function(m){m.forEach(function(r){"
+            "added+=r.addedNodes.length;});}).observe(document.getElementById('contents'),"
+            "{childList:true,subtree:true});"));
+        QStringList edited = novel;
+        edited[novel.size() / 2 + 3] += u'猫';
+        window.Probe().Editor().ReplaceText(edited.join(u'\n'));
+        QVERIFY(PreviewAndWait(frame));
+        QVERIFY(window
+                    .Evaluate(QStringLiteral("var ps=document.querySelectorAll('#contents p');"
+                                             "ps[0].kept===1&&ps[ps.length-1].kept===1"))
+                    .toBool());
+        // The paragraph and the line break after it.
+        QCOMPARE(window.Evaluate(QStringLiteral("added")).toInt(), 2);
+        QCOMPARE(Difference(window.ContentsHtml(), FullReplacement(window, edited.join(u'\n'))),
+                 QString());
+    }
+
+    void DivisionsThatWouldActOnThePageAreInertAndShown() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.resize(900, 700);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        const QStringList lines{
+            QStringLiteral("|{style} {} #contents p, #contents pre { display: none }"),
+            QString(),
+            QStringLiteral("本文は見える。"),
+            QStringLiteral("_x"),
+            QStringLiteral("|{template} 型の文"),
+            QString(),
+            QStringLiteral("|{form} 送る"),
+            QStringLiteral("|{button} 押す"),
+            QString(),
+            QStringLiteral("|{iframe} 枠の文"),
+            QString(),
+            QStringLiteral("|{details} 畳む文"),
+            QString(),
+            QStringLiteral("|{dialog} 窓の文"),
+            QString(),
+            QStringLiteral("|{script} 台本の文"),
+            QString(),
+            QStringLiteral("|{select} 選ぶ文"),
+        };
+        window.Probe().Editor().ReplaceText(lines.join(u'\n'));
+        QVERIFY(PreviewAndWait(frame));
+        // No style sheet of the manuscript applies: the paragraph and the red box show.
+        QCOMPARE(window
+                     .Evaluate(QStringLiteral(
+                         "getComputedStyle(document.querySelector('#contents p')).display"))
+                     .toString(),
+                 QStringLiteral("block"));
+        QCOMPARE(window
+                     .Evaluate(QStringLiteral("getComputedStyle(document.querySelector("
+                                              "'#contents pre.incomplete')).display"))
+                     .toString(),
+                 QStringLiteral("block"));
+        QCOMPARE(window
+                     .Evaluate(QStringLiteral(
+                         "Array.prototype.filter.call(document.styleSheets,function(s){"
+                         "return !s.disabled&&s.ownerNode&&s.ownerNode.closest('#contents');})"
+                         ".length"))
+                     .toInt(),
+                 0);
+        // Every division's text is on the page, as the reader sees it.
+        const QString shown =
+            window.Evaluate(QStringLiteral("document.getElementById('contents').innerText"))
+                .toString();
+        for (const char* text : {"本文は見える。", "型の文", "送る", "押す", "枠の文", "畳む文",
+                                 "窓の文", "台本の文", "選ぶ文", "display: none"})
+            QVERIFY2(shown.contains(QString::fromUtf8(text)), text);
+        // The button sends nothing anywhere.
+        window.Evaluate(QStringLiteral("document.querySelector('#contents button').click()"));
+        QTest::qWait(500);
+        QVERIFY(window.desktop.openedUrls.isEmpty());
+        QVERIFY(window.Evaluate(QStringLiteral("location.search")).toString().isEmpty());
+    }
+
+    void PreviewComesBackWhenItsRenderProcessEnds() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.show();
+        window.Probe().Editor().ReplaceText(QStringLiteral("* 見出し\n戻ってくる本文"));
+        QVERIFY(PreviewAndWait(frame));
+        QVERIFY(window.ContentsHtml().contains(QStringLiteral("戻ってくる本文")));
+        const qint64 pid = window.Probe().Preview().RenderProcessId();
+        QVERIFY(pid > 0);
+        QSignalSpy recovered(&window.Probe().Preview(), &PreviewPane::Recovered);
+        QCOMPARE(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+        // The page is loaded again and shows the text again, without a tick or a command.
+        QTRY_COMPARE_WITH_TIMEOUT(recovered.size(), 1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.ContentsHtml().contains(QStringLiteral("戻ってくる本文")),
+                                 30000);
+        QVERIFY(window.Probe().Preview().RenderProcessId() != pid);
+        QCOMPARE(frame.statusBar()->currentMessage(), PreviewUpdater::RecoveredMessage());
+        // Later previews go on as before.
+        window.Probe().Editor().ReplaceText(QStringLiteral("* 見出し\n次の本文"));
+        QVERIFY(PreviewAndWait(frame));
+        QVERIFY(window.ContentsHtml().contains(QStringLiteral("次の本文")));
+    }
+
+    void TooLargeAManuscriptShowsANotice() {
+        RecordingDesktop desktop;
+        PreviewPane pane(desktop);
+        pane.ShowPage(QStringLiteral(QUIRTLE_RUNTIME_DIR "/index.html"));
+        QVERIFY(pane.WaitForPreviewPage());
+        QString text = QStringLiteral("大きな原稿");
+        PreviewUpdater updater(
+            pane, [] { return false; }, [&] { return text; });
+        updater.SetLargestFragment(1000);
+        QSignalSpy updates(&updater, &PreviewUpdater::Updated);
+        auto contentsText = [&] {
+            return testing::Evaluate(
+                       pane.page(),
+                       QStringLiteral("document.getElementById('contents').textContent"))
+                .toString();
+        };
+        updater.Start(text.repeated(200), false);
+        QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 1, 15000);
+        QCOMPARE(contentsText(), PreviewUpdater::TooLargeNotice());
+        // A manuscript that fits is shown again.
+        updater.Start(text, false);
+        QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 2, 15000);
+        QCOMPARE(contentsText(), text + u'\n');
+    }
+
+    void PreviewFollowsTheCursorAndDoubleClickTakesItToTheLine() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        frame.resize(1000, 700);
+        frame.show();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        const QStringList novel = NovelLines(40);
+        window.Probe().Editor().ReplaceText(novel.join(u'\n'));
+        QVERIFY(PreviewAndWait(frame));
+        const QString lastInView = QStringLiteral(
+            "(function(){var ps=document.querySelectorAll('#contents p');"
+            "var r=ps[ps.length-1].getBoundingClientRect();"
+            "return r.bottom>0&&r.top<innerHeight;})()");
+        QVERIFY(!window.Evaluate(lastInView).toBool());
+        // A jump to the end of the manuscript: the preview scrolls to its last paragraph.
+        QTextCursor end(
+            window.Probe().Editor().document()->findBlockByNumber(static_cast<int>(novel.size()) - 7));
+        window.Probe().Editor().setTextCursor(end);
+        QTRY_VERIFY_WITH_TIMEOUT(window.Evaluate(lastInView).toBool(), 15000);
+
+        // A double-click on a paragraph near the end puts the cursor on its line.
+        const int line = static_cast<int>(novel.size()) - 12;
+        QVERIFY(novel[line].contains(QStringLiteral("段落")));
+        window.Probe().Editor().moveCursor(QTextCursor::Start);
+        window.Probe().Preview().setFocus();
+        const QString findIt =
+            QStringLiteral(
+                "Array.prototype.find.call(document.querySelectorAll('#contents p'),"
+                "function(p){return p.textContent.indexOf(%1)>=0;})")
+                .arg(JavaScriptStringLiteral(novel[line].mid(12, 12)));
+        window.Evaluate(findIt + QStringLiteral(".scrollIntoView({block:'center'})"));
+        QTest::qWait(300);
+        const QVariantList rect =
+            window
+                .Evaluate(QStringLiteral("(function(){var r=%1.getBoundingClientRect();"
+                                         "return [r.left+r.width/2,r.top+r.height/2];})()")
+                              .arg(findIt))
+                .toList();
+        QCOMPARE(rect.size(), 2);
+        const qreal zoom = window.Probe().Preview().zoomFactor();
+        const QPoint at(qRound(rect[0].toDouble() * zoom), qRound(rect[1].toDouble() * zoom));
+        QWidget* view = window.Probe().Preview().focusProxy();
+        QVERIFY(view);
+        QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, at);
+        QTRY_COMPARE_WITH_TIMEOUT(window.Probe().Editor().textCursor().blockNumber(), line, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.Probe().Editor().hasFocus(), 5000);
     }
 };
 

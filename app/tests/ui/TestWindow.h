@@ -6,10 +6,11 @@
 #include <memory>
 
 #include "ProgramFolder.h"
+#include "preview/PreviewPane.h"
 #include "support/RecordingDesktop.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/MainFrame.h"
-#include "ui/PreviewPane.h"
+#include "preview/PreviewPane.h"
 #include "ui/WindowProbe.h"
 
 namespace quirtle::testing {

@@ -18,11 +18,11 @@
 #include <QtTest>
 
 #include "platform/QtDesktop.h"
+#include "preview/PreviewScript.h"
 #include "text/ShiftJis.h"
 #include "ui/AboutBox.h"
 #include "ui/CentringSplitter.h"
 #include "ui/EditorPane.h"
-#include "ui/PreviewScript.h"
 #include "ui/QtPrompts.h"
 
 using namespace quirtle;

@@ -1,12 +1,16 @@
-#include "ui/PreviewPane.h"
+#include "preview/PreviewPane.h"
 
+#include <QChildEvent>
 #include <QEventLoop>
+#include <QFile>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
 #include "platform/Desktop.h"
-#include "ui/PreviewScript.h"
+#include "preview/PreviewScript.h"
 
 namespace quirtle {
 
@@ -41,15 +45,78 @@ PreviewPane::PreviewPane(Desktop& desktop, QWidget* parent)
     setPage(previewPage);
     // The page reads each preview from a file in the program's temporary folder.
     previewPage->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    // The program's script that takes the previews, in its own world, in every load.
+    QFile source(QStringLiteral(":/preview/PreviewPage.js"));
+    if (source.open(QIODevice::ReadOnly)) {
+        QWebEngineScript script;
+        script.setName(QStringLiteral("quirtle-preview"));
+        script.setSourceCode(QString::fromUtf8(source.readAll()));
+        script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        script.setWorldId(QWebEngineScript::ApplicationWorld);
+        script.setRunsOnSubFrames(false);
+        previewPage->scripts().insert(script);
+    }
     connect(this, &QWebEngineView::loadStarted, this, [this] { pageLoaded = false; });
     connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
         pageLoaded = true;
         emit PageLoaded(ok);
+        if (recovering) {
+            recovering = false;
+            emit Recovered();
+        }
     });
+    // A render process that ended takes the page with it: load it again, which starts a
+    // new one. The program's previews follow once it has loaded.
+    connect(previewPage, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
+                if (pageUrl.isEmpty()) return;
+                pageLoaded = false;
+                recovering = true;
+                emit RenderProcessEnded();
+                QTimer::singleShot(0, this, [this] { load(pageUrl); });
+            });
+    for (QObject* child : children()) WatchChild(child);
+}
+
+void PreviewPane::WatchChild(QObject* child) {
+    if (child->isWidgetType()) child->installEventFilter(this);
+}
+
+bool PreviewPane::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPointF at = mouse->position() / zoomFactor();
+        RunScript(BlockAtScript(at.x(), at.y()), [this](const QVariant& answer) {
+            bool ok = false;
+            const int index = answer.toInt(&ok);
+            if (ok && index >= 0) emit BlockDoubleClicked(index);
+        });
+    }
+    return QWebEngineView::eventFilter(watched, event);
+}
+
+bool PreviewPane::event(QEvent* event) {
+    // The view draws through a child widget that it makes (again after a new render
+    // process); double-clicks reach that child.
+    if (event->type() == QEvent::ChildAdded) WatchChild(static_cast<QChildEvent*>(event)->child());
+    return QWebEngineView::event(event);
+}
+
+void PreviewPane::RunScript(const QString& script, std::function<void(const QVariant&)> done) {
+    if (!done) {
+        previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+        return;
+    }
+    previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld, std::move(done));
+}
+
+qint64 PreviewPane::RenderProcessId() const {
+    return previewPage->renderProcessPid();
 }
 
 void PreviewPane::ShowPage(const QString& pagePath) {
     const QUrl url = QUrl::fromLocalFile(pagePath);
+    pageUrl = url;
     previewPage->SetOwnFile(url);
     pageLoaded = false;
     load(url);
@@ -84,6 +151,8 @@ void PreviewPane::RunContentsScript(const QString& script, ContentsDone done) {
                                        done(ContentsResult::Replaced);
                                    } else if (text == QLatin1String(kContentsFetchFailed)) {
                                        done(ContentsResult::FetchFailed);
+                                   } else if (text == QLatin1String(kContentsStale)) {
+                                       done(ContentsResult::Stale);
                                    } else {
                                        done(ContentsResult::NoElement);
                                    }

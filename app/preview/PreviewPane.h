@@ -3,7 +3,7 @@
 #include <QWebEngineView>
 #include <functional>
 
-#include "ui/OwnFilePage.h"
+#include "preview/OwnFilePage.h"
 
 namespace quirtle {
 
@@ -21,8 +21,9 @@ class PreviewPage : public OwnFilePage {
 };
 
 // The right pane: shows "index.html" from the program's directory and puts each preview
-// into the page's element "contents". The page is loaded once and never reloaded by the
-// program.
+// into the page's element "contents". The page is loaded once; only when its render
+// process ends (a crash, the system taking its memory) is it loaded again, by itself.
+// The program's own script in the page (PreviewPage.js) takes the previews block by block.
 class PreviewPane : public QWebEngineView {
     Q_OBJECT
   public:
@@ -40,6 +41,7 @@ class PreviewPane : public QWebEngineView {
         Replaced,     // the element "contents" holds it
         NoElement,    // the page has no element "contents" and was left alone
         FetchFailed,  // the page could not read the fragment file and was left alone
+        Stale,        // the page shows other blocks than the patch was made for: untouched
     };
     using ContentsDone = std::function<void(ContentsResult)>;
 
@@ -54,13 +56,32 @@ class PreviewPane : public QWebEngineView {
     // that holds the whole fragment.
     void FetchContents(const QUrl& fragmentFile, quint64 number, ContentsDone done);
 
+    // Runs a script of the program in the page; `done`, when given, gets what it evaluated to.
+    void RunScript(const QString& script, std::function<void(const QVariant&)> done = {});
+    // The page's render process (0 when there is none).
+    qint64 RenderProcessId() const;
+
   signals:
     // The page has finished loading (ok is false for a failed load).
     void PageLoaded(bool ok);
+    // The page's render process ended and the page is being loaded again.
+    void RenderProcessEnded();
+    // The page was loaded again after its render process ended.
+    void Recovered();
+    // A double-click in the page, on block `index` of the preview.
+    void BlockDoubleClicked(int index);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
   private:
+    void WatchChild(QObject* child);
+
     PreviewPage* previewPage;
+    QUrl pageUrl;
     bool pageLoaded = false;
+    bool recovering = false;
 };
 
 }  // namespace quirtle

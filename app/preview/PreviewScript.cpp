@@ -1,4 +1,4 @@
-#include "ui/PreviewScript.h"
+#include "preview/PreviewScript.h"
 
 #include <algorithm>
 #include <iterator>
@@ -141,6 +141,47 @@ QString ContentsFetchScript(const QUrl& fragmentFile, quint64 number) {
                "if(r.status!==0&&r.status!==200)return \"failed\";"
                "e.innerHTML=r.responseText;return \"done\";})()")
         .arg(JavaScriptStringLiteral(url));
+}
+
+QString PatchScript(quint64 base, quint64 next, std::size_t start, std::size_t removed,
+                    const PatchBlocks& blocks) {
+    return QStringLiteral(
+               "window.quirtlePreview?quirtlePreview.apply(%1,%2,%3,%4,\"%5\",%6,%7)"
+               ":\"none\"")
+        .arg(base)
+        .arg(next)
+        .arg(start)
+        .arg(removed)
+        .arg(blocks.kinds, JavaScriptStringLiteral(blocks.text), blocks.lengths);
+}
+
+QString PatchFromFileScript(quint64 base, quint64 next, std::size_t start, std::size_t removed,
+                            const PatchBlocks& blocks, const QUrl& fragmentFile) {
+    // The query keeps each reading of the file apart from the last.
+    const QString url = fragmentFile.toString(QUrl::FullyEncoded) + QStringLiteral("?%1").arg(next);
+    return QStringLiteral(
+               "window.quirtlePreview?quirtlePreview.applyFrom(%1,%2,%3,%4,\"%5\",%6,%7)"
+               ":\"none\"")
+        .arg(base)
+        .arg(next)
+        .arg(start)
+        .arg(removed)
+        .arg(blocks.kinds, JavaScriptStringLiteral(url), blocks.lengths);
+}
+
+QString RevealScript(std::size_t index, bool smooth) {
+    return QStringLiteral("window.quirtlePreview&&quirtlePreview.reveal(%1,%2)")
+        .arg(index)
+        .arg(smooth ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+QString BlockAtScript(double x, double y) {
+    return QStringLiteral("window.quirtlePreview?quirtlePreview.blockAt(%1,%2):-1").arg(x).arg(y);
+}
+
+QString NoticeScript(QStringView notice) {
+    return QStringLiteral("window.quirtlePreview?quirtlePreview.notice(%1):\"none\"")
+        .arg(JavaScriptStringLiteral(notice));
 }
 
 }  // namespace quirtle

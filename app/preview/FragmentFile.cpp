@@ -1,4 +1,4 @@
-#include "ui/FragmentFile.h"
+#include "preview/FragmentFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

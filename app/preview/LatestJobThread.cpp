@@ -1,4 +1,4 @@
-#include "ui/LatestJobThread.h"
+#include "preview/LatestJobThread.h"
 
 #include <system_error>
 #include <utility>

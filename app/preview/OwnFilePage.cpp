@@ -1,4 +1,4 @@
-#include "ui/OwnFilePage.h"
+#include "preview/OwnFilePage.h"
 
 #include "platform/Desktop.h"
 
