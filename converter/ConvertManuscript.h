@@ -17,7 +17,4 @@ int32_t ConvertManuscript(std::string_view text, OutputMode mode, OutputSink& si
 // The same, replacing `result` by the whole output.
 int32_t ConvertManuscript(std::string_view text, OutputMode mode, std::string& result);
 
-// The manuscript as the editor's commands read it: the text up to its first NUL byte.
-std::string_view TextBeforeNul(std::string_view bytes);
-
 }  // namespace quirtle

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -39,6 +40,18 @@ class Prompts {
                                                    const FileDialogRequest& request) = 0;
     virtual std::optional<QString> GetSaveFileName(QWidget* owner,
                                                    const FileDialogRequest& request) = 0;
+    // A question answered はい (the default) or いいえ, with a list to choose from when
+    // `choices` holds more than one entry. Returns the chosen entry (0 when there is one),
+    // or nothing for いいえ. Without a list of its own, the entries are shown in the text.
+    virtual std::optional<int> AskWithChoice(QWidget* owner, const QString& text,
+                                             const QString& caption, const QStringList& choices) {
+        QString shown = text;
+        if (choices.size() > 1) shown += QStringLiteral("\n\n") + choices.join(u'\n');
+        if (ShowMessage(owner, shown, caption, MessageButtons::YesNo, MessageIcon::Question) !=
+            MessageAnswer::Yes)
+            return std::nullopt;
+        return 0;
+    }
 };
 
 }  // namespace quirtle

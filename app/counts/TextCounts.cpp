@@ -120,7 +120,7 @@ TextCounts CountExportDocument(std::string_view xml) {
 
 std::optional<TextCounts> CountManuscript(std::string_view manuscript) {
     std::string xml;
-    if (ConvertManuscript(TextBeforeNul(manuscript), OutputMode::Xml, xml) < 0) {
+    if (ConvertManuscript(manuscript, OutputMode::Xml, xml) < 0) {
         return std::nullopt;
     }
     return CountExportDocument(xml);

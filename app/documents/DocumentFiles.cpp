@@ -7,6 +7,7 @@
 #include "documents/ManuscriptFile.h"
 #include "documents/UserMessages.h"
 #include "text/EncodingDetection.h"
+#include "text/FileNames.h"
 #include "text/ShiftJis.h"
 
 namespace quirtle {
@@ -80,7 +81,7 @@ void DocumentFiles::ChooseAndOpen() {
     // A file that cannot be read (missing, no permission, not a regular file) ends the
     // command silently with nothing changed.
     const std::optional<std::string> bytes =
-        documents::ReadManuscriptBytes(QFile::encodeName(*path));
+        documents::ReadManuscriptBytes(text::FileNameToBytes(*path));
     if (!bytes) return;
 
     const std::optional<text::DecodedText> decoded = text::DecodeAnyText(*bytes);
@@ -145,13 +146,19 @@ int32_t DocumentFiles::WriteDocument(const QString& path) {
         !documents::ConfirmUnencodable(prompts_, owner_, *encoded.firstUnencodable)) {
         return kStatusCancelled;
     }
-    const int error = documents::ReplaceFileContents(QFile::encodeName(path), encoded.bytes);
+    const int error = documents::ReplaceFileContents(text::FileNameToBytes(path), encoded.bytes);
     if (error != 0) {
         prompts_.ShowMessage(owner_, documents::SaveFailedText(path, error),
                              QStringLiteral("エラー"), MessageButtons::Ok, MessageIcon::Error);
         return StatusFromError(error);
     }
     return 0;
+}
+
+void DocumentFiles::RestoreUnsaved(const QString& path, const QString& text) {
+    editor_.ReplaceText(text);
+    editor_.SetModified(true);
+    documentPath_ = path;
 }
 
 bool DocumentFiles::ConfirmClose() {

@@ -40,6 +40,9 @@ class DocumentFiles {
     // Empty, untitled, unmodified, no undo history.
     void ResetDocument();
     const QString& documentPath() const { return documentPath_; }
+    // Puts a text restored after a crash into the editor as an unsaved change of the
+    // manuscript at `path` (empty: untitled), so that Save writes that file.
+    void RestoreUnsaved(const QString& path, const QString& text);
 
     // Asks whether to save changes before the window closes. True when it may close: no
     // changes, No, or Yes and the save succeeded; false on Cancel or a failed/cancelled save.

@@ -2,6 +2,9 @@
 
 #include <QFile>
 #include <QScopedValueRollback>
+#include <algorithm>
+#include <chrono>
+#include <memory>
 
 #include "ConvertManuscript.h"
 #include "base/ManuscriptEditor.h"
@@ -84,54 +87,125 @@ int32_t ExportCommand::Export(int commandId) {
         return -1;
     }
 
-    // The manuscript ends at its first NUL character, as the preview reads it too.
+    // The whole text, a NUL byte included, as the preview and quirtle-convert read it.
     std::string xml;
-    if (ConvertManuscript(TextBeforeNul(encoded.bytes), OutputMode::Xml, xml) < 0) return -1;
+    if (ConvertManuscript(encoded.bytes, OutputMode::Xml, xml) < 0) return -1;
     return RunScript(*entry, *output, xml);
+}
+
+// One script run: everything the threads that write to the script and wait for it share
+// with this object, kept until the last of them is done.
+struct ExportCommand::ScriptRun {
+    ChildPipe errors;
+    ChildPipe input;
+    ChildProcess script;
+    std::string xml;
+    QString outputPath;
+    std::uint64_t number = 0;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    int32_t readerExit = -1;
+    process::Status waited = process::kStatusFail;
+    int32_t exitCode = -1;
+};
+
+namespace {
+
+// A script that runs longer than this gets the notice that offers not to wait.
+constexpr int kNoticeAfterMs = 10000;
+
+QString ScriptNoticeText() {
+    return QStringLiteral("エクスポートのスクリプトを実行しています。");
+}
+
+}  // namespace
+
+int ExportCommand::NoticeDelay(const ScriptRun& run) const {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - run.started)
+                             .count();
+    const int delay = noticeAfterMs_ < 0 ? kNoticeAfterMs : noticeAfterMs_;
+    return static_cast<int>(std::max<long long>(0, delay - elapsed));
 }
 
 int32_t ExportCommand::RunScript(const ScriptEntry& entry, const QString& outputPath,
                                  const std::string& xml) {
-    ChildPipe errors;
-    if (Failed(errors.Create(PipeDirection::ChildWrites))) return -1;
-    ChildPipe input;
-    if (Failed(input.Create(PipeDirection::ChildReads))) return -1;
+    auto run = std::make_shared<ScriptRun>();
+    if (Failed(run->errors.Create(PipeDirection::ChildWrites))) return -1;
+    if (Failed(run->input.Create(PipeDirection::ChildReads))) return -1;
 
-    ChildProcess script;
     const std::string directory =
         QFile::encodeName(ScriptDirectory(programDirectory_)).toStdString();
-    if (Failed(script.SetArguments(ScriptArguments(entry, programDirectory_, outputPath))))
+    if (Failed(run->script.SetArguments(ScriptArguments(entry, programDirectory_, outputPath))))
         return -1;
-    if (Failed(script.SetWorkingDirectory(directory.c_str()))) return -1;
-    if (Failed(script.SetEnvironment(nullptr))) return -1;
-    script.SetStandardInput(input.childEnd());
-    script.SetStandardError(errors.childEnd());
-    if (Failed(script.Start(false))) return -1;
-    input.CloseChildEnd();
-    errors.CloseChildEnd();
+    if (Failed(run->script.SetWorkingDirectory(directory.c_str()))) return -1;
+    if (Failed(run->script.SetEnvironment(nullptr))) return -1;
+    run->script.SetStandardInput(run->input.childEnd());
+    run->script.SetStandardError(run->errors.childEnd());
+    if (Failed(run->script.Start(false))) return -1;
+    run->input.CloseChildEnd();
+    run->errors.CloseChildEnd();
     // Without a reader nothing is written: the script sees its input end when the pipes go.
-    if (!errors.StartReader()) return -1;
+    if (!run->errors.StartReader()) return -1;
+    run->xml = xml;
+    run->outputPath = outputPath;
+    run->number = ++runs_;
 
-    const QScopedValueRollback<bool> busy(busy_, true);
-    int32_t readerExit = -1;
-    WaitWhileRepainting([&] {
-        // A script that has already ended makes this write fail; that is not looked at.
-        input.Write(xml);
-        input.CloseOwnEnd();
-        readerExit = errors.reader()->Wait();
-    });
-    if (readerExit != 0) return -1;
-    if (const std::string& text = errors.reader()->text(); !text.empty()) {
+    WaitEnd end = WaitEnd::Done;
+    {
+        const QScopedValueRollback<bool> busy(busy_, true);
+        end = WaitWithNotice(
+            owner_, ScriptNoticeText(), NoticeDelay(*run),
+            [run] {
+                // A script that has already ended makes this write fail; that is not looked at.
+                run->input.Write(run->xml);
+                run->input.CloseOwnEnd();
+                run->readerExit = run->errors.reader()->Wait();
+            },
+            [this, alive = std::weak_ptr<char>(lifetime_), run] {
+                if (alive.lock()) AfterReader(run, false);
+            });
+    }
+    if (end == WaitEnd::StoppedWaiting) return 1;
+    return AfterReader(run, true);
+}
+
+int32_t ExportCommand::AfterReader(const std::shared_ptr<ScriptRun>& run, bool waiting) {
+    if (run->readerExit != 0) return -1;
+    if (const std::string& text = run->errors.reader()->text(); !text.empty()) {
         prompts_.ShowMessage(owner_, DecodeChildText(text), QStringLiteral("Message"),
                              MessageButtons::Ok, MessageIcon::None);
     }
+    auto waitForScript = [run] { run->waited = run->script.Wait(run->exitCode); };
+    auto finishLater = [this, alive = std::weak_ptr<char>(lifetime_), run] {
+        if (alive.lock()) Finish(*run, true);
+    };
+    if (!waiting) {
+        RunInBackground(waitForScript, finishLater);
+        return 1;
+    }
+    WaitEnd end = WaitEnd::Done;
+    {
+        const QScopedValueRollback<bool> busy(busy_, true);
+        end = WaitWithNotice(owner_, ScriptNoticeText(), NoticeDelay(*run), waitForScript,
+                             finishLater);
+    }
+    if (end == WaitEnd::StoppedWaiting) return 1;
+    return Finish(*run, false);
+}
 
-    process::Status waited = process::kStatusFail;
-    int32_t exitCode = -1;
-    WaitWhileRepainting([&] { waited = script.Wait(exitCode); });
-    if (Failed(waited) || exitCode != 0) return -1;
-
-    desktop_.OpenWithAssociatedProgram(outputPath);
+int32_t ExportCommand::Finish(const ScriptRun& run, bool late) {
+    if (Failed(run.waited) || run.exitCode != 0) return -1;
+    if (late && run.number != runs_) {
+        // The author has exported again since: this older result is not opened over it.
+        prompts_.ShowMessage(owner_,
+                             QStringLiteral("後からもう一度エクスポートしたため、先のエクスポートの"
+                                            "結果は開きません:\n%1")
+                                 .arg(run.outputPath),
+                             QStringLiteral("Message"), MessageButtons::Ok,
+                             MessageIcon::Information);
+        return -1;
+    }
+    desktop_.OpenWithAssociatedProgram(run.outputPath);
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -180,21 +181,35 @@ void ExternalEditor::LaunchExternalEditor() {
         argument.replace(placeholder, path);
         arguments.push_back(QFile::encodeName(argument).toStdString());
     }
-    process::ChildProcess child;
-    if (process::Failed(child.SetArguments(arguments))) return;
-    if (process::Failed(child.SetWorkingDirectory(directory.constData()))) return;
-    if (process::Failed(child.SetEnvironment(nullptr))) return;
+    // Shared with the wait's thread, which may outlive this call (待たずに続ける).
+    auto child = std::make_shared<process::ChildProcess>();
+    if (process::Failed(child->SetArguments(arguments))) return;
+    if (process::Failed(child->SetWorkingDirectory(directory.constData()))) return;
+    if (process::Failed(child->SetEnvironment(nullptr))) return;
     // Another external edit begins: an earlier watched file is no longer taken back.
     StopWatching();
-    if (process::Failed(child.Start(true))) return;
+    if (process::Failed(child->Start(true))) return;
 
-    process::Status waited = process::kStatusFail;
-    int32_t exitCode = -1;
+    struct Outcome {
+        process::Status waited = process::kStatusFail;
+        int32_t exitCode = -1;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    WaitEnd end = WaitEnd::Done;
     {
         const QScopedValueRollback<bool> busy(busy_, true);
-        WaitWhileRepainting([&] { waited = child.Wait(exitCode); });
+        end = WaitWithNotice(
+            owner_, QStringLiteral("外部エディタの終了を待っています。"), 0,
+            [child, outcome] { outcome->waited = child->Wait(outcome->exitCode); }, [child] {});
     }
-    if (process::Failed(waited) || exitCode != 0) return;
+    if (end == WaitEnd::StoppedWaiting) {
+        // The editor goes on (it is never stopped); each save of the file still reaches
+        // the editor pane, as for an editor that hands the file on.
+        temporary.Keep();
+        StartWatching(path, written);
+        return;
+    }
+    if (process::Failed(outcome->waited) || outcome->exitCode != 0) return;
 
     const std::optional<QByteArray> bytes = ReadWhole(path);
     if (!bytes) return;  // removed or made unreadable by the editor: nothing to take back

@@ -6,11 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "text/FileNames.h"
+
 namespace quirtle {
 namespace {
 
 bool Stat(const QString& path, struct stat& info) {
-    return stat(QFile::encodeName(path).constData(), &info) == 0;
+    return stat(text::FileNameToBytes(path).constData(), &info) == 0;
 }
 
 // Where the path leads: its folder resolved as far as it exists, then the file name.

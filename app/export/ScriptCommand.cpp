@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "process/CommandLine.h"
+#include "text/FileNames.h"
 #include "text/ShiftJis.h"
 
 namespace quirtle {
@@ -29,7 +30,7 @@ std::vector<std::string> ScriptArguments(const ScriptEntry& entry, const QString
         arguments.push_back(ToSystemBytes(piece));
     }
     arguments.emplace_back("-o");
-    arguments.push_back(QFile::encodeName(outputPath).toStdString());
+    arguments.push_back(text::FileNameToBytes(outputPath).toStdString());
     return arguments;
 }
 

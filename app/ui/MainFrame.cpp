@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QToolBar>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "preview/EditorFollow.h"
 #include "preview/PreviewPane.h"
 #include "preview/PreviewUpdater.h"
+#include "recovery/RecoveryManager.h"
 #include "scripts/ScriptList.h"
 #include "text/ShiftJis.h"
 #include "ui/AboutBox.h"
@@ -65,6 +67,7 @@ MainFrame::MainFrame(Prompts& prompts, Desktop& desktop, QString programDirector
 
 MainFrame::~MainFrame() {
     previewTimer.stop();
+    recovery.reset();  // a copy being written is finished first
     // A preview still being made ends before the window goes.
     previewUpdater.reset();
     qApp->removeEventFilter(this);
@@ -423,6 +426,13 @@ void MainFrame::SetPreviewConverter(PreviewConverter converter) {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
+    if (endingBySignal) {
+        // Ended by the system: the copy is on disk and stays for the next start.
+        previewTimer.stop();
+        if (helpWindow) helpWindow->close();
+        event->accept();
+        return;
+    }
     if (IsBusy()) {
         // Carried out, with the closing rule, as soon as the running command ends.
         closeRequested = true;
@@ -435,7 +445,47 @@ void MainFrame::closeEvent(QCloseEvent* event) {
     }
     previewTimer.stop();
     if (helpWindow) helpWindow->close();
+    // A normal end: saved, or the author chose not to save.
+    if (recovery) recovery->EndNormally();
     event->accept();
+}
+
+void MainFrame::StartRecovery(const QByteArray& folder) {
+    if (recovery) return;
+    recovery = std::make_unique<RecoveryManager>(folder, *editor,
+                                                 [this] { return documents->documentPath(); });
+    if (!recovery->Start()) {
+        statusBar()->showMessage(recovery->ErrorText());
+        return;
+    }
+    connect(recovery.get(), &RecoveryManager::CopyFailed, this,
+            [this](const QString& message) { statusBar()->showMessage(message); });
+    if (const auto restored = recovery->OfferRestore(prompts, this))
+        documents->RestoreUnsaved(restored->manuscriptPath, restored->text);
+    connect(editor, &QPlainTextEdit::textChanged, recovery.get(),
+            &RecoveryManager::NoteTextChanged);
+    connect(editor->document(), &QTextDocument::modificationChanged, recovery.get(),
+            &RecoveryManager::NoteModifiedChanged);
+    // A restored text is written again under this program's entry.
+    if (editor->IsModified()) recovery->NoteTextChanged();
+}
+
+void MainFrame::EndBySignal() {
+    if (recovery) recovery->KeepNow();
+    endingBySignal = true;
+    close();
+}
+
+bool MainFrame::CommitSession(bool mayAsk) {
+    if (!mayAsk || IsBusy()) {
+        if (recovery) recovery->KeepNow();
+        return true;
+    }
+    if (!ConfirmClose()) return false;
+    // Saved, or the author chose not to save: nothing is kept (until the next change, in
+    // case the session does not end after all).
+    if (recovery) recovery->Discard();
+    return true;
 }
 
 bool MainFrame::eventFilter(QObject* watched, QEvent* event) {

@@ -27,6 +27,7 @@ class EditorPane;
 class PreviewPane;
 class PreviewUpdater;
 class Prompts;
+class RecoveryManager;
 class StatusCounts;
 
 // The one top-level window: menus, toolbar, status bar, the editor and preview panes side
@@ -74,6 +75,19 @@ class MainFrame : public QMainWindow {
     bool IsBusy() const;
     // The manual's file beside the program.
     static QString ManualFileName();
+
+    // Recovery of unsaved text (kept in `folder`): starts keeping copies and asks about
+    // copies of programs that ended without saving; a chosen one is put into the editor.
+    void StartRecovery(const QByteArray& folder);
+    RecoveryManager* Recovery() const { return recovery.get(); }
+    // The system ends the program (SIGTERM, SIGHUP, SIGINT): the recovery copy is written
+    // and the window closes without asking, as the closing rule would after いいえ (the
+    // copy stays for the next start).
+    void EndBySignal();
+    // The desktop's session ends. With `mayAsk` the save question is asked as a close
+    // asks it (false: the author cancelled, the session should not end); otherwise the
+    // recovery copy is written at once.
+    bool CommitSession(bool mayAsk);
 
   signals:
     // The page has taken a preview (after a successful conversion): its element
@@ -143,6 +157,8 @@ class MainFrame : public QMainWindow {
     QPointer<HelpWindow> helpWindow;
     QLabel* externalEditLabel = nullptr;
     bool closeRequested = false;
+    bool endingBySignal = false;
+    std::unique_ptr<RecoveryManager> recovery;
     CentringSplitter* splitter = nullptr;
     EditorPane* editor = nullptr;
     PreviewPane* preview = nullptr;

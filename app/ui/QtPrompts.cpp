@@ -1,16 +1,23 @@
 #include "ui/QtPrompts.h"
 
+#include <dirent.h>
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGridLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
+
+#include "text/FileNames.h"
 
 namespace quirtle {
 
@@ -47,7 +54,13 @@ class OpenFileDialog : public QFileDialog {
         : QFileDialog(owner), suffix(std::move(suffix)) {}
 
     QStringList Chosen() const {
+        if (!byteNamedChoice.isEmpty()) return {byteNamedChoice};
         return suffixedChoice.isEmpty() ? selectedFiles() : QStringList{suffixedChoice};
+    }
+    // A file of the list of names Qt cannot show was chosen.
+    void ChooseByteNamed(const QString& path) {
+        byteNamedChoice = path;
+        QDialog::accept();
     }
 
   protected:
@@ -69,7 +82,70 @@ class OpenFileDialog : public QFileDialog {
   private:
     QString suffix;
     QString suffixedChoice;
+    QString byteNamedChoice;
 };
+
+void SetJapaneseButtonTexts(QMessageBox& box);
+
+// The names in a folder that are not valid UTF-8, as full paths that keep their bytes.
+QStringList ByteNamedFiles(const QString& folder) {
+    QStringList paths;
+    const QByteArray folderBytes = text::FileNameToBytes(folder);
+    DIR* directory = ::opendir(folderBytes.constData());
+    if (directory == nullptr) return paths;
+    while (const dirent* entry = ::readdir(directory)) {
+        const QByteArray name(entry->d_name);
+        if (text::IsValidUtf8(name)) continue;
+        paths.append(text::FileNameFromBytes(folderBytes + '/' + name));
+    }
+    ::closedir(directory);
+    paths.sort();
+    return paths;
+}
+
+// Qt's dialog cannot list a file whose name is not valid UTF-8. Below its own list the
+// dialog gets a second one with such files of the shown folder (their odd bytes as
+// \xHH); choosing one there opens or saves that file.
+void AddByteNamedList(OpenFileDialog& dialog, bool askBeforeReplacing) {
+    auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+    if (grid == nullptr) return;
+    auto* label = new QLabel(
+        QStringLiteral(
+            "名前が UTF-8 でないため上の一覧に出せないファイル (ダブルクリックで選べます):"),
+        &dialog);
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("byteNamedFiles"));
+    list->setMaximumHeight(90);
+    const int row = grid->rowCount();
+    grid->addWidget(label, row, 0, 1, grid->columnCount());
+    grid->addWidget(list, row + 1, 0, 1, grid->columnCount());
+    const auto fill = [label, list](const QString& folder) {
+        list->clear();
+        for (const QString& path : ByteNamedFiles(folder)) {
+            auto* item = new QListWidgetItem(
+                text::ShownFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)), list);
+            item->setData(Qt::UserRole, path);
+        }
+        label->setVisible(list->count() > 0);
+        list->setVisible(list->count() > 0);
+    };
+    QObject::connect(&dialog, &QFileDialog::directoryEntered, list, fill);
+    QObject::connect(list, &QListWidget::itemActivated, &dialog,
+                     [&dialog, askBeforeReplacing](QListWidgetItem* item) {
+                         const QString path = item->data(Qt::UserRole).toString();
+                         if (askBeforeReplacing) {
+                             QMessageBox box(
+                                 QMessageBox::Warning, dialog.windowTitle(),
+                                 text::ShownFileName(path) +
+                                     QStringLiteral(" は既に存在します。\n上書きしますか?"),
+                                 QMessageBox::Yes | QMessageBox::No, &dialog);
+                             SetJapaneseButtonTexts(box);
+                             if (box.exec() != QMessageBox::Yes) return;
+                         }
+                         dialog.ChooseByteNamed(path);
+                     });
+    fill(dialog.directory().absolutePath());
+}
 
 // The buttons' texts as the system's own boxes show them in Japanese.
 void SetJapaneseButtonTexts(QMessageBox& box) {
@@ -161,6 +237,7 @@ std::optional<QString> RunFileDialog(QWidget* owner, const FileDialogRequest& re
     if (save) dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    AddByteNamedList(dialog, save && request.overwritePrompt);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.Chosen();
     if (chosen.isEmpty()) return std::nullopt;
@@ -218,6 +295,38 @@ MessageAnswer QtPrompts::ShowMessage(QWidget* owner, const QString& text, const 
             break;
     }
     return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+std::optional<int> QtPrompts::AskWithChoice(QWidget* owner, const QString& text,
+                                            const QString& caption, const QStringList& choices) {
+    MessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.mayDismiss = false;
+    SetJapaneseButtonTexts(box);
+    QListWidget* list = nullptr;
+    if (choices.size() > 1) {
+        // The list goes below the text, above the buttons.
+        list = new QListWidget(&box);
+        list->setObjectName(QStringLiteral("choices"));
+        list->addItems(choices);
+        list->setCurrentRow(0);
+        list->setMinimumWidth(480);
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+            QLayoutItem* buttons = grid->itemAtPosition(grid->rowCount() - 1, 0);
+            const int row = grid->rowCount();
+            if (buttons != nullptr && buttons->widget() != nullptr) {
+                QWidget* buttonBox = buttons->widget();
+                grid->removeWidget(buttonBox);
+                grid->addWidget(list, row - 1, 0, 1, grid->columnCount());
+                grid->addWidget(buttonBox, row, 0, 1, grid->columnCount());
+            } else {
+                grid->addWidget(list, row, 0, 1, grid->columnCount());
+            }
+        }
+    }
+    box.exec();
+    if (box.standardButton(box.clickedButton()) != QMessageBox::Yes) return std::nullopt;
+    return list ? std::max(0, list->currentRow()) : 0;
 }
 
 std::optional<QString> QtPrompts::GetOpenFileName(QWidget* owner,

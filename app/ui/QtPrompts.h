@@ -13,6 +13,8 @@ class QtPrompts : public Prompts {
                                            const FileDialogRequest& request) override;
     std::optional<QString> GetSaveFileName(QWidget* owner,
                                            const FileDialogRequest& request) override;
+    std::optional<int> AskWithChoice(QWidget* owner, const QString& text, const QString& caption,
+                                     const QStringList& choices) override;
 };
 
 // The name filters of a request in QFileDialog's form ("Text (*.txt)").

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace quirtle {
@@ -101,20 +103,45 @@ ReplacementFile::~ReplacementFile() {
 }
 
 bool ReplacementFile::Create(const std::string& path, std::string& error) {
+    // A symbolic link is followed, so that the link itself is kept.
+    std::string resolved = path;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            resolved = real;
+            std::free(real);
+        }
+    }
     struct stat existing {};
-    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    const bool exists = ::stat(resolved.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) {
         error = ErrorText(EISDIR);
         return false;
     }
-    std::string name = path + ".XXXXXX";
-    fd = ::mkstemp(name.data());
+    if (exists && !S_ISREG(existing.st_mode)) {
+        // A device, FIFO or socket is written to as it is (a FIFO waits for its reader).
+        fd = ::open(resolved.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) {
+            error = ErrorText(errno);
+            return false;
+        }
+        target = resolved;
+        direct = true;
+        return true;
+    }
+    std::string name = resolved + ".XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         error = ErrorText(errno);
         return false;
     }
-    target = path;
+    target = resolved;
     temporary = name;
+    // Only root may give a file away; for everyone else the owner is already right, and
+    // a group the user is not in cannot be kept (the mode is then set without it).
+    if (exists && (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())) {
+        (void)::fchown(fd, existing.st_uid, existing.st_gid);
+    }
     const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
     if (::fchmod(fd, mode) != 0) {
         error = ErrorText(errno);
@@ -124,6 +151,15 @@ bool ReplacementFile::Create(const std::string& path, std::string& error) {
 }
 
 bool ReplacementFile::Commit(std::string& error) {
+    if (direct) {
+        const int closed = ::close(fd);
+        fd = -1;
+        if (closed != 0) {
+            error = ErrorText(errno);
+            return false;
+        }
+        return true;
+    }
     bool ok = ::fsync(fd) == 0;
     int failure = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {

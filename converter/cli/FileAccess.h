@@ -53,7 +53,11 @@ class FileSink : public OutputSink {
 
 // A file replaced as a whole: the bytes go to a temporary file in the same folder, which
 // is flushed to disk and then renamed over the target, so a failure never leaves a
-// truncated file. An existing file keeps its permissions.
+// truncated file. An existing file keeps its permissions and, where the user may give
+// them (root), its owner and group; a symbolic link is written through and stays a link.
+// An existing target that is not a regular file (a device such as /dev/null or
+// /dev/stdout, a FIFO, a socket) is written directly instead: renaming over it would
+// replace it by a plain file.
 class ReplacementFile {
   public:
     ReplacementFile() = default;
@@ -61,17 +65,20 @@ class ReplacementFile {
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-    // Creates the temporary file for `path`. On failure returns false and sets `error`.
+    // Creates the temporary file for `path` (or opens a target that is not a regular file).
+    // On failure returns false and sets `error`.
     bool Create(const std::string& path, std::string& error);
     int Descriptor() const { return fd; }
-    // Flushes the temporary file and renames it over the target. On failure returns
-    // false, removes the temporary file and sets `error`.
+    // Flushes the temporary file and renames it over the target (or closes the target
+    // written directly). On failure returns false, removes the temporary file and sets
+    // `error`.
     bool Commit(std::string& error);
 
   private:
     std::string target;
     std::string temporary;
     int fd = -1;
+    bool direct = false;  // the target itself is written, no temporary file
 };
 
 // The reason of an errno value as text.

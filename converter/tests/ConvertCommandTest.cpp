@@ -191,4 +191,57 @@ TEST_F(ConvertCommand, NewOutputFileFollowsTheUmask) {
     EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
 }
 
+TEST_F(ConvertCommand, OutputsThatAreNotFilesAreWrittenDirectly) {
+    // /dev/null stays the device (a rename over it would make it a plain file as root).
+    ASSERT_EQ(Convert("-o /dev/null", "x\r\n").exitCode, 0);
+    struct stat null {};
+    ASSERT_EQ(::stat("/dev/null", &null), 0);
+    EXPECT_TRUE(S_ISCHR(null.st_mode));
+
+    // A FIFO stays a FIFO, and its reader gets the whole document.
+    const fs::path fifo = dir / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path received = dir / "received.xml";
+    const std::string reader = "cat " + Quote(fifo) + " > " + Quote(received) + " &";
+    ASSERT_EQ(std::system(reader.c_str()), 0);
+    ASSERT_EQ(Convert("-o " + Quote(fifo), "- a\r\n").exitCode, 0);
+    for (int i = 0; i < 500 && ReadFile(received).find("</document>") == std::string::npos; ++i)
+        ::usleep(10000);
+    EXPECT_EQ(ReadFile(received),
+              "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><document><list><litem>a</litem>\r\n"
+              "</list>\r\n</document>\r\n");
+    struct stat info {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST_F(ConvertCommand, AnExistingOutputKeepsItsModeOwnerAndLink) {
+    const fs::path output = dir / "out.xml";
+    WriteFile(output, "old");
+    ASSERT_EQ(::chmod(output.c_str(), 0640), 0);
+    // Only root can hand a file to someone else; the output must then stay theirs.
+    const bool root = ::geteuid() == 0;
+    if (root) ASSERT_EQ(::chown(output.c_str(), 65534, 65534), 0);
+    const fs::path link = dir / "link.xml";
+    fs::create_symlink(output, link);
+
+    ASSERT_EQ(Convert("-o " + Quote(link), "x\r\n").exitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_NE(ReadFile(output).find("<paragraph>x</paragraph>"), std::string::npos);
+    struct stat info {};
+    ASSERT_EQ(::stat(output.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 65534u);
+        EXPECT_EQ(info.st_gid, 65534u);
+    }
+}
+
+TEST_F(ConvertCommand, ANulByteDoesNotEndTheManuscript) {
+    const Outcome run = Convert("", std::string("a\0b\r\nc\r\n", 7));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find(std::string("<paragraph>a\0b</paragraph>", 26)), std::string::npos);
+    EXPECT_NE(run.out.find("<paragraph>c</paragraph>"), std::string::npos);
+}
+
 }  // namespace

@@ -172,12 +172,5 @@ TEST(Streaming, LineOffsetsCountEveryByteHandedToTheSink) {
     }
 }
 
-TEST(Streaming, TextBeforeNulEndsAtTheFirstNul) {
-    EXPECT_EQ(TextBeforeNul(std::string_view("ab\0cd\0", 6)), "ab");
-    EXPECT_EQ(TextBeforeNul("abc"), "abc");
-    EXPECT_EQ(TextBeforeNul(std::string_view("\0x", 2)), "");
-    EXPECT_EQ(TextBeforeNul(""), "");
-}
-
 }  // namespace
 }  // namespace quirtle

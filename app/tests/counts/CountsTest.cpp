@@ -60,6 +60,13 @@ class CountsTest : public QObject {
         QCOMPARE(Count(u"_やまない\n続き\n"_qs), (TextCounts{7, 2, 1}));
     }
 
+    void ANulByteDoesNotEndTheText() {
+        // Every line after the NUL is counted too.
+        const QString withNul = QString::fromUtf16(u"前\n中\u0000字\n後\n", 8);
+        QCOMPARE(Count(withNul).lines, Count(u"前\n中字\n後\n"_qs).lines);
+        QCOMPARE(Count(withNul).lines, std::size_t{3});
+    }
+
     void PagesFollowTheTwentyByTwentyRule() {
         // 19 characters and the indent fill one line; 20 need two; 39 two, 40 three.
         QCOMPARE(Count(QString(19, u'あ')).lines, std::size_t{1});

@@ -1,5 +1,9 @@
 // New, Open, Save, Save As and the closing question, driven as a user would: a real
 // plain-text editor, every dialog answered from a script.
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,6 +13,7 @@
 #include "documents/DocumentFiles.h"
 #include "support/PlainTextEditor.h"
 #include "support/ScriptedPrompts.h"
+#include "text/FileNames.h"
 #include "text/ShiftJis.h"
 
 using quirtle::DocumentFiles;
@@ -374,6 +379,37 @@ class DocumentCommandsTest : public QObject {
         prompts_->fileAnswers.push_back(Path("out.txt"));
         files_->OpenDocument();
         QCOMPARE(editor_->Text(), expected);
+    }
+
+    void aFileNameThatIsNotUtf8OpensAndSaves() {
+        // "原稿" in CP932 as a file name: not UTF-8, as names from old archives are.
+        const QByteArray folder = quirtle::text::FileNameToBytes(dir_->path());
+        const QByteArray name = folder + "/\x8c\xb4\x8d\x65.txt";
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, kLine1.data(), kLine1.size()), ssize_t(kLine1.size()));
+        ::close(fd);
+        const QString path = quirtle::text::FileNameFromBytes(name);
+        QCOMPARE(quirtle::text::FileNameToBytes(path), name);
+
+        prompts_->fileAnswers.push_back(path);
+        files_->OpenDocument();
+        QCOMPARE(editor_->Text(), QStringLiteral("一行目"));
+        editor_->Type(QStringLiteral("\n二行目"));
+        files_->SaveDocument();
+        // The same file got the text: no file with a replaced name beside it.
+        char buffer[64] = {};
+        const int in = ::open(name.constData(), O_RDONLY);
+        QVERIFY(in >= 0);
+        const ssize_t count = ::read(in, buffer, sizeof buffer);
+        ::close(in);
+        QCOMPARE(std::string(buffer, size_t(count)), kLine1 + "\r\n" + kLine2);
+        int files = 0;
+        DIR* listing = ::opendir(folder.constData());
+        QVERIFY(listing != nullptr);
+        while (const dirent* entry = ::readdir(listing)) files += entry->d_name[0] != '.';
+        ::closedir(listing);
+        QCOMPARE(files, 1);
     }
 
     void unencodableCharacterWarnsBeforeSaving() {

@@ -1,11 +1,13 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include "ExportFixture.h"
 #include "documents/TestFiles.h"
+#include "export/WaitNotice.h"
 #include "process/ProcessTestSupport.h"
 
 using namespace quirtle;
@@ -76,6 +78,22 @@ class ExportCommandTest : public QObject {
         QCOMPARE(
             ReadWholeFile(output),
             QByteArray("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><document></document>\r\n"));
+    }
+
+    void aNulInTheTextDoesNotEndTheManuscript() {
+        ExportFixture f;
+        f.AddEntry(RecorderProgram(), "rec.py", "", "xml");
+        // Opened from a file holding a NUL byte: every line after it is exported too.
+        const QString manuscript = QString::fromUtf16(u"前\n中\u0000の字\n後\n", 9);
+        f.editor.Type(manuscript);
+        const QString output = f.outputDirectory + "nul.xml";
+        f.prompts.fileAnswers.push_back(output);
+        QCOMPARE(f.command.Export(3280), 0);
+        const std::string received = ReadWholeFile(output).toStdString();
+        QCOMPARE(received, ExportXml(manuscript));
+        QVERIFY(received.find(Sjis(QStringLiteral(u"<paragraph>後</paragraph>"))) !=
+                std::string::npos);
+        QVERIFY(received.find(std::string("\0", 1)) != std::string::npos);
     }
 
     void itemsAreFoundByTheLow16BitsOfTheCommand() {
@@ -214,6 +232,47 @@ class ExportCommandTest : public QObject {
         QCOMPARE(f.command.Export(3280), 0);
         QVERIFY(ReadWholeFile(output).contains(
             QByteArray(Sjis(QStringLiteral(u"絵文字?です")).c_str())));
+    }
+
+    void aLongScriptCanBeLeftRunningAndItsResultStillOpens() {
+        ExportFixture f;
+        f.AddEntry(RecorderProgram(), "rec.py", "--sleep=1500", "txt");
+        QWidget window;
+        window.resize(400, 300);
+        window.show();
+        ExportCommand command(
+            f.editor, f.prompts, f.desktop, &window, f.scripts, [] { return QString(); },
+            f.programDirectory);
+        command.SetNoticeDelay(100);
+        const QString first = f.outputDirectory + "first.txt";
+        const QString second = f.outputDirectory + "second.txt";
+        f.prompts.fileAnswers = {first};
+        bool noticeShown = false;
+        QTimer::singleShot(400, &window, [&] {
+            auto* notice = window.findChild<WaitNotice*>(QStringLiteral("waitNotice"));
+            noticeShown = notice != nullptr && notice->isVisible();
+            if (notice) QTest::mouseClick(notice->Button(), Qt::LeftButton);
+        });
+        QCOMPARE(command.Export(3280), 1);  // not waited for
+        QVERIFY(noticeShown);
+        QVERIFY(!command.busy());
+        QVERIFY(f.desktop.openedFiles.isEmpty());
+        // Its result opens when it ends.
+        QTRY_COMPARE_WITH_TIMEOUT(f.desktop.openedFiles, QStringList{first}, 10000);
+
+        // Left running again, and exported once more meanwhile: the older result is
+        // dropped with a message, the newer one opens.
+        f.prompts.fileAnswers = {first, second};
+        QTimer::singleShot(400, &window, [&] {
+            if (auto* notice = window.findChild<WaitNotice*>(QStringLiteral("waitNotice")))
+                QTest::mouseClick(notice->Button(), Qt::LeftButton);
+        });
+        QCOMPARE(command.Export(3280), 1);
+        f.scripts[0].arguments = "";
+        QCOMPARE(command.Export(3280), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(f.prompts.messages.size(), 1, 10000);
+        QVERIFY(f.prompts.messages[0].text.contains(first));
+        QCOMPARE(f.desktop.openedFiles, (QStringList{first, second}));
     }
 
     void windowRepaintsWithBusyCursorWhileTheScriptRuns() {

@@ -29,6 +29,9 @@ class ScriptedPrompts : public Prompts {
 
     std::deque<MessageAnswer> messageAnswers;
     std::deque<std::optional<QString>> fileAnswers;  // nothing = the dialog was cancelled
+    // The entry chosen when a question with a list is answered Yes (default: the first).
+    std::deque<int> choiceAnswers;
+    QList<QStringList> choiceLists;  // the lists of the questions asked with one
     QList<Message> messages;
     QList<Dialog> dialogs;
 
@@ -43,6 +46,19 @@ class ScriptedPrompts : public Prompts {
         const MessageAnswer answer = messageAnswers.front();
         messageAnswers.pop_front();
         return answer;
+    }
+
+    // Answered from messageAnswers (Yes or No), then choiceAnswers for the entry.
+    std::optional<int> AskWithChoice(QWidget* owner, const QString& text, const QString& caption,
+                                     const QStringList& choices) override {
+        choiceLists.append(choices);
+        if (ShowMessage(owner, text, caption, MessageButtons::YesNo, MessageIcon::Question) !=
+            MessageAnswer::Yes)
+            return std::nullopt;
+        if (choiceAnswers.empty()) return 0;
+        const int chosen = choiceAnswers.front();
+        choiceAnswers.pop_front();
+        return chosen;
     }
 
     std::optional<QString> GetOpenFileName(QWidget*, const FileDialogRequest& request) override {
