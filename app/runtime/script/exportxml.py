@@ -552,10 +552,13 @@ def _has_content(elements):
 # Book metadata: one-line commands ":title 雨の駅", ":author 山田 花子" and
 # ":identifier urn:uuid:..." (all parameters joined with one space; the first one wins).
 
-METADATA_COMMANDS = ("title", "author", "identifier")
+METADATA_COMMANDS = ("title", "author", "identifier", "publisher", "edition")
 # Identifiers derived from title and author live in a namespace of their own, so the same
 # book gets the same identifier at every export.
 _BOOK_NAMESPACE = uuid.UUID("5a1c3b0e-6f2d-5e47-9b1a-7d3c2e4f9a60")
+# A reading written in square brackets at the end of ":title" or ":author"
+# (":author 夏目 漱石 [なつめ そうせき]") is the sorting reading (file-as) of the name.
+_READING = re.compile(r"^(.*?)\s*[\[［]([^\]］]*)[\]］]$")
 
 
 def command_texts(document, names):
@@ -563,7 +566,7 @@ def command_texts(document, names):
     text (all parameters joined with one space), in one walk of the document."""
     found = {}
     for element in iter_elements(document):
-        if element.name != "div" or element.inline_command:
+        if element.kind != KIND_ONELINE:
             continue
         command = oneline_command(element)
         if command is None or command.name not in names or command.name in found:
@@ -574,27 +577,46 @@ def command_texts(document, names):
     return found
 
 
-class Metadata:
-    __slots__ = ("title", "author", "identifier")
+def split_reading(text):
+    """(name, reading or None) of a ":title" or ":author" text."""
+    if text is None:
+        return None, None
+    match = _READING.match(text)
+    if match and match.group(1).strip() and match.group(2).strip():
+        return match.group(1).strip(), " ".join(match.group(2).split())
+    return text, None
 
-    def __init__(self, title, author, identifier):
+
+class Metadata:
+    __slots__ = ("title", "author", "identifier", "title_reading", "author_reading",
+                 "publisher", "edition")
+
+    def __init__(self, title, author, identifier, title_reading=None, author_reading=None,
+                 publisher=None, edition=None):
         self.title = title
         self.author = author
         self.identifier = identifier
+        self.title_reading = title_reading
+        self.author_reading = author_reading
+        self.publisher = publisher
+        self.edition = edition
 
 
 def metadata(document, output_path):
     """Title (":title", else the first heading, else the output file's name), author
-    (":author", or None) and a stable identifier (":identifier", else derived)."""
+    (":author", or None), their readings, publisher and edition (":publisher",
+    ":edition") and a stable identifier (":identifier", else derived)."""
     texts = command_texts(document, METADATA_COMMANDS)
-    title = (texts.get("title") or first_heading(document)
+    title, title_reading = split_reading(texts.get("title"))
+    title = (title or first_heading(document)
              or os.path.splitext(os.path.basename(output_path))[0] or "untitled")
-    author = texts.get("author")
+    author, author_reading = split_reading(texts.get("author"))
     identifier = texts.get("identifier")
     if identifier is None:
         identifier = "urn:uuid:%s" % uuid.uuid5(_BOOK_NAMESPACE,
                                                 "%s\n%s" % (title, author or ""))
-    return Metadata(title, author, identifier)
+    return Metadata(title, author, identifier, title_reading, author_reading,
+                    texts.get("publisher"), texts.get("edition"))
 
 
 # ---------------------------------------------------------------------------------------
