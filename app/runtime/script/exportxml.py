@@ -10,9 +10,11 @@ nest 1000 levels deep and more: nothing here recurses.
 
 import argparse
 import html
+import io
 import os
 import re
 import shutil
+import stat
 import subprocess
 import sys
 import tempfile
@@ -239,8 +241,12 @@ BLOCK_KINDS = (KIND_SECTION, KIND_HEADING, KIND_PARAGRAPH, KIND_PRE, KIND_ONELIN
                KIND_CONTAINER)
 
 
+# The white space the converter writes between tags; an ideographic space is text.
+SPACE = " \t\r\n"
+
+
 def _has_text(children):
-    return any(isinstance(c, str) and c.strip() for c in children)
+    return any(isinstance(c, str) and c.strip(SPACE) for c in children)
 
 
 def _oneline_shape(element):
@@ -293,7 +299,7 @@ def _text_end(children):
     while end > 0:
         child = children[end - 1]
         if isinstance(child, str):
-            if child.strip():
+            if child.strip(SPACE):
                 break
         elif not _looks_like_block(child):
             break
@@ -421,25 +427,31 @@ def first_heading(document):
 
 # ---------------------------------------------------------------------------------------
 # Chapters: the top heading level the manuscript uses. A manuscript without "*" headings
-# but with "**" ones has the "**" sections as its chapters, and so on. Sections count
-# wherever the converter put them (inside a list the author did not end, too), except
-# inside the text of a line.
+# but with "**" ones has the "**" sections as its chapters, and so on: a chapter is a
+# section with a heading that no section with a heading holds. (A novel whose chapters
+# are "**" and whose only "*" is a closing "* 底本" has its "**" sections, inside the
+# converter's implicit "*" section, as chapters, and "* 底本" as the last.) Sections
+# count wherever the converter put them (inside a list the author did not end, too),
+# except inside the text of a line.
 
 _STRUCTURE = (KIND_DOCUMENT, KIND_SECTION, KIND_CONTAINER, KIND_ITEM)
 
 
 def _structural_sections(document):
-    """(section, depth) of every section below the document whose holders are sections,
-    containers and items only, in document order."""
-    pending = [(child, 0) for child in reversed(document.elements())]
+    """(section, depth, whether a section with a heading holds it) of every section below
+    the document whose holders are sections, containers and items only, in document
+    order."""
+    pending = [(child, 0, False) for child in reversed(document.elements())]
     while pending:
-        element, depth = pending.pop()
+        element, depth, inside = pending.pop()
         if element.kind not in _STRUCTURE:
             continue
+        below = inside
         if element.kind == KIND_SECTION:
             depth += 1
-            yield element, depth
-        pending.extend((child, depth) for child in reversed(element.elements()))
+            yield element, depth, inside
+            below = inside or _titled(element)
+        pending.extend((child, depth, below) for child in reversed(element.elements()))
 
 
 def _titled(section):
@@ -451,20 +463,17 @@ def chapter_depth(document):
     """The shallowest section depth that holds a heading with text, or None when the
     manuscript has no such heading."""
     best = None
-    for section, depth in _structural_sections(document):
+    for section, depth, _ in _structural_sections(document):
         if (best is None or depth < best) and _titled(section):
             best = depth
     return best
 
 
 def chapter_sections(document, depth=None):
-    """The sections that start chapters, in document order."""
-    if depth is None:
-        depth = chapter_depth(document)
-    if depth is None:
-        return []
-    return [section for section, found in _structural_sections(document)
-            if found == depth and _titled(section)]
+    """The sections that start chapters, in document order: the sections with a heading
+    that no section with a heading holds (or, given a depth, those of that depth)."""
+    return [section for section, found, inside in _structural_sections(document)
+            if _titled(section) and (not inside if depth is None else found == depth)]
 
 
 class Chapter:
@@ -519,7 +528,7 @@ def split_chapters(document, depth=None):
                 open_holders.pop()
             continue
         if isinstance(child, str):
-            if child.strip():
+            if child.strip(SPACE):
                 target().append(child)
             else:
                 _append_space(open_holders, child)
@@ -545,7 +554,7 @@ def _append_space(open_holders, text):
 
 
 def _has_content(elements):
-    return any(isinstance(e, Element) or e.strip() for e in elements)
+    return any(isinstance(e, Element) or e.strip(SPACE) for e in elements)
 
 
 # ---------------------------------------------------------------------------------------
@@ -659,13 +668,34 @@ class Image:
         self.classes = list(classes)
 
 
+# The first bytes of each kind of picture.
+SIGNATURES = {"image/jpeg": (b"\xff\xd8\xff",), "image/png": (b"\x89PNG\r\n\x1a\n",),
+              "image/gif": (b"GIF87a", b"GIF89a")}
+
+
+def command_line(command):
+    """A one-line command as the manuscript writes it (":image(cover) a.png 雨"), to name
+    the manuscript line in a message."""
+    head = ":" + command.name
+    group = command.attrs.get("class", "")
+    if "id" in command.attrs:
+        group += "#" + command.attrs["id"]
+    if group:
+        head += "(%s)" % group
+    params = ['"%s"' % p if (" " in p or not p) else p for p in command.params()]
+    return " ".join([head] + params)
+
+
 class ImageFinder:
-    """Measures pictures with the shipped imgsize program, once per file. A picture that
-    cannot be used is reported on standard error (once) and left out."""
+    """Measures pictures with the shipped imgsize program, once per file. Only regular
+    files inside the output file's folder are read (after following symbolic links), and
+    only when their first bytes are those of their type: a manuscript from someone else
+    cannot put other files into the book. A picture that cannot be used is reported on
+    standard error (once, naming the manuscript line) and left out."""
 
     def __init__(self, script_name, output_path):
         self.script_name = script_name
-        self.base = os.path.dirname(os.path.abspath(output_path))
+        self.base = os.path.realpath(os.path.dirname(os.path.abspath(output_path)))
         self.imgsize = None
         self.known = {}
 
@@ -674,12 +704,17 @@ class ImageFinder:
         params = command.params()
         source = params[0].strip() if params else ""
         alt = " ".join(p.strip() for p in params[1:] if p.strip())
+        line = command_line(command)
         if not source:
-            self._report(("",), "image: no file named (write :image path text)")
+            self._report(("",), "%s left out: no file named (write :image path text)" % line)
             return None
-        path = os.path.normpath(os.path.join(self.base, source))
+        if os.path.isabs(source) or source.startswith("~"):
+            self._report(("abs", source), "%s left out: %s is not a path inside the book's "
+                         "folder %s" % (line, source, self.base))
+            return None
+        path = os.path.realpath(os.path.join(self.base, source))
         if path not in self.known:
-            self.known[path] = self._measure(source, path)
+            self.known[path] = self._measure(line, source, path)
         found = self.known[path]
         if found is None:
             return None
@@ -691,25 +726,45 @@ class ImageFinder:
             self.known[key] = None
             warn(self.script_name, message)
 
-    def _measure(self, source, path):
-        media_type = IMAGE_TYPES.get(os.path.splitext(path)[1].lower())
-        if media_type is None:
-            warn(self.script_name, "image %s left out: not a JPEG, PNG or GIF file" % source)
+    def _measure(self, line, source, path):
+        def refuse(reason):
+            warn(self.script_name, "%s left out: %s" % (line, reason))
+
+        if os.path.commonpath([self.base, path]) != self.base:
+            refuse("%s leads out of the book's folder %s" % (source, self.base))
             return None
-        if not os.path.isfile(path):
-            warn(self.script_name, "image %s left out: no such file (%s)" % (source, path))
+        media_type = IMAGE_TYPES.get(os.path.splitext(source)[1].lower())
+        if media_type is None or IMAGE_TYPES.get(os.path.splitext(path)[1].lower()) is None:
+            refuse("not a JPEG, PNG or GIF file")
+            return None
+        try:
+            status = os.stat(path)
+        except OSError:
+            refuse("no such file (%s)" % path)
+            return None
+        if not stat.S_ISREG(status.st_mode):
+            refuse("%s is not a regular file" % source)
+            return None
+        try:
+            with open(path, "rb") as picture:
+                head = picture.read(8)
+        except OSError as error:
+            refuse("cannot read %s: %s" % (source, error.strerror))
+            return None
+        if not head.startswith(SIGNATURES[media_type]):
+            refuse("%s is not a %s file (its first bytes say otherwise)"
+                   % (source, media_type.split("/")[1].upper()))
             return None
         if self.imgsize is None:
             self.imgsize = find_program("imgsize") or ""
         if not self.imgsize:
-            warn(self.script_name, "image %s left out: the imgsize program was not found"
-                 % source)
+            refuse("the imgsize program was not found")
             return None
         try:
             result = subprocess.run([self.imgsize, path], stdin=subprocess.DEVNULL,
                                     capture_output=True, timeout=60)
         except (OSError, subprocess.SubprocessError) as error:
-            warn(self.script_name, "image %s left out: imgsize failed: %s" % (source, error))
+            refuse("imgsize failed: %s" % error)
             return None
         lines = result.stdout.decode("ascii", "replace").split()
         reason = result.stderr.decode("utf-8", "replace").strip()
@@ -718,8 +773,7 @@ class ImageFinder:
         except (IndexError, ValueError):
             width = height = -1
         if width <= 0 or height <= 0:
-            warn(self.script_name, "image %s left out: %s"
-                 % (source, reason or "its size cannot be read"))
+            refuse(reason or "its size cannot be read")
             return None
         return (width, height, media_type)
 
@@ -735,10 +789,21 @@ def write_output(path, data):
 
 def write_output_with(path, writer):
     """Calls writer(binary file) on a temporary file beside `path` and renames it over
-    `path` once writer has returned; on any failure nothing is left behind."""
-    if os.path.isdir(path):
+    `path` once writer has returned; on any failure nothing is left behind. An existing
+    output keeps its permissions. An output that exists and is not a regular file (a
+    device, a pipe, /dev/stdout) is written to directly: it is never replaced."""
+    try:
+        status = os.stat(path)
+    except OSError:
+        status = None
+    if status is not None and stat.S_ISDIR(status.st_mode):
         raise ExportError("cannot write %s: it is a folder" % path)
-    directory = os.path.dirname(os.path.abspath(path))
+    if status is not None and not stat.S_ISREG(status.st_mode):
+        _write_directly(path, writer)
+        return
+    # A link is followed: the file it leads to is replaced, the link stays.
+    target = os.path.realpath(path) if status is not None else path
+    directory = os.path.dirname(os.path.abspath(target))
     try:
         handle, temporary = tempfile.mkstemp(prefix=".export-", dir=directory)
     except OSError as error:
@@ -748,8 +813,16 @@ def write_output_with(path, writer):
             writer(out)
             out.flush()
             os.fsync(out.fileno())
-        os.chmod(temporary, 0o666 & ~_umask())
-        os.replace(temporary, path)
+        if status is not None:
+            os.chmod(temporary, stat.S_IMODE(status.st_mode))
+            if os.geteuid() == 0:
+                try:
+                    os.chown(temporary, status.st_uid, status.st_gid)
+                except OSError:
+                    pass
+        else:
+            os.chmod(temporary, 0o666 & ~_umask())
+        os.replace(temporary, target)
     except BaseException as error:
         try:
             os.unlink(temporary)
@@ -758,6 +831,21 @@ def write_output_with(path, writer):
         if isinstance(error, OSError):
             raise ExportError("cannot write %s: %s" % (path, error.strerror)) from None
         raise
+
+
+def _write_directly(path, writer):
+    """Writes to a device or pipe as it is (the whole result is made first, so a failure
+    writes nothing)."""
+    buffer = io.BytesIO()
+    writer(buffer)
+    try:
+        with open(path, "wb", buffering=0) as out:
+            view = memoryview(buffer.getbuffer())
+            while view:
+                written = out.write(view)
+                view = view[written:]
+    except OSError as error:
+        raise ExportError("cannot write %s: %s" % (path, error.strerror)) from None
 
 
 def _umask():

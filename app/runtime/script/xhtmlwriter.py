@@ -263,7 +263,7 @@ def _blocks(children):
     out = []
     for child in children:
         if isinstance(child, str):
-            if child.strip():
+            if child.strip(exportxml.SPACE):
                 out.extend((_Raw('<div class="text">'), child, _Raw("</div>\n")))
         else:
             out.append(child)

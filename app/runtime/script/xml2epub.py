@@ -260,15 +260,19 @@ def build(document, output, vertical, modified=None):
     toc.title = "目次"
     front.append(toc)
     parts = split_parts(document)
-    part_of = {}
+    owner = {}
     for part in parts:
         first = len(writer.headings)
         part.body = writer.render(part.elements)
         for heading, _ in writer.headings[first:]:
-            part_of[id(heading)] = part.name
+            owner[id(heading)] = part
         part.title = (writer.headings[first][0].text().strip()
                       if len(writer.headings) > first else "") or meta.title
+    # A part that shows nothing (only book metadata, say) is no content document.
     parts = [part for part in parts if part.body.strip()]
+    for index, part in enumerate(parts):
+        part.name = "chapter%04d.xhtml" % (index + 1)
+    part_of = {key: part.name for key, part in owner.items()}
     colophon = Part("colophon.xhtml", "colophon")
     colophon.title = "奥付"
     lines = ['<p class="book-title">%s</p>' % escape(meta.title)]
