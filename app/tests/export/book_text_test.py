@@ -57,7 +57,7 @@ def inline(rng, depth=0):
     return "".join(pieces)
 
 
-def manuscript(rng, lines=60):
+def manuscript(rng, lines=120):
     out = []
     for _ in range(lines):
         choice = rng.random()
@@ -177,7 +177,7 @@ class Conservation(unittest.TestCase):
     def setUpClass(cls):
         cls.folder = tempfile.mkdtemp(prefix="quirtle-text-")
         rng = random.Random(19)
-        cases = [("generated%02d" % n, manuscript(rng).encode("cp932")) for n in range(24)]
+        cases = [("generated%02d" % n, manuscript(rng).encode("cp932")) for n in range(12)]
         cases.append(("novel", novel().encode("cp932")))
         if REALTEXT and os.path.isdir(REALTEXT):
             for name in sorted(os.listdir(REALTEXT)):
