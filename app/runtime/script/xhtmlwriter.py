@@ -178,8 +178,11 @@ class Writer:
         if kind == K.KIND_EM:
             return self._tag("em", element, [], element.children, False)
         if kind == K.KIND_INLINE:
-            classes = ["inline_command", name] + (["tcy"] if name == "tcy" else [])
-            return self._tag("span", element, classes, element.children, False)
+            if name == "tcy":  # the author's 縦中横: its text upright in one em, as it is
+                return self._tag("span", element, ["inline_command", name, "tcy"],
+                                 [_Raw(escape(element.text()))], False)
+            return self._tag("span", element, ["inline_command", name], element.children,
+                             False)
         if kind == K.KIND_PARAGRAPH:
             classes = []
             if self.book and element.text()[:1] in NO_INDENT:

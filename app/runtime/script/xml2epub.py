@@ -2,14 +2,17 @@
 """Turns quirtle's export XML (standard input) into an EPUB 3 book (-o PATH).
 
 --vertical (the default) writes vertical text (縦書き, pages turn right to left);
---horizontal writes horizontal text. Every depth-1 section starts a content document of
-its own; the table of contents follows the headings as the sections nest. Ruby stays
-ruby, emphasis is shown with emphasis dots (傍点), lines the converter could not read are
-shown framed in red. ":title", ":author" and ":identifier" one-line commands give the
-book's metadata (title otherwise: the first heading, then the file name; the identifier
-otherwise derives from title and author, so a re-export is the same book).
-":image(class) path text" embeds a picture (path relative to the book's folder); class
-"cover" also makes it the cover image.
+--horizontal writes horizontal text. The reading order: a cover page when
+":image(cover)" is given, a title page, the table of contents (nested as the sections
+nest, with landmarks), one content document per chapter (the sections with a heading
+that no section with a heading holds), a colophon. --chapter-start right starts every
+chapter on the next recto page (default any). Ruby stays ruby, emphasis is shown with
+emphasis dots (傍点), lines the converter could not read are shown framed in red.
+":title", ":author", ":identifier", ":publisher" and ":edition" one-line commands give
+the book's metadata (title otherwise: the first heading, then the file name; the
+identifier otherwise derives from title and author, so a re-export is the same book; a
+reading in square brackets at the end of the title or author is its file-as).
+":image(class) path text" embeds a picture (path relative to the book's folder).
 """
 
 import datetime

@@ -263,7 +263,7 @@ class Shape(unittest.TestCase):
             "「会話」", "**", "場面転換。"]) + "\r\n").encode("cp932")
         cls.xml = convert(manuscript)
         cls.vertical = os.path.join(cls.folder, "v.epub")
-        cls.run = run_script("xml2epub.py", cls.xml, cls.vertical, "--vertical")
+        cls.result = run_script("xml2epub.py", cls.xml, cls.vertical, "--vertical")
         cls.right = os.path.join(cls.folder, "r.epub")
         cls.run_right = run_script("xml2epub.py", cls.xml, cls.right, "--horizontal",
                                    "--chapter-start", "right")
@@ -275,7 +275,7 @@ class Shape(unittest.TestCase):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
     def test_reading_order_and_chapters(self):
-        self.assertEqual(self.run[0], 0, self.run[1])
+        self.assertEqual(self.result[0], 0, self.result[1])
         for code, report in (self.check, self.check_right):
             self.assertEqual(code, 0, report)
         book = zipfile.ZipFile(self.vertical)
@@ -392,7 +392,10 @@ class SenderControlled(unittest.TestCase):
                 fifo = os.path.join(self.folder, "fifo")
                 os.mkfifo(fifo)
                 with concurrent.futures.ThreadPoolExecutor(1) as pool:
-                    reader = pool.submit(lambda: open(fifo, "rb").read())
+                    def read_all():
+                        with open(fifo, "rb") as pipe:
+                            return pipe.read()
+                    reader = pool.submit(read_all)
                     status, errors = run_script(script, xml, fifo)
                     data = reader.result(timeout=60)
                 self.assertEqual(status, 0, errors)
