@@ -249,7 +249,7 @@ def build(document, output, vertical, modified=None):
             part = Part("cover.xhtml", "cover")
             part.title = "表紙"
             part.body = ('<section epub:type="cover" class="cover">'
-                         '<img src="%s" alt="%s"/></section>\n'
+                         '<img role="doc-cover" src="%s" alt="%s"/></section>\n'
                          % (escape(images.stored[image.path][0]), escape(image.alt or meta.title)))
             front.append(part)
     title_page = Part("titlepage.xhtml", "titlepage")
@@ -286,8 +286,8 @@ def build(document, output, vertical, modified=None):
         lines.append('<p class="book-edition">%s</p>' % escape(meta.edition))
     if meta.publisher:
         lines.append('<p class="book-publisher">発行 %s</p>' % escape(meta.publisher))
-    colophon.body = ('<section epub:type="colophon" class="colophon">\n%s\n</section>\n'
-                     % "\n".join(lines))
+    colophon.body = ('<section epub:type="colophon" role="doc-colophon" class="colophon">\n'
+                     '%s\n</section>\n' % "\n".join(lines))
     body_start = parts[0].name if parts else colophon.name
     landmarks = ([("cover", "cover.xhtml", "表紙")] if front[0].kind == "cover" else [])
     landmarks += [("titlepage", "titlepage.xhtml", "扉"), ("toc", "nav.xhtml#toc", "目次"),

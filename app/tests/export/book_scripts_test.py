@@ -264,7 +264,7 @@ class Books(unittest.TestCase):
                       % (width, height), pages)
         # The cover is a page of its own, the picture alone.
         self.assertNotIn("image0001", pages)
-        self.assertIn('<img src="images/image0001.png" alt="雨の 駅舎"/>',
+        self.assertIn('<img role="doc-cover" src="images/image0001.png" alt="雨の 駅舎"/>',
                       book.read("OEBPS/cover.xhtml").decode())
         errors = self.runs["hard_h"][2]
         self.assertIn("images/none.gif", errors)

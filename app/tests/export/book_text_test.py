@@ -293,7 +293,7 @@ class Shape(unittest.TestCase):
         self.assertIn('<p class="noindent">「会話」</p>', two)
         self.assertIn('本文<span class="tcy">12</span>月', one)
         cover = book.read("OEBPS/cover.xhtml").decode()
-        self.assertRegex(cover, r'<img src="images/image0001.png" alt="表紙の絵"/>')
+        self.assertRegex(cover, r'<img role="doc-cover" src="images/image0001.png" alt="表紙の絵"/>')
         self.assertNotIn("figcaption", "".join(book.read("OEBPS/" + n).decode()
                                                for n in spine(book)))
 
