@@ -12,6 +12,7 @@ Usage: book_text_test.py PROGRAM_DIR QUIRTLE_CONVERT REALTEXT_DIR [unittest args
 
 import concurrent.futures
 import html
+import json
 import os
 import random
 import re
@@ -323,6 +324,25 @@ class Shape(unittest.TestCase):
         self.assertIn('content="horizontal-tb"', horizontal)
         self.assertRegex(horizontal, r'<itemref idref="p\d+" linear="yes" '
                                      r'properties="page-spread-right"/>')
+
+    def test_accessibility_checker_reports_no_serious_or_moderate_violation(self):
+        ace = shutil.which("ace-puppeteer") or shutil.which("ace")
+        if not ace:
+            self.skipTest("DAISY Ace is not installed (npm package @daisy/ace)")
+        environment = dict(os.environ)
+        if os.path.exists("/usr/bin/chromium"):
+            environment.setdefault("PUPPETEER_EXECUTABLE_PATH", "/usr/bin/chromium")
+        report = os.path.join(self.folder, "ace")
+        subprocess.run([ace, "-f", "-o", report, self.vertical], capture_output=True,
+                       env=environment, timeout=600, check=True)
+        with open(os.path.join(report, "report.json"), encoding="utf-8") as found:
+            results = json.load(found)
+        violations = [(test["earl:testSubject"]["url"], check["earl:test"]["dct:title"])
+                      for test in results["assertions"]
+                      for check in test.get("assertions", [])
+                      if check["earl:test"]["earl:impact"] in ("critical", "serious",
+                                                               "moderate")]
+        self.assertEqual(violations, [])
 
     def test_an_empty_manuscript_and_one_of_commands_only(self):
         for manuscript in (b"", b":title T\r\n:author A\r\n"):
