@@ -28,11 +28,12 @@ BOOK_DEPTH = 8
 
 _ID = re.compile(r"^[A-Za-z_\u00c0-\ud7ff\uf900-\ufffd][\w.\-\u00b7\u00c0-\ud7ff\uf900-\ufffd]*$")
 
-# Text set by the Japanese layout rules in vertical books: two half-width digits and
+# Text set by the Japanese layout rules in vertical books: "――" as one line; two
+# half-width digits and
 # "!?", "!!", "?!", "??" upright in one em (縦中横); a single digit upright; longer runs
 # of digits each upright, one after another (the house rule: no run of three or more is
 # squeezed into one em); Latin words kept sideways, with a small space around them.
-_RUNS = re.compile(r"(?<![!?])[!?]{2}(?![!?])"
+_RUNS = re.compile(r"(?<![!?])[!?]{2}(?![!?])|―{2,}"
                    r"|[A-Za-z][A-Za-z0-9]*(?:[ '.,&\-][A-Za-z0-9]+)*"
                    r"|[0-9]+")
 # Paragraphs that begin with an ideographic space keep it as their indent; those that
@@ -54,7 +55,9 @@ def typeset(text):
                 and text[match.start() - 1].isascii():
             continue  # the digits of a Latin word (A4)
         out.append(escape(text[last:match.start()]))
-        if run[0] in "!?" or (run[0].isdigit() and len(run) <= 2):
+        if run[0] == "―":  # drawn as one continuous line, its text kept beneath
+            out.append('<span class="dash">%s</span>' % run)
+        elif run[0] in "!?" or (run[0].isdigit() and len(run) <= 2):
             out.append('<span class="tcy">%s</span>' % run)
         elif run[0].isdigit():
             out.append('<span class="upright">%s</span>' % run)
@@ -352,6 +355,7 @@ em { font-style: normal; -webkit-text-emphasis-style: filled sesame; -epub-text-
 ruby { ruby-align: center; -epub-ruby-position: over; ruby-position: over; }
 rt { font-size: 0.5em; line-height: 1; }
 .latin { margin-inline: 0.25em; }
+.dash { -webkit-text-fill-color: transparent; background-image: linear-gradient(to bottom, transparent 46%, currentColor 46%, currentColor 54%, transparent 54%); }
 blockquote { margin-block: 0.5em; margin-inline: 2em; }
 ul, dl { margin-block: 0.5em; }
 li.nested { list-style-type: none; }
@@ -369,6 +373,7 @@ nav ol { list-style-type: none; }
 _VERTICAL_STYLE = """\
 html { -epub-writing-mode: vertical-rl; -webkit-writing-mode: vertical-rl; writing-mode: vertical-rl; }
 .tcy { -webkit-text-combine: horizontal; -epub-text-combine: horizontal; -webkit-text-combine-upright: all; text-combine-upright: all; }
+.dash { background-image: linear-gradient(to right, transparent 46%, currentColor 46%, currentColor 54%, transparent 54%); }
 .upright { -webkit-text-orientation: upright; -epub-text-orientation: upright; text-orientation: upright; }
 .latin { -webkit-text-orientation: mixed; -epub-text-orientation: mixed; text-orientation: mixed; }
 """
