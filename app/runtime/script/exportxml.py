@@ -9,9 +9,12 @@ nest 1000 levels deep and more: nothing here recurses.
 """
 
 import argparse
+import html
+import io
 import os
 import re
 import shutil
+import stat
 import subprocess
 import sys
 import tempfile
@@ -24,10 +27,9 @@ class ExportError(Exception):
 
 
 class Element:
-    """One element: its name, attributes, and children (str or Element)."""
+    """One element: its name, attributes, children (str or Element) and its kind."""
 
-    __slots__ = ("name", "attrs", "children", "parent", "newline_after", "inline_command",
-                 "division")
+    __slots__ = ("name", "attrs", "children", "parent", "newline_after", "kind", "items")
 
     def __init__(self, name, attrs, parent=None):
         self.name = name
@@ -36,11 +38,23 @@ class Element:
         self.parent = parent
         # Whether a line break follows the end tag (set while parsing).
         self.newline_after = False
-        # Whether this is an inline command of the text (set by mark_inline_commands).
-        self.inline_command = False
-        # Whether this is a division (set by mark_inline_commands): its name is the
-        # author's own and may equal any of the converter's element names.
-        self.division = False
+        # What the element is, told by its place in the structure (set by classify):
+        # one of the KIND_ values below.
+        self.kind = None
+        # A container's item names: ("litem",), ("dterm", "ddesc"), ("blockquote_inner",)
+        # or ("div_inner",) for a division.
+        self.items = ()
+
+    @property
+    def inline_command(self):
+        """Whether this is an inline command of the text (its name is the author's)."""
+        return self.kind == KIND_INLINE
+
+    @property
+    def division(self):
+        """Whether this is a division (its name is the author's own and may equal any of
+        the converter's element names)."""
+        return self.kind == KIND_CONTAINER and self.items == DIVISION_ITEMS
 
     def params(self):
         """The values of param0, param1, ... in order."""
@@ -54,7 +68,7 @@ class Element:
 
     def text(self):
         """All text below this element, without the line breaks the converter puts
-        after inline command end tags."""
+        after end tags."""
         parts = []
         pending = [self]
         while pending:
@@ -64,6 +78,14 @@ class Element:
             else:
                 parts.append(item)
         return "".join(parts).replace("\n", "")
+
+    def copy_without_children(self):
+        """A shallow copy standing in the same place, for a part of this element."""
+        other = Element(self.name, self.attrs, self.parent)
+        other.newline_after = self.newline_after
+        other.kind = self.kind
+        other.items = self.items
+        return other
 
 
 def iter_elements(root):
@@ -78,6 +100,53 @@ def iter_elements(root):
 _DECLARATION = re.compile(r"^\s*<\?xml[^>]*\?>")
 # Characters XML 1.0 does not allow; the manuscript may still contain them.
 _NOT_XML = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\ufffe\uffff]")
+# Every "<" of the export starts a tag: text and attribute values have theirs escaped.
+_TAG_NAME = re.compile(r"<(/?)([^\s/>]+)")
+# Names the XML reader takes as they are. Others (the converter allows any Japanese
+# character, "・", half-width kana, ...) are read under a stand-in name of letters the
+# converter never writes ("À" is not a Shift_JIS character), and renamed back after.
+_PLAIN_NAME = re.compile(r"^[A-Za-z_][A-Za-z0-9_.\-]*$")
+
+
+def _stand_in_names(text):
+    """The text with every name the XML reader may refuse replaced, and {stand-in: name}."""
+    names = {}
+    stand_ins = {}
+
+    def replace(match):
+        name = match.group(2)
+        if _PLAIN_NAME.match(name):
+            return match.group(0)
+        stand_in = stand_ins.get(name)
+        if stand_in is None:
+            stand_in = "\u00c0%d" % len(stand_ins)
+            stand_ins[name] = stand_in
+            names[stand_in] = name
+        return "<" + match.group(1) + stand_in
+
+    return _TAG_NAME.sub(replace, text), names
+
+
+_PROBLEMS = {
+    "mismatched tag": "an element is closed that is not the one open",
+    "no element found": "the document ends before all its elements are closed",
+    "unclosed token": "the document ends inside a tag",
+    "not well-formed (invalid token)": "a character or tag the XML rules do not allow",
+    "junk after document element": "something follows the document's end",
+    "undefined entity": "an unknown entity (& followed by a name)",
+    "duplicate attribute": "an attribute written twice",
+}
+
+
+def _near(text, line, column):
+    """The manuscript text nearest to a place of the export XML: the character data of
+    that line, which is one manuscript line's text."""
+    lines = text.split("\n")
+    if not 1 <= line <= len(lines):
+        return ""
+    here = re.sub(r"<[^>]*>?", " ", lines[line - 1])
+    here = " ".join(html.unescape(here).split())
+    return here[:40]
 
 
 def parse(data):
@@ -90,6 +159,7 @@ def parse(data):
         raise ExportError("input is not Shift_JIS text (byte %d)" % error.start) from None
     text = _DECLARATION.sub("", text, count=1)
     text = _NOT_XML.sub("\ufffd", text)
+    text, names = _stand_in_names(text)
 
     parser = xml.parsers.expat.ParserCreate("UTF-8")
     parser.ordered_attributes = False
@@ -98,7 +168,7 @@ def parse(data):
     root = []
 
     def start(name, attrs):
-        element = Element(name, attrs, stack[-1] if stack else None)
+        element = Element(names.get(name, name), attrs, stack[-1] if stack else None)
         if stack:
             stack[-1].children.append(element)
         else:
@@ -125,117 +195,226 @@ def parse(data):
     try:
         parser.Parse(text.encode("utf-8"), True)
     except xml.parsers.expat.ExpatError as error:
-        raise ExportError("input is not well-formed XML (line %d, column %d): %s"
-                          % (error.lineno, error.offset,
-                             xml.parsers.expat.ErrorString(error.code))) from None
+        reason = xml.parsers.expat.ErrorString(error.code)
+        near = _near(text, error.lineno, error.offset)
+        raise ExportError("input is not well-formed XML (line %d, column %d of the export%s): "
+                          "%s" % (error.lineno, error.offset,
+                                  ", at the manuscript line 「%s」" % near if near else "",
+                                  _PROBLEMS.get(reason, reason))) from None
     if not root or root[0].name != "document":
         raise ExportError("input is not an export document (no <document> root)")
-    mark_inline_commands(root[0])
+    classify(root[0])
     return root[0]
 
 
+# ---------------------------------------------------------------------------------------
+# What each element is. The converter writes a fixed grammar; author-named elements
+# (divisions, one-line and inline commands) may carry any of its names, so an element is
+# told by where it stands, never by its name alone:
+#   block context (the document, a section after its heading, a container, an item after
+#   its text): sections, paragraphs, containers, one-line commands, incomplete lines;
+#   a section: an optional heading first, then blocks;
+#   a container: its items, and blocks (a list directly in a list, a section in a list);
+#   an item: its line's text, then blocks;
+#   text (headings, paragraphs, the text of items): ruby and emphasis (no line break
+#   after them), inline commands (the converter writes a line break after each).
+
+KIND_DOCUMENT = "document"
+KIND_SECTION = "section"
+KIND_HEADING = "heading"
+KIND_PARAGRAPH = "paragraph"
+KIND_PRE = "pre"  # a line the converter could not read
+KIND_ONELINE = "oneline"  # a one-line command's wrapper (or the command, for "div")
+KIND_COMMAND = "command"  # the command element inside a one-line command's wrapper
+KIND_CONTAINER = "container"
+KIND_ITEM = "item"
+KIND_RUBY = "ruby"
+KIND_EM = "em"
+KIND_INLINE = "inline"  # an inline command
+
+DIVISION_ITEMS = ("div_inner",)
+CONTAINER_ITEMS = {"list": ("litem",), "dlist": ("dterm", "ddesc"),
+                   "blockquote": ("blockquote_inner",)}
 # Items of the converter's containers (lists, definition lists, quotations, divisions).
 ITEM_NAMES = ("litem", "dterm", "ddesc", "blockquote_inner", "div_inner")
+BLOCK_KINDS = (KIND_SECTION, KIND_HEADING, KIND_PARAGRAPH, KIND_PRE, KIND_ONELINE,
+               KIND_CONTAINER)
 
 
-def is_container(element):
-    """A list, definition list, quotation or division: an element holding items."""
-    return any(child.name in ITEM_NAMES and not child.division for child in element.elements())
+# The white space the converter writes between tags; an ideographic space is text.
+SPACE = " \t\r\n"
 
 
-def oneline_command(element):
-    """The command element when `element` is a one-line command (an empty "div", or the
-    "div" whose class names the empty command element it wraps); otherwise None."""
+def _has_text(children):
+    return any(isinstance(c, str) and c.strip(SPACE) for c in children)
+
+
+def _oneline_shape(element):
+    """The command element when `element` is written like a one-line command (an empty
+    "div", or a "div" whose only attribute is the class naming the empty element it
+    wraps); otherwise None."""
     if element.name != "div":
         return None
     if not element.children:
         return element
+    if set(element.attrs) != {"class"} or _has_text(element.children):
+        return None
     inner = element.elements()
-    if (set(element.attrs) == {"class"} and len(inner) == 1 and not inner[0].children
-            and inner[0].name == element.attrs["class"]
-            and not any(isinstance(c, str) and c.strip() for c in element.children)):
+    if len(inner) == 1 and not inner[0].children and inner[0].name == element.attrs["class"]:
         return inner[0]
     return None
+
+
+def _block_kind(element):
+    """(kind, item names) of an element standing in a block context."""
+    if _oneline_shape(element) is not None:
+        return KIND_ONELINE, ()
+    if any(isinstance(c, Element) and c.name == "div_inner" for c in element.children):
+        return KIND_CONTAINER, DIVISION_ITEMS
+    name = element.name
+    if name == "section":
+        return KIND_SECTION, ()
+    if name == "paragraph":
+        return KIND_PARAGRAPH, ()
+    if name in CONTAINER_ITEMS:
+        return KIND_CONTAINER, CONTAINER_ITEMS[name]
+    if name == "pre" and element.attrs.get("class") == "incomplete" \
+            and not element.elements():
+        return KIND_PRE, ()
+    return KIND_CONTAINER, DIVISION_ITEMS  # a division the author named
+
+
+def _looks_like_block(element):
+    """Whether an element after an item's last text is one of the item's blocks: no text
+    of its own, and every element in it ended by a line break (ruby and emphasis never
+    are)."""
+    if not element.newline_after or _has_text(element.children):
+        return False
+    return all(child.newline_after for child in element.elements())
+
+
+def _text_end(children):
+    """How many of an item's children are its line's text; blocks follow."""
+    end = len(children)
+    while end > 0:
+        child = children[end - 1]
+        if isinstance(child, str):
+            if child.strip(SPACE):
+                break
+        elif not _looks_like_block(child):
+            break
+        end -= 1
+    return end
+
+
+def classify(document):
+    """Sets the kind of every element below `document`, without recursion."""
+    document.kind = KIND_DOCUMENT
+    pending = [document]
+    while pending:
+        element = pending.pop()
+        kind = element.kind
+        children = element.children
+        if kind in (KIND_PARAGRAPH, KIND_HEADING, KIND_RUBY, KIND_EM, KIND_INLINE, KIND_PRE):
+            for child in children:
+                if isinstance(child, Element):
+                    _set_text_kind(child)
+                    pending.append(child)
+            continue
+        if kind == KIND_ONELINE:
+            command = _oneline_shape(element)
+            if command is not element:
+                command.kind = KIND_COMMAND
+            continue
+        if kind == KIND_COMMAND:
+            continue
+        text_end = 0
+        if kind == KIND_ITEM:
+            text_end = _text_end(children)
+            for child in children[:text_end]:
+                if isinstance(child, Element):
+                    _set_text_kind(child)
+                    pending.append(child)
+        first = True
+        for child in children[text_end:]:
+            if not isinstance(child, Element):
+                continue
+            if kind == KIND_SECTION and first and child.name == "heading":
+                child.kind = KIND_HEADING
+            elif kind == KIND_CONTAINER and child.name in element.items:
+                child.kind = KIND_ITEM
+            else:
+                child.kind, child.items = _block_kind(child)
+            first = False
+            pending.append(child)
+
+
+def _set_text_kind(element):
+    if element.newline_after:
+        element.kind = KIND_INLINE
+    elif element.name == "ruby":
+        element.kind = KIND_RUBY
+    elif element.name == "em":
+        element.kind = KIND_EM
+    else:
+        element.kind = KIND_INLINE
+
+
+def mark_inline_commands(document):
+    """Sets the kinds of the elements below `document` (kept for older callers)."""
+    classify(document)
+
+
+def is_container(element):
+    """A list, definition list, quotation or division: an element holding items."""
+    return element.kind == KIND_CONTAINER
+
+
+def oneline_command(element):
+    """The command element when `element` is a one-line command; otherwise None."""
+    if element.kind != KIND_ONELINE:
+        return None
+    return _oneline_shape(element)
 
 
 # Elements whose content is one line's text.
 TEXT_NAMES = ("heading", "paragraph", "dterm")
 
 
-def _is_block_in_item(element):
-    """Whether an element inside an item is a block written after the item's text."""
-    if is_container(element) or oneline_command(element) is not None:
-        return True
-    if element.name == "pre" and element.attrs.get("class") == "incomplete":
-        return True
-    return element.name == "section" and not any(
-        isinstance(c, str) and c.strip() for c in element.children)
-
-
-def _holds_division_items(element):
-    """Whether every child element is a division's item (and there is one at least)."""
-    found = False
-    for child in element.children:
-        if isinstance(child, Element):
-            if child.name != "div_inner":
-                return False
-            found = True
-    return found
-
-
-def mark_inline_commands(document):
-    """Marks the inline commands and the divisions below `document`.
-
-    Inline command names are the author's own and may equal the converter's element names
-    ("heading", "em", "ruby", ...). The converter writes a line break after every inline
-    command's end tag and never after its own ruby and emphasis, which tells them apart.
-    Each element's children stand in a context: "block", "text" (a line's text) or "item"
-    (an item's text, then blocks). A division is told by its items: it holds nothing but
-    "div_inner" elements."""
-    pending = [(document, "block")]
-    while pending:
-        element, context = pending.pop()
-        in_text = context in ("text", "item")
-        for child in element.elements():
-            if context == "item" and in_text and _is_block_in_item(child):
-                in_text = False  # the item's text has ended
-            if in_text:
-                child.inline_command = child.newline_after or child.name not in ("ruby", "em")
-                pending.append((child, "text"))
-            elif _holds_division_items(child):
-                child.division = True
-                pending.append((child, "block"))
-            elif child.name in TEXT_NAMES:
-                pending.append((child, "text"))
-            elif child.name in ITEM_NAMES:
-                pending.append((child, "item"))
-            else:
-                pending.append((child, "block"))
-
-
 def is_block(element):
     """Whether the element stands as a block of its own rather than inside a line's text."""
-    if element.inline_command:
-        return False
-    if element.division or element.name in ("section", "heading", "paragraph"):
-        return True
-    if element.name == "pre" and element.attrs.get("class") == "incomplete":
-        return True
-    return is_container(element) or oneline_command(element) is not None
+    return element.kind in BLOCK_KINDS
+
+
+def item_parts(item):
+    """An item's own text (strings and inline elements), and the blocks after it."""
+    children = item.children
+    for index, child in enumerate(children):
+        if isinstance(child, Element) and child.kind in BLOCK_KINDS:
+            return children[:index], children[index:]
+    return children, []
 
 
 def section_depth(element):
-    """How many section elements hold this element (itself included)."""
+    """How many sections hold this element (itself included)."""
     depth = 0
     while element is not None:
-        if element.name == "section" and not element.inline_command and not element.division:
+        if element.kind == KIND_SECTION:
             depth += 1
         element = element.parent
     return depth
 
 
 def is_heading(element):
-    return element.name == "heading" and not element.inline_command and not element.division
+    return element.kind == KIND_HEADING
+
+
+def heading_of(section):
+    """The heading element of a section, or None."""
+    for child in section.children:
+        if isinstance(child, Element):
+            return child if child.kind == KIND_HEADING else None
+    return None
 
 
 def first_heading(document):
@@ -247,13 +426,148 @@ def first_heading(document):
 
 
 # ---------------------------------------------------------------------------------------
+# Chapters: the top heading level the manuscript uses. A manuscript without "*" headings
+# but with "**" ones has the "**" sections as its chapters, and so on: a chapter is a
+# section with a heading that no section with a heading holds. (A novel whose chapters
+# are "**" and whose only "*" is a closing "* 底本" has its "**" sections, inside the
+# converter's implicit "*" section, as chapters, and "* 底本" as the last.) Sections
+# count wherever the converter put them (inside a list the author did not end, too),
+# except inside the text of a line.
+
+_STRUCTURE = (KIND_DOCUMENT, KIND_SECTION, KIND_CONTAINER, KIND_ITEM)
+
+
+def _structural_sections(document):
+    """(section, depth, whether a section with a heading holds it) of every section below
+    the document whose holders are sections, containers and items only, in document
+    order."""
+    pending = [(child, 0, False) for child in reversed(document.elements())]
+    while pending:
+        element, depth, inside = pending.pop()
+        if element.kind not in _STRUCTURE:
+            continue
+        below = inside
+        if element.kind == KIND_SECTION:
+            depth += 1
+            yield element, depth, inside
+            below = inside or _titled(element)
+        pending.extend((child, depth, below) for child in reversed(element.elements()))
+
+
+def _titled(section):
+    heading = heading_of(section)
+    return heading is not None and bool(heading.text().strip())
+
+
+def chapter_depth(document):
+    """The shallowest section depth that holds a heading with text, or None when the
+    manuscript has no such heading."""
+    best = None
+    for section, depth, _ in _structural_sections(document):
+        if (best is None or depth < best) and _titled(section):
+            best = depth
+    return best
+
+
+def chapter_sections(document, depth=None):
+    """The sections that start chapters, in document order: the sections with a heading
+    that no section with a heading holds (or, given a depth, those of that depth)."""
+    return [section for section, found, inside in _structural_sections(document)
+            if _titled(section) and (not inside if depth is None else found == depth)]
+
+
+class Chapter:
+    """The blocks of one chapter (or of what comes before the first), in order: parts of
+    the holders of a chapter section are stand-ins (copy_without_children) holding the
+    chapter's share of their children."""
+
+    __slots__ = ("elements", "section")
+
+    def __init__(self, section):
+        self.elements = []
+        self.section = section  # the chapter's section, or None for the front
+
+    def heading(self):
+        return heading_of(self.section) if self.section is not None else None
+
+
+def split_chapters(document, depth=None):
+    """The document cut into chapters: each chapter section starts one, with what follows
+    it up to the next; what comes before the first is a chapter of its own (section
+    None). A chapter section inside a list or a quotation is cut out of it: the holders
+    are split around it, so the text and its order stay as they are. No chapter is
+    empty (whitespace only)."""
+    starts = {id(section) for section in chapter_sections(document, depth)}
+    holds = set()
+    for element in iter_elements(document):
+        if id(element) in starts:
+            holder = element.parent
+            while holder is not None and holder is not document and id(holder) not in holds:
+                holds.add(id(holder))
+                holder = holder.parent
+    chapters = [Chapter(None)]
+    # The open holders: [original, its stand-in in the current chapter or None].
+    open_holders = []
+
+    def target():
+        """The children list new content goes to, opening stand-ins as needed."""
+        parent_children = chapters[-1].elements
+        for entry in open_holders:
+            if entry[1] is None:
+                entry[1] = entry[0].copy_without_children()
+                parent_children.append(entry[1])
+            parent_children = entry[1].children
+        return parent_children
+
+    iterators = [iter(document.children)]
+    while iterators:
+        child = next(iterators[-1], None)
+        if child is None:
+            iterators.pop()
+            if open_holders:
+                open_holders.pop()
+            continue
+        if isinstance(child, str):
+            if child.strip(SPACE):
+                target().append(child)
+            else:
+                _append_space(open_holders, child)
+            continue
+        if id(child) in starts:
+            chapters.append(Chapter(child))
+            chapters[-1].elements.append(child)
+            for entry in open_holders:
+                entry[1] = None
+        elif id(child) in holds:
+            open_holders.append([child, None])
+            iterators.append(iter(child.children))
+        else:
+            target().append(child)
+    return [chapter for chapter in chapters if _has_content(chapter.elements)]
+
+
+def _append_space(open_holders, text):
+    """Whitespace goes only into a stand-in that is already open (it carries the line
+    breaks that tell inline commands)."""
+    if open_holders and open_holders[-1][1] is not None:
+        open_holders[-1][1].children.append(text)
+
+
+def _has_content(elements):
+    return any(isinstance(e, Element) or e.strip(SPACE) for e in elements)
+
+
+# ---------------------------------------------------------------------------------------
 # Book metadata: one-line commands ":title 雨の駅", ":author 山田 花子" and
 # ":identifier urn:uuid:..." (all parameters joined with one space; the first one wins).
 
-METADATA_COMMANDS = ("title", "author", "identifier")
+METADATA_COMMANDS = ("title", "author", "identifier", "publisher", "edition")
 # Identifiers derived from title and author live in a namespace of their own, so the same
 # book gets the same identifier at every export.
 _BOOK_NAMESPACE = uuid.UUID("5a1c3b0e-6f2d-5e47-9b1a-7d3c2e4f9a60")
+# A reading written in square brackets at the end of ":title" or ":author"
+# (":author 夏目 漱石 [なつめ そうせき]") is the sorting reading (file-as) of the name.
+_READING = re.compile(r"^(.*?)\s*[\[［]([^\]］]*)[\]］]$")
 
 
 def command_texts(document, names):
@@ -261,7 +575,7 @@ def command_texts(document, names):
     text (all parameters joined with one space), in one walk of the document."""
     found = {}
     for element in iter_elements(document):
-        if element.name != "div" or element.inline_command:
+        if element.kind != KIND_ONELINE:
             continue
         command = oneline_command(element)
         if command is None or command.name not in names or command.name in found:
@@ -272,27 +586,46 @@ def command_texts(document, names):
     return found
 
 
-class Metadata:
-    __slots__ = ("title", "author", "identifier")
+def split_reading(text):
+    """(name, reading or None) of a ":title" or ":author" text."""
+    if text is None:
+        return None, None
+    match = _READING.match(text)
+    if match and match.group(1).strip() and match.group(2).strip():
+        return match.group(1).strip(), " ".join(match.group(2).split())
+    return text, None
 
-    def __init__(self, title, author, identifier):
+
+class Metadata:
+    __slots__ = ("title", "author", "identifier", "title_reading", "author_reading",
+                 "publisher", "edition")
+
+    def __init__(self, title, author, identifier, title_reading=None, author_reading=None,
+                 publisher=None, edition=None):
         self.title = title
         self.author = author
         self.identifier = identifier
+        self.title_reading = title_reading
+        self.author_reading = author_reading
+        self.publisher = publisher
+        self.edition = edition
 
 
 def metadata(document, output_path):
     """Title (":title", else the first heading, else the output file's name), author
-    (":author", or None) and a stable identifier (":identifier", else derived)."""
+    (":author", or None), their readings, publisher and edition (":publisher",
+    ":edition") and a stable identifier (":identifier", else derived)."""
     texts = command_texts(document, METADATA_COMMANDS)
-    title = (texts.get("title") or first_heading(document)
+    title, title_reading = split_reading(texts.get("title"))
+    title = (title or first_heading(document)
              or os.path.splitext(os.path.basename(output_path))[0] or "untitled")
-    author = texts.get("author")
+    author, author_reading = split_reading(texts.get("author"))
     identifier = texts.get("identifier")
     if identifier is None:
         identifier = "urn:uuid:%s" % uuid.uuid5(_BOOK_NAMESPACE,
                                                 "%s\n%s" % (title, author or ""))
-    return Metadata(title, author, identifier)
+    return Metadata(title, author, identifier, title_reading, author_reading,
+                    texts.get("publisher"), texts.get("edition"))
 
 
 # ---------------------------------------------------------------------------------------
@@ -335,13 +668,34 @@ class Image:
         self.classes = list(classes)
 
 
+# The first bytes of each kind of picture.
+SIGNATURES = {"image/jpeg": (b"\xff\xd8\xff",), "image/png": (b"\x89PNG\r\n\x1a\n",),
+              "image/gif": (b"GIF87a", b"GIF89a")}
+
+
+def command_line(command):
+    """A one-line command as the manuscript writes it (":image(cover) a.png 雨"), to name
+    the manuscript line in a message."""
+    head = ":" + command.name
+    group = command.attrs.get("class", "")
+    if "id" in command.attrs:
+        group += "#" + command.attrs["id"]
+    if group:
+        head += "(%s)" % group
+    params = ['"%s"' % p if (" " in p or not p) else p for p in command.params()]
+    return " ".join([head] + params)
+
+
 class ImageFinder:
-    """Measures pictures with the shipped imgsize program, once per file. A picture that
-    cannot be used is reported on standard error (once) and left out."""
+    """Measures pictures with the shipped imgsize program, once per file. Only regular
+    files inside the output file's folder are read (after following symbolic links), and
+    only when their first bytes are those of their type: a manuscript from someone else
+    cannot put other files into the book. A picture that cannot be used is reported on
+    standard error (once, naming the manuscript line) and left out."""
 
     def __init__(self, script_name, output_path):
         self.script_name = script_name
-        self.base = os.path.dirname(os.path.abspath(output_path))
+        self.base = os.path.realpath(os.path.dirname(os.path.abspath(output_path)))
         self.imgsize = None
         self.known = {}
 
@@ -350,12 +704,17 @@ class ImageFinder:
         params = command.params()
         source = params[0].strip() if params else ""
         alt = " ".join(p.strip() for p in params[1:] if p.strip())
+        line = command_line(command)
         if not source:
-            self._report(("",), "image: no file named (write :image path text)")
+            self._report(("",), "%s left out: no file named (write :image path text)" % line)
             return None
-        path = os.path.normpath(os.path.join(self.base, source))
+        if os.path.isabs(source) or source.startswith("~"):
+            self._report(("abs", source), "%s left out: %s is not a path inside the book's "
+                         "folder %s" % (line, source, self.base))
+            return None
+        path = os.path.realpath(os.path.join(self.base, source))
         if path not in self.known:
-            self.known[path] = self._measure(source, path)
+            self.known[path] = self._measure(line, source, path)
         found = self.known[path]
         if found is None:
             return None
@@ -367,25 +726,45 @@ class ImageFinder:
             self.known[key] = None
             warn(self.script_name, message)
 
-    def _measure(self, source, path):
-        media_type = IMAGE_TYPES.get(os.path.splitext(path)[1].lower())
-        if media_type is None:
-            warn(self.script_name, "image %s left out: not a JPEG, PNG or GIF file" % source)
+    def _measure(self, line, source, path):
+        def refuse(reason):
+            warn(self.script_name, "%s left out: %s" % (line, reason))
+
+        if os.path.commonpath([self.base, path]) != self.base:
+            refuse("%s leads out of the book's folder %s" % (source, self.base))
             return None
-        if not os.path.isfile(path):
-            warn(self.script_name, "image %s left out: no such file (%s)" % (source, path))
+        media_type = IMAGE_TYPES.get(os.path.splitext(source)[1].lower())
+        if media_type is None or IMAGE_TYPES.get(os.path.splitext(path)[1].lower()) is None:
+            refuse("not a JPEG, PNG or GIF file")
+            return None
+        try:
+            status = os.stat(path)
+        except OSError:
+            refuse("no such file (%s)" % path)
+            return None
+        if not stat.S_ISREG(status.st_mode):
+            refuse("%s is not a regular file" % source)
+            return None
+        try:
+            with open(path, "rb") as picture:
+                head = picture.read(8)
+        except OSError as error:
+            refuse("cannot read %s: %s" % (source, error.strerror))
+            return None
+        if not head.startswith(SIGNATURES[media_type]):
+            refuse("%s is not a %s file (its first bytes say otherwise)"
+                   % (source, media_type.split("/")[1].upper()))
             return None
         if self.imgsize is None:
             self.imgsize = find_program("imgsize") or ""
         if not self.imgsize:
-            warn(self.script_name, "image %s left out: the imgsize program was not found"
-                 % source)
+            refuse("the imgsize program was not found")
             return None
         try:
             result = subprocess.run([self.imgsize, path], stdin=subprocess.DEVNULL,
                                     capture_output=True, timeout=60)
         except (OSError, subprocess.SubprocessError) as error:
-            warn(self.script_name, "image %s left out: imgsize failed: %s" % (source, error))
+            refuse("imgsize failed: %s" % error)
             return None
         lines = result.stdout.decode("ascii", "replace").split()
         reason = result.stderr.decode("utf-8", "replace").strip()
@@ -394,8 +773,7 @@ class ImageFinder:
         except (IndexError, ValueError):
             width = height = -1
         if width <= 0 or height <= 0:
-            warn(self.script_name, "image %s left out: %s"
-                 % (source, reason or "its size cannot be read"))
+            refuse(reason or "its size cannot be read")
             return None
         return (width, height, media_type)
 
@@ -411,10 +789,21 @@ def write_output(path, data):
 
 def write_output_with(path, writer):
     """Calls writer(binary file) on a temporary file beside `path` and renames it over
-    `path` once writer has returned; on any failure nothing is left behind."""
-    if os.path.isdir(path):
+    `path` once writer has returned; on any failure nothing is left behind. An existing
+    output keeps its permissions. An output that exists and is not a regular file (a
+    device, a pipe, /dev/stdout) is written to directly: it is never replaced."""
+    try:
+        status = os.stat(path)
+    except OSError:
+        status = None
+    if status is not None and stat.S_ISDIR(status.st_mode):
         raise ExportError("cannot write %s: it is a folder" % path)
-    directory = os.path.dirname(os.path.abspath(path))
+    if status is not None and not stat.S_ISREG(status.st_mode):
+        _write_directly(path, writer)
+        return
+    # A link is followed: the file it leads to is replaced, the link stays.
+    target = os.path.realpath(path) if status is not None else path
+    directory = os.path.dirname(os.path.abspath(target))
     try:
         handle, temporary = tempfile.mkstemp(prefix=".export-", dir=directory)
     except OSError as error:
@@ -424,8 +813,16 @@ def write_output_with(path, writer):
             writer(out)
             out.flush()
             os.fsync(out.fileno())
-        os.chmod(temporary, 0o666 & ~_umask())
-        os.replace(temporary, path)
+        if status is not None:
+            os.chmod(temporary, stat.S_IMODE(status.st_mode))
+            if os.geteuid() == 0:
+                try:
+                    os.chown(temporary, status.st_uid, status.st_gid)
+                except OSError:
+                    pass
+        else:
+            os.chmod(temporary, 0o666 & ~_umask())
+        os.replace(temporary, target)
     except BaseException as error:
         try:
             os.unlink(temporary)
@@ -434,6 +831,21 @@ def write_output_with(path, writer):
         if isinstance(error, OSError):
             raise ExportError("cannot write %s: %s" % (path, error.strerror)) from None
         raise
+
+
+def _write_directly(path, writer):
+    """Writes to a device or pipe as it is (the whole result is made first, so a failure
+    writes nothing)."""
+    buffer = io.BytesIO()
+    writer(buffer)
+    try:
+        with open(path, "wb", buffering=0) as out:
+            view = memoryview(buffer.getbuffer())
+            while view:
+                written = out.write(view)
+                view = view[written:]
+    except OSError as error:
+        raise ExportError("cannot write %s: %s" % (path, error.strerror)) from None
 
 
 def _umask():

@@ -15,14 +15,12 @@ import urllib.parse
 
 import exportxml
 
-# The converter's fixed elements: output tag, added class, whether it holds only blocks.
-FIXED = {
-    "paragraph": ("p", None, False), "list": ("ul", None, True), "dlist": ("dl", None, True),
-    "blockquote": ("blockquote", None, True), "litem": ("li", None, False),
-    "dterm": ("dt", None, False), "ddesc": ("dd", None, False),
-    "blockquote_inner": ("div", "blockquote_inner", False),
-    "div_inner": ("div", "div_inner", False), "em": ("em", None, False),
-}
+# Output tags of the converter's items.
+ITEM_TAGS = {"litem": ("li", None), "dterm": ("dt", None), "ddesc": ("dd", None),
+             "blockquote_inner": ("div", "blockquote_inner"), "div_inner": ("div", "div_inner")}
+# Output tags of the containers, by their item names.
+CONTAINER_TAGS = {("litem",): "ul", ("dterm", "ddesc"): "dl",
+                  ("blockquote_inner",): "blockquote"}
 
 # An id must be one XML name without ":" to be usable as a fragment in every reader.
 # Books nest containers and sections this deep at most.
@@ -30,32 +28,75 @@ BOOK_DEPTH = 8
 
 _ID = re.compile(r"^[A-Za-z_\u00c0-\ud7ff\uf900-\ufffd][\w.\-\u00b7\u00c0-\ud7ff\uf900-\ufffd]*$")
 
+# Text set by the Japanese layout rules in vertical books: "――" as one line; two
+# half-width digits and
+# "!?", "!!", "?!", "??" upright in one em (縦中横); a single digit upright; longer runs
+# of digits each upright, one after another (the house rule: no run of three or more is
+# squeezed into one em); Latin words kept sideways, with a small space around them.
+_RUNS = re.compile(r"(?<![!?])[!?]{2}(?![!?])|―{2,}"
+                   r"|[A-Za-z][A-Za-z0-9]*(?:[ '.,&\-][A-Za-z0-9]+)*"
+                   r"|[0-9]+")
+# Paragraphs that begin with an ideographic space keep it as their indent; those that
+# begin with an opening bracket get none (the bracket's own space stands for it).
+NO_INDENT = "\u3000「『（〔［｛〈《【"
+
 
 def escape(text):
     return html.escape(text, quote=True)
+
+
+def typeset(text):
+    """Escaped text with the spans of the layout rules above."""
+    out = []
+    last = 0
+    for match in _RUNS.finditer(text):
+        run = match.group(0)
+        if run[0].isdigit() and match.start() > 0 and text[match.start() - 1].isalpha() \
+                and text[match.start() - 1].isascii():
+            continue  # the digits of a Latin word (A4)
+        out.append(escape(text[last:match.start()]))
+        if run[0] == "―":  # drawn as one continuous line, its text kept beneath
+            out.append('<span class="dash">%s</span>' % run)
+        elif run[0] in "!?" or (run[0].isdigit() and len(run) <= 2):
+            out.append('<span class="tcy">%s</span>' % run)
+        elif run[0].isdigit():
+            out.append('<span class="upright">%s</span>' % run)
+        else:
+            out.append('<span class="latin">%s</span>' % escape(run))
+        last = match.end()
+    out.append(escape(text[last:]))
+    return "".join(out)
 
 
 class _Raw(str):
     """Markup to copy to the output as it is."""
 
 
+K = exportxml
+
+
 class Writer:
-    """Turns elements into markup, without recursion.
+    """Turns elements into markup, without recursion. Every element the converter can
+    write is written, whatever its nesting: where HTML has no direct place for it, it is
+    wrapped (an "li" for a list directly in a list, a "dd" for a section in a definition
+    list), never left out.
 
     images: an exportxml.ImageFinder, or None to leave ":image" commands as commands.
     image_source: function(Image) -> the src URL of a placed image.
     heading_ids: give every section heading an id (see `headings`).
     hide_metadata: leave out the one-line commands that only carry book metadata.
     deep: containers and sections nested deeper than this are not nested further
-    (None: no limit)."""
+    (None: no limit).
+    book: set the text by the Japanese layout rules (縦中横, indents, Latin words)."""
 
     def __init__(self, images=None, image_source=None, heading_ids=False, hide_metadata=False,
-                 deep=None):
+                 deep=None, book=None):
         self.images = images
         self.image_source = image_source or (lambda image: urllib.parse.quote(image.source))
         self.heading_ids = heading_ids
         self.hide_metadata = hide_metadata
         self.deep = deep
+        self.book = hide_metadata if book is None else book
         self.used_ids = set()
         self.reserved_ids = set()
         self.next_heading = 0
@@ -63,6 +104,8 @@ class Writer:
         self.headings = []
         self.placed_images = []
         self.container_depths = {}
+        # ids of one-line commands to leave out (the cover, written on a page of its own).
+        self.skip = set()
 
     def reserve_ids(self, document):
         """Keeps generated heading ids clear of the ids the author wrote."""
@@ -102,30 +145,10 @@ class Writer:
         self.container_depths[id(element)] = depth
         return depth
 
-    def _container(self, tag, element, classes, children=None):
-        """A list, definition list, quotation or division. Below `deep` levels of them the
-        containers are left out and their items follow one another as plain blocks: a
-        page keeps room for the text at any depth, and readers need not lay out a
-        thousand nested boxes. The text and its order stay as they are."""
-        if self.deep is None or self._container_depth(element) <= self.deep:
-            start, end, _ = self._tag(tag, element, classes, True)
-            return start, end, element.elements() if children is None else children
-        flat = []
-        for child in element.elements():
-            if child.name in exportxml.ITEM_NAMES and not child.division \
-                    and not child.inline_command:
-                text, blocks = _item_parts(child)
-                flat.append(_Raw('<div class="deep %s">' % child.name))
-                flat.extend(text)
-                flat.append(_Raw("</div>\n"))
-                flat.extend(blocks)
-            else:
-                flat.append(child)
-        return "", None, flat
-
     def render(self, elements):
         """The markup of these elements (a list), in order."""
         out = []
+        text = typeset if self.book else escape
         pending = list(reversed(elements))
         while pending:
             item = pending.pop()
@@ -133,7 +156,7 @@ class Writer:
                 out.append(item)
             elif isinstance(item, str):
                 # Line breaks in the export only follow tags; they are no text.
-                out.append(escape(item.replace("\n", "")))
+                out.append(text(item.replace("\n", "")))
             else:
                 start, end, children = self.rule(item)
                 out.append(start)
@@ -143,57 +166,90 @@ class Writer:
                     pending.extend(reversed(children))
         return "".join(out)
 
-    def _tag(self, tag, element, classes, block, inline=False):
-        children = element.elements() if block else element.children
+    def _tag(self, tag, element, classes, children, end_line=True):
         return ("<%s%s>" % (tag, self.attributes(element, classes)),
-                "</%s>" % tag if inline else "</%s>\n" % tag, children)
+                "</%s>\n" % tag if end_line else "</%s>" % tag, children)
 
     def rule(self, element):
         """(start markup, end markup, children to write between them) of one element."""
+        kind = element.kind
         name = element.name
-        if element.inline_command:
-            return self._tag("span", element, ["inline_command", name], False, inline=True)
-        if element.division:
-            return self._container("div", element, [] if name == "div" else [name])
-        if name == "section":
-            depth = exportxml.section_depth(element)
-            if self.deep is not None and depth > self.deep:  # not nested further
-                return "", None, element.elements()
-            return self._tag("section", element, ["section_%d" % depth], True)
-        if name == "heading":  # a section's heading
+        if kind == K.KIND_RUBY:
+            params = element.params()
+            return ("<ruby>", "<rp>(</rp><rt>%s</rt><rp>)</rp></ruby>"
+                    % escape(params[0] if params else ""), element.children)
+        if kind == K.KIND_EM:
+            return self._tag("em", element, [], element.children, False)
+        if kind == K.KIND_INLINE:
+            if name == "tcy":  # the author's 縦中横: its text upright in one em, as it is
+                return self._tag("span", element, ["inline_command", name, "tcy"],
+                                 [_Raw(escape(element.text()))], False)
+            return self._tag("span", element, ["inline_command", name], element.children,
+                             False)
+        if kind == K.KIND_PARAGRAPH:
+            classes = []
+            if self.book and element.text()[:1] in NO_INDENT:
+                classes.append("noindent")
+            return self._tag("p", element, classes, element.children)
+        if kind == K.KIND_HEADING:
             level = min(max(exportxml.section_depth(element), 1), 6)
-            start, end, children = self._tag("h%d" % level, element, [], False)
-            if self.heading_ids and element.parent is not None \
-                    and element.parent.name == "section":
+            start, end, children = self._tag("h%d" % level, element, [], element.children)
+            if self.heading_ids:
                 identifier = self._heading_id()
                 self.headings.append((element, identifier))
                 start = start[:-1] + ' id="%s">' % identifier
             return start, end, children
-        if name == "pre" and exportxml.is_block(element):
+        if kind == K.KIND_SECTION:
+            if self.deep is not None and exportxml.section_depth(element) > self.deep:
+                return "", None, _blocks(element.children)  # not nested further
+            return self._tag("section", element,
+                             ["section_%d" % exportxml.section_depth(element)],
+                             _blocks(element.children))
+        if kind == K.KIND_PRE:
             return ("<pre%s>%s</pre>\n" % (self.attributes(element, []),
                                            escape(element.text())), None, None)
-        if name == "ruby":
-            params = element.params()
-            return ("<ruby>", "<rp>(</rp><rt>%s</rt><rp>)</rp></ruby>"
-                    % escape(params[0] if params else ""), element.children)
-        if name == "dlist":
-            return self._container("dl", element, [], _definition_groups(element))
-        if name in FIXED:
-            tag, added, block = FIXED[name]
-            if block:
-                return self._container(tag, element, [])
-            return self._tag(tag, element, [added] if added else [], block,
-                             inline=name == "em")
-        command = exportxml.oneline_command(element)
-        if command is not None:
+        if kind == K.KIND_ONELINE:
+            if id(element) in self.skip:
+                return ("", None, None)
+            command = exportxml.oneline_command(element)
             if command.name == "image" and self.images is not None:
                 return (self._figure(command), None, None)
             if command.name in exportxml.METADATA_COMMANDS and self.hide_metadata:
                 return ("", None, None)  # book metadata, not page content
-            return self._tag("div", command, ["oneline_command", command.name], True)
-        if exportxml.is_container(element):
-            return self._container("div", element, [] if name == "div" else [name])
-        return self._tag("span", element, ["inline_command", name], False, inline=True)
+            return self._tag("div", command, ["oneline_command", command.name], None)
+        if kind == K.KIND_CONTAINER:
+            return self._container(element)
+        if kind == K.KIND_ITEM:
+            tag, added = ITEM_TAGS[name]
+            text, blocks = exportxml.item_parts(element)
+            if tag == "dt":
+                blocks = []  # written after the term, in a description (_list_children)
+            return self._tag(tag, element, [added] if added else [],
+                             list(text) + _blocks(blocks))
+        # The document, or an element read from XML the converter did not write.
+        return "", None, _blocks(element.children)
+
+    def _container(self, element):
+        """A list, definition list, quotation or division. Below `deep` levels of them the
+        containers are left out and their items follow one another as plain blocks: a
+        page keeps room for the text at any depth, and readers need not lay out a
+        thousand nested boxes. The text and its order stay as they are."""
+        tag = CONTAINER_TAGS.get(element.items, "div")
+        if self.deep is not None and self._container_depth(element) > self.deep:
+            flat = []
+            for child in element.children:
+                if isinstance(child, exportxml.Element) and child.kind == K.KIND_ITEM:
+                    text, blocks = exportxml.item_parts(child)
+                    flat.append(_Raw('<div class="deep %s">' % child.name))
+                    flat.extend(text)
+                    flat.append(_Raw("</div>\n"))
+                    flat.extend(_blocks(blocks))
+                else:
+                    flat.extend(_blocks([child]))
+            return "", None, flat
+        classes = [element.name] if tag == "div" and element.name != "div" else []
+        start, end, _ = self._tag(tag, element, classes, None)
+        return start, end, _list_children(element, tag)
 
     def _figure(self, command):
         image = self.images.image(command)
@@ -207,49 +263,102 @@ class Writer:
                    image.height, caption))
 
 
-def _item_parts(item):
-    """An item's own text (strings and inline elements), and the blocks after it."""
-    children = item.children
-    for index, child in enumerate(children):
-        if isinstance(child, exportxml.Element) and exportxml.is_block(child):
-            return children[:index], [c for c in children[index:]
-                                      if isinstance(c, exportxml.Element)]
-    return children, []
+def _blocks(children):
+    """Children of a block context: line breaks dropped, any text the converter would not
+    put there kept in a block of its own."""
+    out = []
+    for child in children:
+        if isinstance(child, str):
+            if child.strip(exportxml.SPACE):
+                out.extend((_Raw('<div class="text">'), child, _Raw("</div>\n")))
+        else:
+            out.append(child)
+    return out
 
 
-def _definition_groups(dlist):
-    """The children of a definition list, with an empty term or description added where
-    the manuscript left one out, so that every term has a description."""
-    children = []
-    previous = None
-    for child in dlist.elements():
-        if child.name == "ddesc" and previous not in ("dterm", "ddesc"):
-            children.append(_Raw("<dt></dt>\n"))
-        elif child.name != "dterm" and child.name != "ddesc" and previous == "dterm":
-            children.append(_Raw("<dd></dd>\n"))
-        children.append(child)
-        previous = child.name
-    if previous == "dterm":
-        children.append(_Raw("<dd></dd>\n"))
-    return children
+def _list_children(container, tag):
+    """The children of a container as its output tag allows them: in a list, whatever is
+    not an item goes into an item of its own; in a definition list, into a description,
+    with an empty term before a description that has none, and an empty description after
+    a term that has none; a term's blocks follow it in a description."""
+    children = _blocks(container.children)
+    if tag == "ul":
+        out = []
+        for child in children:
+            if isinstance(child, exportxml.Element) and child.kind == K.KIND_ITEM:
+                out.append(child)
+            elif type(child) is _Raw and child.startswith('<div class="text">'):
+                out.append(_Raw('<li class="nested">' + child[:-1]))
+            elif type(child) is _Raw and child == "</div>\n":
+                out.append(_Raw("</div></li>\n"))
+            else:
+                out.extend((_Raw('<li class="nested">'), child, _Raw("</li>\n")))
+        return out
+    if tag != "dl":
+        return children
+    out = []
+    previous = None  # "dt" or "dd"
+    pending_blocks = []
+
+    def describe(blocks):
+        nonlocal previous
+        if previous is None:
+            out.append(_Raw("<dt></dt>\n"))
+        out.append(_Raw('<dd class="nested">'))
+        out.extend(blocks)
+        out.append(_Raw("</dd>\n"))
+        previous = "dd"
+
+    index = 0
+    while index < len(children):
+        child = children[index]
+        if isinstance(child, exportxml.Element) and child.kind == K.KIND_ITEM \
+                and child.name == "dterm":
+            if previous == "dt":
+                out.append(_Raw("<dd></dd>\n"))
+            out.append(child)
+            previous = "dt"
+            _, pending_blocks = exportxml.item_parts(child)
+            if pending_blocks:
+                describe(_blocks(pending_blocks))
+        elif isinstance(child, exportxml.Element) and child.kind == K.KIND_ITEM:
+            if previous is None:
+                out.append(_Raw("<dt></dt>\n"))
+            out.append(child)
+            previous = "dd"
+        elif type(child) is _Raw:  # stray text: its three pieces go together
+            describe(children[index + 1:index + 2])
+            index += 2
+        else:
+            describe([child])
+        index += 1
+    if previous == "dt":
+        out.append(_Raw("<dd></dd>\n"))
+    return out
 
 
 # ---------------------------------------------------------------------------------------
 # Style of the book (EPUB and PDF).
 
 _BOOK_STYLE = """\
-html { font-family: "IPAMincho", "IPA明朝", "Noto Serif CJK JP", "Source Han Serif JP", serif; line-height: 1.75; }
+@font-face { font-family: "QuirtleLatin"; src: local("IPAPMincho"), local("IPA P明朝"); unicode-range: U+0020-007E; }
+html { font-family: "QuirtleLatin", "IPAMincho", "IPA明朝", "Noto Serif CJK JP", "Source Han Serif JP", serif; line-height: 2; line-break: strict; -webkit-line-break: strict; -epub-line-break: strict; word-break: normal; overflow-wrap: anywhere; text-spacing-trim: normal; }
 body { margin: 0; }
-h1, h2, h3, h4, h5, h6 { font-weight: bold; line-height: 1.4; margin-inline: 0; }
+h1, h2, h3, h4, h5, h6 { font-weight: bold; line-height: 1.4; margin-inline: 0; page-break-after: avoid; break-after: avoid; page-break-inside: avoid; break-inside: avoid; }
 h1 { font-size: 1.6em; margin-block: 0 1.5em; }
 h2 { font-size: 1.3em; margin-block: 1.5em 1em; }
 h3, h4, h5, h6 { font-size: 1.1em; margin-block: 1em 0.5em; }
-section.section_1 { page-break-before: always; break-before: page; }
-p { margin: 0; text-indent: 1em; }
+section.section_1, .chapter { page-break-before: always; break-before: page; }
+p { margin: 0; text-indent: 1em; text-align: justify; text-align-last: start; -epub-text-align-last: start; }
+p.noindent { text-indent: 0; }
 em { font-style: normal; -webkit-text-emphasis-style: filled sesame; -epub-text-emphasis-style: filled sesame; text-emphasis-style: filled sesame; }
-rt { font-size: 0.5em; }
+ruby { ruby-align: center; -epub-ruby-position: over; ruby-position: over; }
+rt { font-size: 0.5em; line-height: 1; }
+.latin { margin-inline: 0.25em; }
+.dash { -webkit-text-fill-color: transparent; background-image: linear-gradient(to bottom, transparent 46%, currentColor 46%, currentColor 54%, transparent 54%); }
 blockquote { margin-block: 0.5em; margin-inline: 2em; }
 ul, dl { margin-block: 0.5em; }
+li.nested { list-style-type: none; }
 dt { font-weight: bold; }
 dd { margin: 0; margin-inline-start: 2em; }
 pre { white-space: pre-wrap; font-family: inherit; margin: 0; }
@@ -260,8 +369,13 @@ figcaption { font-size: 0.9em; }
 nav ol { list-style-type: none; }
 """
 
+# Upright digits and "!?" (縦中横), rotated Latin words: only vertical text needs them.
 _VERTICAL_STYLE = """\
 html { -epub-writing-mode: vertical-rl; -webkit-writing-mode: vertical-rl; writing-mode: vertical-rl; }
+.tcy { -webkit-text-combine: horizontal; -epub-text-combine: horizontal; -webkit-text-combine-upright: all; text-combine-upright: all; }
+.dash { background-image: linear-gradient(to right, transparent 46%, currentColor 46%, currentColor 54%, transparent 54%); }
+.upright { -webkit-text-orientation: upright; -epub-text-orientation: upright; text-orientation: upright; }
+.latin { -webkit-text-orientation: mixed; -epub-text-orientation: mixed; text-orientation: mixed; }
 """
 
 
@@ -269,7 +383,8 @@ def book_style(vertical):
     return _BOOK_STYLE + (_VERTICAL_STYLE if vertical else "")
 
 
-def document(title, body, style=None, stylesheet=None, vertical=False, epub=False):
+def document(title, body, style=None, stylesheet=None, vertical=False, epub=False,
+             body_class=None):
     """A whole XHTML document around `body`."""
     head = ['<meta charset="UTF-8"/>', "<title>%s</title>" % escape(title)]
     if stylesheet:
@@ -278,6 +393,7 @@ def document(title, body, style=None, stylesheet=None, vertical=False, epub=Fals
         head.append("<style>\n%s</style>" % style)
     return ('<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE html>\n'
             '<html xmlns="http://www.w3.org/1999/xhtml"%s xml:lang="ja" lang="ja" class="%s">\n'
-            "<head>\n%s\n</head>\n<body>\n%s</body>\n</html>\n"
+            "<head>\n%s\n</head>\n<body%s>\n%s</body>\n</html>\n"
             % (' xmlns:epub="http://www.idpf.org/2007/ops"' if epub else "",
-               "vrtl" if vertical else "hltr", "\n".join(head), body))
+               "vrtl" if vertical else "hltr", "\n".join(head),
+               ' class="%s"' % escape(body_class) if body_class else "", body))

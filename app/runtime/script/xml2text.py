@@ -24,18 +24,17 @@ class _Reading(str):
     """The reading of a ruby, written after its base."""
 
 
-def inline_text(element):
+def inline_text(children):
+    """The text of a line: strings and inline elements, ruby as 漢字(かんじ)."""
     parts = []
-    pending = list(reversed(element.children))
+    pending = list(reversed(children))
     while pending:
         child = pending.pop()
         if type(child) is _Reading:
             parts.append(child)
         elif isinstance(child, str):
             parts.append(child.replace("\n", ""))
-        elif exportxml.is_block(child):
-            continue  # written as lines of their own
-        elif child.name == "ruby" and not child.inline_command:
+        elif child.kind == exportxml.KIND_RUBY:
             params = child.params()
             pending.append(_Reading("(%s)" % (params[0] if params else "")))
             pending.extend(reversed(child.children))
@@ -45,6 +44,7 @@ def inline_text(element):
 
 
 _BLANK = object()
+K = exportxml
 
 
 class Text:
@@ -57,8 +57,7 @@ class Text:
 
     def blocks(self, element, depth):
         """Writes the blocks below `element`; a work list stands in for recursion."""
-        pending = [(child, depth) for child in reversed(element.elements())
-                   if exportxml.is_block(child)]
+        pending = list(reversed(self.children(element.children, depth)))
         while pending:
             item = pending.pop()
             if item is _BLANK:
@@ -68,38 +67,53 @@ class Text:
             else:
                 pending.extend(reversed(self.block(*item)))
 
+    @staticmethod
+    def children(children, depth):
+        """The blocks among children, and any text standing between them as a line."""
+        out = []
+        for child in children:
+            if isinstance(child, str):
+                if child.strip(exportxml.SPACE):
+                    out.append(INDENT * depth + child.replace("\n", ""))
+            else:
+                out.append((child, depth))
+        return out
+
     def block(self, element, depth):
         """Writes what of `element` comes first; returns what follows, in order."""
-        name = element.name
+        kind = element.kind
         follow = []
-        if element.division or exportxml.is_container(element):
+        if kind == K.KIND_CONTAINER:
             follow = self.container(element, depth)
-        elif name == "section":
+        elif kind == K.KIND_SECTION:
             self.blank()
-            follow = [(child, depth) for child in element.elements()
-                      if exportxml.is_block(child)]
+            follow = self.children(element.children, depth)
             follow.append(_BLANK)
-        elif name == "heading":
+        elif kind == K.KIND_HEADING:
             self.blank()
-            self.lines.append(inline_text(element))
+            self.lines.append(inline_text(element.children))
             self.blank()
-        elif name == "paragraph":
-            self.lines.append(inline_text(element))
-        elif name == "pre":
+        elif kind == K.KIND_PARAGRAPH:
+            self.lines.append(inline_text(element.children))
+        elif kind == K.KIND_PRE:
             self.lines.append(element.text())
-        # One-line commands carry no text.
+        elif kind == K.KIND_ITEM:  # an item outside a container: not written by the converter
+            text, blocks = K.item_parts(element)
+            self.lines.append(INDENT * depth + inline_text(text))
+            follow = self.children(blocks, depth + 1)
+        elif kind not in (K.KIND_ONELINE, K.KIND_COMMAND):  # one-line commands carry no text
+            self.lines.append(inline_text(element.children))
         return follow
 
-    @staticmethod
-    def container(element, depth):
+    def container(self, element, depth):
         follow = []
-        for child in element.elements():
-            if child.name in PREFIX:
-                follow.append(INDENT * depth + PREFIX[child.name] + inline_text(child))
-                follow.extend((grandchild, depth + 1) for grandchild in child.elements()
-                              if exportxml.is_block(grandchild))
-            elif exportxml.is_block(child):
-                follow.append((child, depth))
+        for child in element.children:
+            if isinstance(child, K.Element) and child.kind == K.KIND_ITEM:
+                text, blocks = K.item_parts(child)
+                follow.append(INDENT * depth + PREFIX[child.name] + inline_text(text))
+                follow.extend(self.children(blocks, depth + 1))
+            else:
+                follow.extend(self.children([child], depth))
         return follow
 
 

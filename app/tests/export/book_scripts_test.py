@@ -185,7 +185,7 @@ class Books(unittest.TestCase):
         vertical = self.read("sample_v", "OEBPS/content.opf")
         horizontal = self.read("sample_h", "OEBPS/content.opf")
         self.assertIn('<spine page-progression-direction="rtl">', vertical)
-        self.assertNotIn("page-progression-direction", horizontal)
+        self.assertIn('<spine page-progression-direction="ltr">', horizontal)
         self.assertIn("writing-mode: vertical-rl", self.read("sample_v", "OEBPS/style.css"))
         self.assertNotIn("vertical-rl", self.read("sample_h", "OEBPS/style.css"))
         for key in ("sample_v", "sample_h"):
@@ -194,19 +194,19 @@ class Books(unittest.TestCase):
 
     def test_metadata_of_the_sample(self):
         opf = self.read("sample_v", "OEBPS/content.opf")
-        self.assertIn("<dc:title>雨の駅</dc:title>", opf)  # the first heading
-        self.assertIn("<dc:creator>山田 花子</dc:creator>", opf)
+        self.assertIn('<dc:title id="title">雨の駅</dc:title>', opf)  # the first heading
+        self.assertIn('<dc:creator id="creator">山田 花子</dc:creator>', opf)
         self.assertIn("<dc:language>ja</dc:language>", opf)
         self.assertRegex(opf, r'<meta property="dcterms:modified">'
                               r'\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ</meta>')
         self.assertRegex(opf, r'<dc:identifier id="bookid">urn:uuid:[0-9a-f-]{36}<')
         hard = self.read("hard_h", "OEBPS/content.opf")
-        self.assertIn("<dc:title>難しい 原稿</dc:title>", hard)
-        self.assertIn("<dc:creator>試験 太郎</dc:creator>", hard)
+        self.assertIn('<dc:title id="title">難しい 原稿</dc:title>', hard)
+        self.assertIn('<dc:creator id="creator">試験 太郎</dc:creator>', hard)
 
-    def test_one_document_per_depth_one_section_and_nested_navigation(self):
+    def test_one_document_per_chapter_and_nested_navigation(self):
         book = self.book("sample_v")
-        parts = sorted(n for n in book.namelist() if re.match(r"OEBPS/part\d+\.xhtml$", n))
+        parts = sorted(n for n in book.namelist() if re.match(r"OEBPS/chapter\d+\.xhtml$", n))
         self.assertEqual(len(parts), 2)
         self.assertIn("<h1", book.read(parts[0]).decode())
         self.assertIn("終章</h1>", book.read(parts[1]).decode())
@@ -221,12 +221,12 @@ class Books(unittest.TestCase):
         self.assertEqual(outline(top), [("雨の駅", [("待合室", [("回想", [])])]),
                                         ("終章", [])])
         # Every link leads to a heading of that id in its document.
-        for link in nav.iter(namespace + "a"):
+        for link in top.iter(namespace + "a"):
             name, anchor = link.get("href").split("#")
             self.assertIn('id="%s"' % anchor, book.read("OEBPS/" + name).decode())
 
     def test_ruby_emphasis_and_incomplete_blocks(self):
-        part = self.read("sample_v", "OEBPS/part0001.xhtml")
+        part = self.read("sample_v", "OEBPS/chapter0001.xhtml")
         self.assertIn("<ruby>駅舎<rp>(</rp><rt>えきしゃ</rt><rp>)</rp></ruby>", part)
         self.assertIn("<em>傘</em>", part)
         hard = "".join(self.read("hard_h", n) for n in self.book("hard_h").namelist()
@@ -258,13 +258,14 @@ class Books(unittest.TestCase):
                       'properties="cover-image"', opf)
         self.assertIn('href="images/image0002.gif" media-type="image/gif"', opf)
         self.assertEqual(book.read("OEBPS/images/image0001.png"), png(120, 80))
-        pages = "".join(book.read(n).decode() for n in book.namelist() if "part" in n)
-        for name, source in (("image0001.png", "rain.png"), ("image0002.gif", "dot.gif")):
-            width, height = imgsize(os.path.join(self.folder, "images", source))
-            self.assertIn('<img src="images/%s" alt="%s" width="%d" height="%d"/>'
-                          % (name, "雨の 駅舎" if source == "rain.png" else "", width, height),
-                          pages)
-        self.assertIn("<figcaption>雨の 駅舎</figcaption>", pages)
+        pages = "".join(book.read(n).decode() for n in book.namelist() if "chapter" in n)
+        width, height = imgsize(os.path.join(self.folder, "images", "dot.gif"))
+        self.assertIn('<img src="images/image0002.gif" alt="" width="%d" height="%d"/>'
+                      % (width, height), pages)
+        # The cover is a page of its own, the picture alone.
+        self.assertNotIn("image0001", pages)
+        self.assertIn('<img role="doc-cover" src="images/image0001.png" alt="雨の 駅舎"/>',
+                      book.read("OEBPS/cover.xhtml").decode())
         errors = self.runs["hard_h"][2]
         self.assertIn("images/none.gif", errors)
         self.assertNotIn("Traceback", errors)
@@ -272,7 +273,7 @@ class Books(unittest.TestCase):
     def test_deep_nesting_and_author_named_elements_keep_their_text(self):
         text = flat(re.sub(r"<rp>.*?</rp>|<rt>.*?</rt>|<[^>]+>", "", "".join(
             self.read("hard_v", n) for n in sorted(self.book("hard_v").namelist())
-            if "part" in n)))
+            if "chapter" in n)))
         for piece in ["最深部", "項目1", "項目1000", "引用1000", "箱1000", "深い節"] + \
                 ["区分" + n for n in EXPORT_NAMES] + ["中" + n for n in EXPORT_NAMES]:
             self.assertIn(piece, text)
