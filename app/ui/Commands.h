@@ -64,7 +64,7 @@ const CommandInfo* FindCommand(int id);
 
 // The menus in their order. The export menu's script items are added at run time.
 const QList<MenuLayout>& MenuBarLayout();
-inline constexpr int kExportMenuIndex = 2;
+inline constexpr int kExportMenuIndex = 5;
 
 // The toolbar buttons in order (command::kSeparator = separator, a leading one included).
 const QList<int>& ToolbarLayout();

@@ -1,8 +1,13 @@
 #include "ui/EditorPane.h"
 
 #include <QFontDatabase>
+#include <QHelpEvent>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <algorithm>
 
 #include "text/ShiftJis.h"
 
@@ -104,6 +109,52 @@ QFont EditorPane::EditorFont() {
     font.setPointSize(10);
     font.setStyleHint(QFont::TypeWriter);
     return font;
+}
+
+int EditorPane::PointSize() const {
+    return font().pointSize();
+}
+
+void EditorPane::SetPointSize(int points) {
+    QFont larger = font();
+    larger.setPointSize(std::clamp(points, kSmallestPoints, kLargestPoints));
+    setFont(larger);
+}
+
+void EditorPane::ZoomIn() {
+    SetPointSize(PointSize() + 1);
+}
+
+void EditorPane::ZoomOut() {
+    SetPointSize(PointSize() - 1);
+}
+
+void EditorPane::ZoomReset() {
+    SetPointSize(EditorFont().pointSize());
+}
+
+void EditorPane::wheelEvent(QWheelEvent* event) {
+    if (event->modifiers() & Qt::ControlModifier) {
+        const int steps = event->angleDelta().y() / 120;
+        if (steps != 0) SetPointSize(PointSize() + steps);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::wheelEvent(event);
+}
+
+bool EditorPane::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && lineToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = lineToolTip(cursorForPosition(help->pos()).blockNumber());
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, this);
+        }
+        return true;
+    }
+    return QPlainTextEdit::viewportEvent(event);
 }
 
 }  // namespace quirtle

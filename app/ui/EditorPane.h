@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,26 @@ class EditorPane : public QPlainTextEdit, public ManuscriptEditor {
     // The pane's font: "ＭＳ ゴシック" 10 pt, falling back to an installed Japanese
     // monospace font.
     static QFont EditorFont();
+
+    // Zoom: the font one step larger or smaller (within kSmallestPoints to kLargestPoints),
+    // or back to its size at the start. Ctrl and the mouse wheel zoom too.
+    void ZoomIn();
+    void ZoomOut();
+    void ZoomReset();
+    int PointSize() const;
+    static constexpr int kSmallestPoints = 6;
+    static constexpr int kLargestPoints = 48;
+
+    // The tooltip of a line (by its index), e.g. why the converter rejected it; empty for none.
+    void SetLineToolTip(std::function<QString(int line)> tip) { lineToolTip = std::move(tip); }
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+  private:
+    void SetPointSize(int points);
+    std::function<QString(int line)> lineToolTip;
 };
 
 }  // namespace quirtle

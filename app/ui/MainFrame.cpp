@@ -4,20 +4,29 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 #include <string>
 
 #include "base/Prompts.h"
 #include "counts/TextCounts.h"
 #include "documents/DocumentFiles.h"
+#include "editing/FindBar.h"
+#include "editing/ManuscriptAnalyser.h"
+#include "editing/MarkupHighlighter.h"
+#include "editing/OutlinePanel.h"
 #include "export/ExportCommand.h"
 #include "export/ExternalEditor.h"
 #include "platform/Desktop.h"
@@ -92,6 +101,7 @@ bool MainFrame::Create() {
 
     splitter = new CentringSplitter(this);
     editor = new EditorPane(splitter);
+    CreateEditorArea();
     documents = std::make_unique<DocumentFiles>(*editor, prompts, this);
     preview = new PreviewPane(desktop, splitter);
     preview->ShowPage(programDirectory + QStringLiteral("index.html"));
@@ -113,7 +123,7 @@ bool MainFrame::Create() {
     ConnectPreviewToEditor(*editor, *previewUpdater);
     connect(previewUpdater.get(), &PreviewUpdater::Recovered, this,
             [this] { statusBar()->showMessage(PreviewUpdater::RecoveredMessage(), 10000); });
-    splitter->SetPanes(editor, preview);
+    splitter->SetPanes(editorArea, preview);
     setCentralWidget(splitter);
 
     // A default size on the screen, then the bar at half the client width.
@@ -137,6 +147,7 @@ bool MainFrame::Create() {
     connect(editor, &QPlainTextEdit::textChanged, this, [this] {
         textChanged = true;
         countsChanged = true;
+        analysisChanged = true;
         externalEditor->NotePaneEdited();
     });
     connect(editor, &QPlainTextEdit::selectionChanged, this, [this] { countsChanged = true; });
@@ -268,6 +279,17 @@ const QHash<int, MainFrame::CommandSlot>& MainFrame::CommandSlots() {
         {command::kAutoPreview, &MainFrame::ToggleAutoPreview},
         {command::kHelpContents, &MainFrame::ShowHelpContents},
         {command::kAbout, &MainFrame::ShowAbout},
+        {command::kFind, &MainFrame::Find},
+        {command::kFindNext, &MainFrame::FindNext},
+        {command::kFindPrevious, &MainFrame::FindPrevious},
+        {command::kReplace, &MainFrame::Replace},
+        {command::kReplaceAll, &MainFrame::ReplaceAll},
+        {command::kOutline, &MainFrame::ToggleOutline},
+        {command::kZoomIn, &MainFrame::ZoomIn},
+        {command::kZoomOut, &MainFrame::ZoomOut},
+        {command::kZoomReset, &MainFrame::ZoomReset},
+        {command::kRuby, &MainFrame::InsertRuby},
+        {command::kEmphasis, &MainFrame::InsertEmphasis},
     };
     return table;
 }
@@ -351,14 +373,150 @@ void MainFrame::PreviewTick() {
     // While a script or the external editor runs the window only repaints.
     if (IsBusy()) return;
     previewUpdater->ShowHeld();
+    // The text is read once for the preview and the analysis of the outline and marks.
+    QString text;
+    bool countsTaken = false;
     if (textChanged && autoPreview) {
+        text = editor->Text();
         // The counts of the whole text come with the preview, from the same bytes.
-        const bool withCounts = countsChanged && !editor->HasSelection();
-        StartPreview(editor->Text(), withCounts);
+        countsTaken = countsChanged && !editor->HasSelection();
+        StartPreview(text, countsTaken);
         textChanged = false;
-        if (withCounts) return;
     }
-    if (countsChanged) UpdateCounts();
+    if (analysisChanged) {
+        if (text.isNull()) text = editor->Text();
+        StartAnalysis(text);
+    }
+    if (countsChanged && !countsTaken) UpdateCounts();
+}
+
+void MainFrame::StartAnalysis(const QString& text) {
+    analysisChanged = false;
+    analyser->Start(text, editor->document()->revision());
+}
+
+void MainFrame::ShowAnalysis(const editing::ManuscriptAnalysis& analysis, int revision) {
+    // An analysis of a text edited since is followed by a newer one.
+    if (revision != editor->document()->revision()) return;
+    highlighter->ApplyRejections(analysis.rejections, revision);
+    outline->SetHeadings(analysis.headings);
+}
+
+void MainFrame::CreateEditorArea() {
+    editorArea = new QWidget(splitter);
+    auto* column = new QVBoxLayout(editorArea);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    outlineSplitter = new QSplitter(Qt::Horizontal, editorArea);
+    outlineSplitter->setChildrenCollapsible(false);
+    outline = new editing::OutlinePanel(*editor, outlineSplitter);
+    outline->hide();
+    outlineSplitter->addWidget(outline);
+    outlineSplitter->addWidget(editor);
+    outlineSplitter->setStretchFactor(1, 1);
+    outlineSplitter->setSizes({180, 400});
+    column->addWidget(outlineSplitter, 1);
+    findBar = new editing::FindBar(*editor, editorArea);
+    column->addWidget(findBar);
+    connect(findBar, &editing::FindBar::Notice, this, &MainFrame::ShowNote);
+    editorArea->setFocusProxy(editor);
+
+    highlighter = new editing::MarkupHighlighter(editor->document());
+    editor->SetLineToolTip([this](int line) {
+        const int32_t status = highlighter->Rejection(line);
+        return status < 0 ? editing::RejectionReason(status) : QString();
+    });
+    analyser = new editing::ManuscriptAnalyser(this);
+    connect(analyser, &editing::ManuscriptAnalyser::Analysed, this, &MainFrame::ShowAnalysis);
+    readingQuestion = [this](const QString& base) -> std::optional<QString> {
+        bool ok = false;
+        const QString reading = QInputDialog::getText(this, QStringLiteral("ルビ"),
+                                                      QStringLiteral("「%1」の読み:").arg(base),
+                                                      QLineEdit::Normal, QString(), &ok);
+        if (!ok) return std::nullopt;
+        return reading;
+    };
+}
+
+void MainFrame::ShowNote(const QString& text) {
+    statusBar()->showMessage(text, 5000);
+}
+
+void MainFrame::Find() {
+    findBar->Open(false);
+}
+
+void MainFrame::Replace() {
+    findBar->Open(true);
+}
+
+void MainFrame::FindNext() {
+    if (!findBar->isVisible() || findBar->FindField().text().isEmpty()) {
+        findBar->Open(false);
+        return;
+    }
+    findBar->FindNext();
+}
+
+void MainFrame::FindPrevious() {
+    if (!findBar->isVisible() || findBar->FindField().text().isEmpty()) {
+        findBar->Open(false);
+        return;
+    }
+    findBar->FindPrevious();
+}
+
+void MainFrame::ReplaceAll() {
+    if (!findBar->isVisible() || !findBar->ReplaceShown()) {
+        findBar->Open(true);
+        return;
+    }
+    findBar->ReplaceAll();
+}
+
+void MainFrame::ToggleOutline() {
+    outline->setVisible(!outline->isVisible());
+    if (outline->isVisible() && outline->Headings().empty()) StartAnalysis(editor->Text());
+    UpdateMenuStates();
+}
+
+bool MainFrame::PreviewHasFocus() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == preview || preview->isAncestorOf(focus));
+}
+
+void MainFrame::Zoom(int steps) {
+    if (PreviewHasFocus()) {
+        constexpr double kStep = 0.1;
+        const double factor = steps == 0 ? 1.0 : preview->zoomFactor() + steps * kStep;
+        preview->setZoomFactor(std::clamp(factor, 0.25, 5.0));
+        return;
+    }
+    if (steps > 0) editor->ZoomIn();
+    if (steps < 0) editor->ZoomOut();
+    if (steps == 0) editor->ZoomReset();
+}
+
+void MainFrame::ZoomIn() {
+    Zoom(1);
+}
+
+void MainFrame::ZoomOut() {
+    Zoom(-1);
+}
+
+void MainFrame::ZoomReset() {
+    Zoom(0);
+}
+
+void MainFrame::InsertRuby() {
+    if (editing::InsertRuby(*editor, readingQuestion) == editing::InsertionResult::SeveralLines) {
+        ShowNote(QStringLiteral("ルビは一行の中の文字を選んで付けてください"));
+    }
+}
+
+void MainFrame::InsertEmphasis() {
+    editing::InsertEmphasis(*editor);
 }
 
 void MainFrame::UpdateCounts() {
@@ -403,6 +561,8 @@ void MainFrame::StartPreview(QString text, bool withCounts) {
 
 void MainFrame::UpdateMenuStates() {
     if (QAction* item = menuActions.value(command::kAutoPreview)) item->setChecked(autoPreview);
+    if (QAction* item = menuActions.value(command::kOutline); item && outline)
+        item->setChecked(outline->isVisible());
     if (!editor) return;
     const bool selection = editor->HasSelection();
     menuActions.value(command::kCut)->setEnabled(selection);
@@ -494,13 +654,28 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride && QApplication::activeWindow() == this) {
         const auto* widget = qobject_cast<QWidget*>(watched);
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((!widget || widget->window() == this) &&
-            IsAcceleratorKey(QKeySequence(key->keyCombination()))) {
-            event->ignore();
+        const QKeySequence sequence(key->keyCombination());
+        if ((!widget || widget->window() == this) && IsAcceleratorKey(sequence)) {
+            // Accepting the override hands the key to the field itself.
+            event->setAccepted(KeyStaysInField(QApplication::focusWidget(), sequence));
             return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainFrame::KeyStaysInField(const QWidget* focus, const QKeySequence& key) const {
+    // In the find bar's fields the edit keys edit the field: the author types, pastes and
+    // undoes the search text there.
+    const auto* field = qobject_cast<const QLineEdit*>(focus);
+    if (!field || !findBar || !findBar->isAncestorOf(field)) return false;
+    for (const int id : {command::kUndo, command::kRedo, command::kCut, command::kCopy,
+                         command::kPaste, command::kSelectAll}) {
+        if (const QAction* action = acceleratorActions.value(id);
+            action && action->shortcuts().contains(key))
+            return true;
+    }
+    return false;
 }
 
 bool MainFrame::IsAcceleratorKey(const QKeySequence& key) const {

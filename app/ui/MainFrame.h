@@ -9,11 +9,13 @@
 #include <optional>
 #include <vector>
 
+#include "editing/MarkupInsertion.h"
 #include "preview/PreviewConversion.h"
 #include "scripts/ScriptEntry.h"
 #include "ui/HelpWindow.h"
 
 class QLabel;
+class QSplitter;
 class QToolBar;
 
 namespace quirtle {
@@ -29,6 +31,14 @@ class PreviewUpdater;
 class Prompts;
 class RecoveryManager;
 class StatusCounts;
+
+namespace editing {
+class FindBar;
+class ManuscriptAnalyser;
+class MarkupHighlighter;
+class OutlinePanel;
+struct ManuscriptAnalysis;
+}  // namespace editing
 
 // The one top-level window: menus, toolbar, status bar, the editor and preview panes side
 // by side, the once-a-second automatic preview and the closing rule.
@@ -116,6 +126,17 @@ class MainFrame : public QMainWindow {
     void ToggleAutoPreview();
     void ShowHelpContents();
     void ShowAbout();
+    void Find();
+    void FindNext();
+    void FindPrevious();
+    void Replace();
+    void ReplaceAll();
+    void ToggleOutline();
+    void ZoomIn();
+    void ZoomOut();
+    void ZoomReset();
+    void InsertRuby();
+    void InsertEmphasis();
 
   private:
     friend class WindowProbe;
@@ -134,6 +155,17 @@ class MainFrame : public QMainWindow {
     void CreateStatusBar();
     void CreateAccelerators();
     void MenuClosed();
+    void CreateEditorArea();
+    // Hands the text to the analysis behind the outline and the marks of rejected lines.
+    void StartAnalysis(const QString& text);
+    void ShowAnalysis(const editing::ManuscriptAnalysis& analysis, int revision);
+    // True while the key focus is in the preview: zoom then acts on the page.
+    bool PreviewHasFocus() const;
+    void Zoom(int steps);
+    void ShowNote(const QString& text);
+    // Whether a key of the edit commands goes to the focused widget (the find bar's
+    // fields) instead of the manuscript.
+    bool KeyStaysInField(const QWidget* focus, const QKeySequence& key) const;
     bool IsAcceleratorKey(const QKeySequence& key) const;
     // Closes the window now if that was asked for while a command ran.
     void CloseIfRequested();
@@ -162,6 +194,14 @@ class MainFrame : public QMainWindow {
     CentringSplitter* splitter = nullptr;
     EditorPane* editor = nullptr;
     PreviewPane* preview = nullptr;
+    QWidget* editorArea = nullptr;  // the left pane: outline, editor and find bar
+    QSplitter* outlineSplitter = nullptr;
+    editing::FindBar* findBar = nullptr;
+    editing::OutlinePanel* outline = nullptr;
+    editing::MarkupHighlighter* highlighter = nullptr;
+    editing::ManuscriptAnalyser* analyser = nullptr;
+    bool analysisChanged = true;  // the text changed since it was last analysed
+    editing::ReadingQuestion readingQuestion;
     std::unique_ptr<DocumentFiles> documents;
     std::unique_ptr<ExportCommand> exporter;
     std::unique_ptr<ExternalEditor> externalEditor;

@@ -41,6 +41,15 @@ class WindowProbe {
     // The manual's window once the help command has opened it.
     HelpWindow* Help() const { return frame.helpWindow; }
 
+    // The editor's own features.
+    editing::FindBar& FindBar() const { return *frame.findBar; }
+    editing::OutlinePanel& Outline() const { return *frame.outline; }
+    editing::MarkupHighlighter& Highlighter() const { return *frame.highlighter; }
+    // Answers the ruby command's question for the reading instead of a dialog.
+    void SetReadingQuestion(editing::ReadingQuestion question) const {
+        frame.readingQuestion = std::move(question);
+    }
+
   private:
     MainFrame& frame;
 };

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTextCursor>
@@ -9,7 +10,11 @@
 #include <QtTest>
 #include <atomic>
 
+#include "DocumentConverter.h"
 #include "TestWindow.h"
+#include "editing/FindBar.h"
+#include "editing/MarkupHighlighter.h"
+#include "editing/OutlinePanel.h"
 #include "preview/PreviewPane.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
@@ -74,8 +79,10 @@ class MainFrameTest : public QObject {
             menus.append(action->menu());
             titles.append(action->text());
         }
-        QCOMPARE(titles, QStringList({"ファイル(&F)", "編集(&E)", "エクスポート(&X)",
-                                      "オプション(&O)", "ヘルプ(&H)"}));
+        // The Parts' menus keep their order; the editor's own go between 編集 and エクスポート.
+        QCOMPARE(titles,
+                 QStringList({"ファイル(&F)", "編集(&E)", "検索(&S)", "表示(&V)", "書式(&M)",
+                              "エクスポート(&X)", "オプション(&O)", "ヘルプ(&H)"}));
         QCOMPARE(MenuTexts(menus[0]),
                  QStringList({"新規作成(&N)\tCtrl+N", "開く(&O)\tCtrl+O", "上書き保存(&S)\tCtrl+S",
                               "名前をつけて保存(&A)", "-", "終了(&x)"}));
@@ -84,11 +91,18 @@ class MainFrameTest : public QObject {
                               "切り取り(&T)\tCtrl+X", "コピー(&C)\tCtrl+C", "貼り付け(&P)\tCtrl+V",
                               "-", "すべて選択(&A)\tCtrl+A", "-", "外部エディタ起動(&E)\tCtrl+E"}));
         QCOMPARE(MenuTexts(menus[2]),
+                 QStringList({"検索(&F)\tCtrl+F", "次を検索(&N)\tF3", "前を検索(&P)\tShift+F3", "-",
+                              "置換(&R)\tCtrl+H", "すべて置換(&A)\tCtrl+Alt+Return"}));
+        QCOMPARE(MenuTexts(menus[3]),
+                 QStringList({"見出し一覧(&O)", "-", "拡大(&I)\tCtrl++", "縮小(&D)\tCtrl+-",
+                              "標準の大きさ(&Z)\tCtrl+0"}));
+        QCOMPARE(MenuTexts(menus[4]), QStringList({"ルビ(&R)\tCtrl+R", "傍点(&B)\tCtrl+B"}));
+        QCOMPARE(MenuTexts(menus[kExportMenuIndex]),
                  QStringList({"プレビュー(&C)", "-", "HTML(&H)", "テキスト(&T)"}));
-        QCOMPARE(MenuTexts(menus[3]), QStringList({"外部エディタ設定(&E)", "自動プレビュー(&A)"}));
-        QCOMPARE(MenuTexts(menus[4]), QStringList({"目次(&C)", "-", "quirtleについて(&A)"}));
-        QCOMPARE(menus[2]->actions()[2]->data().toInt(), 3280);
-        QCOMPARE(menus[2]->actions()[3]->data().toInt(), 3281);
+        QCOMPARE(MenuTexts(menus[6]), QStringList({"外部エディタ設定(&E)", "自動プレビュー(&A)"}));
+        QCOMPARE(MenuTexts(menus[7]), QStringList({"目次(&C)", "-", "quirtleについて(&A)"}));
+        QCOMPARE(menus[kExportMenuIndex]->actions()[2]->data().toInt(), 3280);
+        QCOMPARE(menus[kExportMenuIndex]->actions()[3]->data().toInt(), 3281);
 
         // Status-bar prompts: the string before its newline; none for the own commands.
         QCOMPARE(probe.MenuAction(command::kSaveAs)->statusTip(),
@@ -133,6 +147,81 @@ class MainFrameTest : public QObject {
         }
         QCOMPARE(buttons, QStringList({"-", "New", "Open", "Save", "-", "Cut", "Copy", "Paste", "-",
                                        "About"}));
+    }
+
+    // The editor's own commands, as an author reaches them in the window.
+    void EditorCommandsFindOutlineMarksAndRuby() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
+        frame.show();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame, 15000));
+        EditorPane& editor = probe.Editor();
+        QString text;
+        for (int chapter = 1; chapter <= 5; ++chapter)
+            text += QStringLiteral("** 第%1章\n三毛子は猫である。三毛子と呼ぶ。\n\n").arg(chapter);
+        text += u"*見出し\n"_qs;
+        editor.ReplaceText(text);
+        editor.setFocus();
+
+        // Ctrl+H: the bar with its replace field; replace all is one undo step.
+        QTest::keyClick(&editor, Qt::Key_H, Qt::ControlModifier);
+        editing::FindBar& bar = probe.FindBar();
+        QVERIFY(bar.isVisible());
+        QVERIFY(bar.ReplaceShown());
+        QVERIFY(bar.FindField().hasFocus());
+        // The edit keys edit the field, not the manuscript.
+        QApplication::clipboard()->setText(u"三毛子"_qs);
+        QTest::keyClick(&bar.FindField(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&bar.FindField(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(bar.FindField().text(), u"三毛子"_qs);
+        QCOMPARE(editor.Text(), text);
+        bar.ReplaceField().setText(u"ミケ"_qs);
+        QTest::keyClick(&bar.ReplaceField(), Qt::Key_Return, Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(editor.Text().count(u"ミケ"_qs), 10);
+        QCOMPARE(frame.statusBar()->currentMessage(), u"10 件置換しました"_qs);
+        QTest::keyClick(&bar.FindField(), Qt::Key_Escape);
+        QVERIFY(!bar.isVisible());
+        QVERIFY(editor.hasFocus());
+        frame.RunCommand(command::kUndo);
+        QCOMPARE(editor.Text(), text);
+
+        // The outline, from the tick's analysis: a click goes to the chapter.
+        frame.RunCommand(command::kOutline);
+        QVERIFY(probe.MenuAction(command::kOutline)->isChecked());
+        editing::OutlinePanel& outline = probe.Outline();
+        QTRY_COMPARE(outline.topLevelItemCount(), 5);
+        QCOMPARE(outline.topLevelItem(2)->text(0), u"第3章"_qs);
+        QCOMPARE(outline.topLevelItem(4)->child(0)->text(0), u"× *見出し"_qs);
+        outline.GoTo(outline.topLevelItem(2));
+        QCOMPARE(editor.textCursor().blockNumber(), 6);
+        QCOMPARE(outline.currentItem(), outline.topLevelItem(2));
+        // The rejected line is marked, the others are not.
+        QCOMPARE(probe.Highlighter().Rejection(15), statusNoSpaceAfterMarker);
+        QCOMPARE(probe.Highlighter().Rejection(0), 0);
+
+        // Ctrl+R on a selected word asks for its reading.
+        QTextCursor word(editor.document()->findBlockByNumber(1));
+        word.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor, 3);
+        editor.setTextCursor(word);
+        QString asked;
+        probe.SetReadingQuestion([&asked](const QString& base) -> std::optional<QString> {
+            asked = base;
+            return u"みけこ"_qs;
+        });
+        QTest::keyClick(&editor, Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(asked, u"三毛子"_qs);
+        QCOMPARE(editor.document()->findBlockByNumber(1).text(),
+                 u"_三毛子[みけこ]は猫である。三毛子と呼ぶ。"_qs);
+        // Zoom acts on the editor's font while the editor has the focus.
+        const int points = editor.PointSize();
+        QTest::keyClick(&editor, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(editor.PointSize(), points + 1);
+        frame.RunCommand(command::kZoomReset);
+        QCOMPARE(editor.PointSize(), points);
+        editor.SetModified(false);
     }
 
     void StatusBarPromptsComeFromMenuItemsOnly() {
@@ -255,7 +344,7 @@ class MainFrameTest : public QObject {
 
         Window empty(QByteArray(""));
         QVERIFY(empty.Create());
-        QCOMPARE(MenuTexts(empty.frame->menuBar()->actions()[2]->menu()),
+        QCOMPARE(MenuTexts(empty.frame->menuBar()->actions()[kExportMenuIndex]->menu()),
                  QStringList({"プレビュー(&C)", "-"}));
     }
 
@@ -512,7 +601,7 @@ class MainFrameTest : public QObject {
         QVERIFY(window.Create());
         window.Probe().Editor().ReplaceText(QStringLiteral("本文"));
         window.prompts.fileAnswers = {std::nullopt};
-        window.frame->menuBar()->actions()[2]->menu()->actions()[3]->trigger();
+        window.frame->menuBar()->actions()[kExportMenuIndex]->menu()->actions()[3]->trigger();
         QCOMPARE(window.prompts.dialogs.size(), 1);
         QVERIFY(window.prompts.dialogs[0].save);
         QCOMPARE(window.prompts.dialogs[0].request.defaultSuffix, QStringLiteral("txt"));
