@@ -90,8 +90,20 @@ FindBar::FindBar(QPlainTextEdit& editor, QWidget* parent) : QWidget(parent), edi
         textValid = false;
         matchesValid = false;
     });
-    connect(&editor, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+    // While the author types with the bar open, the count follows once typing pauses: the
+    // whole text is read again only then, never for each keystroke.
+    countTimer.setSingleShot(true);
+    countTimer.setInterval(kCountDelayMs);
+    connect(&countTimer, &QTimer::timeout, this, [this] {
         if (isVisible()) ShowCount();
+    });
+    connect(&editor, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        if (!isVisible()) return;
+        if (textValid) {
+            ShowCount();
+        } else {
+            countTimer.start();
+        }
     });
     hide();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTextCursor>
+#include <QTimer>
 #include <QWidget>
 #include <vector>
 
@@ -87,6 +88,8 @@ class FindBar : public QWidget {
     std::vector<TextMatch> matches;
     // The part of the text the search is limited to, following edits.
     QTextCursor scope;
+    QTimer countTimer;
+    static constexpr int kCountDelayMs = 400;
 };
 
 }  // namespace quirtle::editing

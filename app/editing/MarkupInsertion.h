@@ -14,7 +14,13 @@ QString EscapeElementText(const QString& text);
 // A reading as it must be written between [ and ]: a backslash before \ ] _.
 QString EscapeReading(const QString& reading);
 
-// `_base[reading]` and `_text*`, escaped.
+// The selected markup as the content of a new inline element: the author's own ruby,
+// emphasis and commands in it stay as they are (when the converter reads them), and only what
+// would close the new element early gets a backslash; markup that does not read is written
+// as plain text (EscapeElementText).
+QString ElementContent(const QString& markup);
+
+// `_base[reading]` and `_text*`, with the base and text as ElementContent gives them.
 QString RubyMarkup(const QString& base, const QString& reading);
 QString EmphasisMarkup(const QString& text);
 
