@@ -90,7 +90,6 @@ bool SectionStartAt(std::string_view xml, std::size_t at) {
 }  // namespace
 
 ManuscriptAnalysis AnalyseManuscript(std::string_view manuscript) {
-    manuscript = TextBeforeNul(manuscript);
     ManuscriptAnalysis analysis;
     LineSink sink;
     if (ConvertManuscript(manuscript, OutputMode::Xml, sink) < 0) return analysis;
