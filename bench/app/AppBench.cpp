@@ -177,7 +177,7 @@ int Typing(quirtle::MainFrame& frame, int seconds) {
     std::vector<double> latencies;
     QElapsedTimer clock;
     clock.start();
-    QObject::connect(&frame.PreviewTimer(), &QTimer::timeout, &frame, [&] {
+    QObject::connect(&probe.PreviewTimer(), &QTimer::timeout, &frame, [&] {
         // Runs after the window's own tick: a preview it started carries the keys so far.
         if (frame.PreviewInProgress() && !waiting.empty()) {
             inFlight.insert(inFlight.end(), waiting.begin(), waiting.end());

@@ -20,6 +20,7 @@
 #include "ui/MainFrame.h"
 #include "ui/ProgramStart.h"
 #include "ui/QtPrompts.h"
+#include "ui/WindowProbe.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ double Median(std::vector<double> values) {
 }
 
 void Measure(quirtle::MainFrame& frame, qsizetype bytes) {
-    quirtle::EditorPane& editor = frame.Editor();
+    quirtle::EditorPane& editor = quirtle::WindowProbe(frame).Editor();
     editor.ReplaceText(Manuscript(bytes));
     editor.setFocus();
     RecoveryManager& recovery = *frame.Recovery();
@@ -139,6 +140,6 @@ int main(int argc, char* argv[]) {
     frame.show();
     frame.StartRecovery(QFile::encodeName(state.path()));
     for (const qsizetype size : {qsizetype{1} << 20, qsizetype{5} << 20}) Measure(frame, size);
-    frame.Editor().document()->setModified(false);
+    quirtle::WindowProbe(frame).Editor().document()->setModified(false);
     return 0;
 }

@@ -61,10 +61,10 @@ class RecoveryWindowTest : public QObject {
         window.prompts.messageAnswers = {MessageAnswer::Yes};
         window.frame->StartRecovery(state);
 
-        EditorPane& editor = window.frame->Editor();
+        EditorPane& editor = window.Probe().Editor();
         QCOMPARE(editor.Text(), QStringLiteral("第一章\n続きの文"));
         QVERIFY(editor.IsModified());
-        QCOMPARE(window.frame->Documents().documentPath(), manuscript);
+        QCOMPARE(window.Probe().Documents().documentPath(), manuscript);
         // 上書き保存 writes the original file (Shift_JIS, CR LF) and the copy goes.
         window.frame->RunCommand(command::kSave);
         QCOMPARE(ReadFile(manuscript),
@@ -78,8 +78,8 @@ class RecoveryWindowTest : public QObject {
         QVERIFY(window.Create());
         window.frame->show();
         window.frame->StartRecovery(state);
-        window.frame->Editor().setFocus();
-        QTest::keyClicks(&window.frame->Editor(), QStringLiteral("unsaved"));
+        window.Probe().Editor().setFocus();
+        QTest::keyClicks(&window.Probe().Editor(), QStringLiteral("unsaved"));
         const QString copy = CopyPath(*window.frame);
         window.frame->EndBySignal();
         // On disk at once, and no question was asked.
@@ -96,7 +96,7 @@ class RecoveryWindowTest : public QObject {
         QVERIFY(window.Create());
         window.frame->show();
         window.frame->StartRecovery(state);
-        window.frame->Editor().ReplaceText(QStringLiteral("text"));
+        window.Probe().Editor().ReplaceText(QStringLiteral("text"));
         const QString copy = CopyPath(*window.frame);
 
         // No question possible: the copy is written at once.
@@ -123,7 +123,7 @@ class RecoveryWindowTest : public QObject {
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
         frame.show();
-        EditorPane& editor = frame.Editor();
+        EditorPane& editor = window.Probe().Editor();
         editor.ReplaceText(QStringLiteral("原稿"));
         editor.setFocus();
 
@@ -149,7 +149,7 @@ class RecoveryWindowTest : public QObject {
         QCOMPARE(editor.Text(), QStringLiteral("原稿"));
         QVERIFY(frame.findChild<WaitNotice*>(QStringLiteral("waitNotice")) == nullptr);
         // The file is still watched, and the window works again: it types and saves.
-        QVERIFY(frame.OtherEditor().WatchedFile().has_value());
+        QVERIFY(window.Probe().OtherEditor().WatchedFile().has_value());
         QTest::keyClicks(&editor, QStringLiteral("x"));
         QCOMPARE(editor.Text(), QStringLiteral("x原稿"));
         const QString saved = window.folder.Path() + QStringLiteral("saved.txt");
@@ -164,7 +164,7 @@ class RecoveryWindowTest : public QObject {
         MainFrame& frame = *window.frame;
         frame.show();
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
-        frame.Editor().ReplaceText(QString::fromUtf16(u"前\n中\u0000字\n後の行", 9));
+        window.Probe().Editor().ReplaceText(QString::fromUtf16(u"前\n中\u0000字\n後の行", 9));
         frame.UpdatePreview();
         QTRY_VERIFY_WITH_TIMEOUT(updates.size() >= 1, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(window.ContentsHtml().contains(QStringLiteral("<p>後の行</p>")),
