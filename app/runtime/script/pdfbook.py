@@ -12,9 +12,6 @@ the fore edge), where the page number and the running head sit.
 """
 
 import hashlib
-import html
-import re
-import unicodedata
 
 import exportxml
 
@@ -34,10 +31,12 @@ SIZE_NAMES = {"a4": "A4", "a5": "A5", "b6": "B6", "a6": "A6", "bunko": "A6"}
 # B6 42 by 18 and A5 42 by 18, A4 (a proof) 45 by 34. Horizontal books use the same grids.
 DEFAULT_GRIDS = {"A6": (39, 16), "B6": (42, 18), "A5": (42, 18), "A4": (45, 34)}
 
-# Line pitch as a multiple of the font size.
-PITCH = 1.75
+# Line pitch as a multiple of the font size: a half-size ruby fits in the half leading
+# only from 2 on, and the engine widens any line whose ruby does not fit, so that pages
+# would carry fewer lines than the grid.
+PITCH = 2.0
 # Share of the page the text block may take along its lines and across them.
-BLOCK_SHARE = 0.78
+BLOCK_SHARE = 0.8
 # The part of the free space that goes to the head (天) and to the inner margin (ノド).
 HEAD_SHARE = 0.45
 INNER_SHARE = 0.56
@@ -131,7 +130,7 @@ class Geometry:
         """(top, right, bottom, left) millimetres of the printing canvas around the text
         block, with a little slack so that exactly the grid's lines and characters fit
         whatever the engine rounds its lengths to."""
-        slack_along, slack_across = 0.4 * self.font, 0.5 * self.pitch
+        slack_along, slack_across = 0.4 * self.font, 0.9 * self.pitch
         width = self.block_width + (slack_across if self.vertical else slack_along)
         height = self.block_height + (slack_along if self.vertical else slack_across)
         left = self.slug + self.inner
@@ -145,8 +144,7 @@ class Geometry:
 
     def style(self, font_face=None):
         """The print style sheet: the grid's font size and line pitch, chapters, headings
-        kept with their text, pictures fitted to the text block, ruby as print_ruby
-        writes it. On screen the page shows one character only: the engine lays a page
+        kept with their text, pictures fitted to the text block. On screen the page shows one character only: the engine lays a page
         out for the screen when it loads it, and that layout of a whole chapter, never
         shown, took more time than printing it; the one character loads the body font
         before printing starts."""
@@ -158,8 +156,7 @@ class Geometry:
 @media screen { body > * { display: none; } body::before { content: "あ"; } }
 html { font-family: %(family)s"IPAMincho", "IPA明朝", "Noto Serif CJK JP", serif; font-size: %(font).2fpt; line-height: %(pitch)s; }
 body { margin: 0; padding: 0; }
-p { text-align: justify; }
-.print-rt { position: absolute; font-size: 0.5em; line-height: 1; margin-block-start: -0.25em; text-indent: 0; white-space: nowrap; font-weight: normal; -webkit-text-emphasis-style: none; text-emphasis-style: none; }
+p { text-align: justify; orphans: 1; widows: 1; }
 h1, h2, h3, h4, h5, h6 { line-height: %(double)s; margin-block: 0 %(pitch)s; page-break-after: avoid; break-after: avoid; page-break-inside: avoid; break-inside: avoid; }
 h1 { font-size: 1.5em; } h2 { font-size: 1.3em; } h3, h4, h5, h6 { font-size: 1.1em; }
 section { page-break-before: auto; break-before: auto; }
@@ -174,36 +171,6 @@ figure.cover-page img { max-width: %(width).2fpt; max-height: %(height).2fpt; }
        # A picture and a caption line fit inside the block, whichever way it runs.
        "width": self.block_width - (2 * self.pitch if self.vertical else 0),
        "height": self.block_height - (0 if self.vertical else 2 * self.pitch)}
-
-
-_RUBY = re.compile(r"<ruby>((?:(?!<ruby>).)*?)(?:<rp>[^<]*</rp>)?<rt>(.*?)</rt>"
-                   r"(?:<rp>[^<]*</rp>)?</ruby>", re.S)
-_TAG = re.compile(r"<[^>]*>")
-
-
-def _width(text):
-    """The advance of `text` in ems: wide characters one, others a half."""
-    return sum(1.0 if unicodedata.east_asian_width(c) in "WF" else 0.5 for c in text)
-
-
-def print_ruby(body):
-    """The body with its ruby turned into the base text and, before it, the reading in
-    an absolutely positioned span (class print-rt) centred on the base. Out of the flow
-    the reading neither widens its line (every line keeps the grid's pitch) nor stands
-    in the text: the engine paints it after the page's text, so the PDF's text reads the
-    base on unbroken, the readings after it, and a phrase can be found."""
-    def replace(match):
-        base, reading = match.group(1), match.group(2)
-        base_width = _width(html.unescape(_TAG.sub("", base)))
-        reading_width = _width(html.unescape(_TAG.sub("", reading))) * 0.5
-        # In the reading's own ems (half the base's).
-        offset = (base_width - reading_width)
-        return ('<span class="print-rt" style="margin-inline-start: %.2fem">%s</span>%s'
-                % (offset, reading, base))
-    previous = None
-    while previous != body:
-        previous, body = body, _RUBY.sub(replace, body)
-    return body
 
 
 # ---------------------------------------------------------------------------------------

@@ -75,7 +75,7 @@ def book_units(document, output, with_cover):
                               None, []))
     for heading, elements in pdfbook.chapter_units(document):
         before = len(writer.headings)
-        body = pdfbook.print_ruby(writer.render(elements))
+        body = writer.render(elements)
         if not body.strip():
             continue
         chapter = heading.text().strip() if heading is not None else None
