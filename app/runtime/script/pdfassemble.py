@@ -1,6 +1,6 @@
 """Putting the printed book together with qpdf: reading what the printed parts hold
-(pages, their size, where each heading landed), laying the printed pages onto the page
-furniture sheet, then setting the page boxes (trim, bleed), the outline (しおり), the
+(pages, their size, where each heading landed), joining the printed pages with the page
+furniture sheet laid over them, then setting the page boxes (trim, bleed), the outline (しおり), the
 reading direction, the language and the document information in one update.
 Also makes the subset of the body font that the printed parts embed.
 """
@@ -77,20 +77,30 @@ class PrintedPart:
                 self.destinations[name[1:]] = refs[target[0]]
 
 
-def underlay(sheet, parts, pages, output):
-    """Writes `output`: the pages of `sheet` with the printed pages under them, page i of
-    the book getting pages[i] (unit, index) of parts[unit]; blank pages get nothing. The
-    parts are joined first (qpdf takes one underlay file)."""
-    joined = output + ".parts.pdf"
-    command = [qpdf(), "--empty", "--pages"]
-    for part in parts:
-        command.append(part.path)
-    _run(command + ["--", joined], "joining the printed parts")
+def assemble(sheet, parts, pages, output):
+    """Writes `output`: page i of the book is page pages[i].index of parts[pages[i].unit]
+    with page i of `sheet` laid over it, or the sheet's page alone where the book has a
+    blank page. One qpdf run that leaves the printed streams as they are (the final
+    update compresses what it made)."""
+    command = [qpdf(), "--empty", "--stream-data=preserve", "--pages"]
+    run = None  # [unit, first index, last index] of printed pages in a row
+    for number, page in enumerate(pages, 1):
+        if page.unit is not None and run and run[0] == page.unit and run[2] == page.index - 1:
+            run[2] = page.index
+            continue
+        if run:
+            command += [parts[run[0]].path, "%d-%d" % (run[1] + 1, run[2] + 1)]
+            run = None
+        if page.unit is None:
+            command += [sheet, str(number)]
+        else:
+            run = [page.unit, page.index, page.index]
+    if run:
+        command += [parts[run[0]].path, "%d-%d" % (run[1] + 1, run[2] + 1)]
     numbers = [number for number, page in enumerate(pages, 1) if page.unit is not None]
-    _run([qpdf(), sheet, "--underlay", joined, "--to=" + _ranges(numbers),
-          "--from=1-%d" % len(numbers), "--", output],
-         "laying the printed pages on the page sheet")
-    os.unlink(joined)
+    ranges = _ranges(numbers)
+    command += ["--", "--overlay", sheet, "--to=" + ranges, "--from=" + ranges, "--", output]
+    _run(command, "laying the page furniture on the printed pages")
 
 
 def _ranges(numbers):
@@ -157,7 +167,7 @@ def finish(path, output, info, outline, boxes_of, vertical, tag_of):
     with open(update_path, "w", encoding="utf-8") as out:
         json.dump(update, out, ensure_ascii=False)
     _run([qpdf(), path, "--update-from-json=" + update_path, "--object-streams=generate",
-          "--compression-level=9", output], "finishing the PDF")
+          output], "finishing the PDF")
 
 
 def _outline(entries, outline_id, next_id, page_refs):

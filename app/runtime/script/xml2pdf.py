@@ -159,7 +159,7 @@ def build(document, options, folder):
     run_printer(["--sheet", sheet_path, sheet_pdf], "drawing the page numbers")
 
     assembled = os.path.join(folder, "assembled.pdf")
-    pdfassemble.underlay(sheet_pdf, parts, pages, assembled)
+    pdfassemble.assemble(sheet_pdf, parts, pages, assembled)
     first_page = {}
     for number, page in enumerate(pages, 1):
         if page.unit is not None:
