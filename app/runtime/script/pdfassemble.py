@@ -7,6 +7,8 @@ Also makes the subset of the body font that the printed parts embed.
 
 import json
 import os
+import re
+import struct
 import shutil
 import subprocess
 
@@ -118,11 +120,12 @@ def _text(value):
     return "u:" + value
 
 
-def finish(path, output, info, outline, boxes_of, vertical, tag_of):
+def finish(path, output, info, outline, boxes_of, vertical, tag_of, body_font=None):
     """Writes `output` from the assembled `path`: page boxes (boxes_of(number) gives
     {"/TrimBox": [...], ...}), the outline (a list of (level, title, page number)), the
     reading direction, /Lang (ja), title and author (info: {"/Title": str, ...}), and a
-    subset tag on embedded subset fonts named without one (tag_of(name) gives it)."""
+    subset tag on embedded subset fonts named without one (tag_of(name) gives it); with
+    `body_font`, one shared copy of it for the parts' subsets of it."""
     document, objects = _json(path)
     header = document["qpdf"][0]
     next_id = int(header["maxobjectid"]) + 1
@@ -162,6 +165,9 @@ def finish(path, output, info, outline, boxes_of, vertical, tag_of):
         next_id += 1
 
     changes.update(_tagged_fonts(objects, tag_of))
+    if body_font:
+        changes.update(_shared_body_font(objects, body_font, next_id))
+        next_id += 1
     update = {"qpdf": [dict(header), changes]}
     update_path = path + ".update.json"
     with open(update_path, "w", encoding="utf-8") as out:
@@ -259,9 +265,72 @@ def subset_font(text, folder):
         return None
     characters = os.path.join(folder, "characters.txt")
     with open(characters, "w", encoding="utf-8") as out:
-        out.write("".join(sorted(set(text) | set("0123456789"))))
+        # Digits for the page numbers; the marks the style sheets draw (emphasis dots,
+        # the character shown on screen) are no text of the book.
+        out.write("".join(sorted(set(text) | set("0123456789﹅﹆•◦●○あ"))))
     output = os.path.join(folder, "body.ttf")
     _run([program, font, "--text-file=" + characters, "--layout-features=*",
           "--name-IDs=*", "--no-hinting", "--notdef-outline", "--output-file=" + output],
          "making the font subset")
-    return output if os.path.isfile(output) else None
+    if not os.path.isfile(output):
+        return None
+    rename_font(output, BODY_FONT_NAME)
+    return output
+
+
+# The subset's own name: the printed parts' subsets of it are told from any other font by
+# it, and all of them share the one subset file in the finished PDF.
+BODY_FONT_NAME = "IPAMincho-Book"
+
+
+def rename_font(path, name):
+    """Gives the TrueType font at `path` the family, full and PostScript name `name` (a
+    new name table; every other table stays as it is)."""
+    with open(path, "rb") as font:
+        data = font.read()
+    count = struct.unpack(">H", data[4:6])[0]
+    tables = {}
+    for index in range(count):
+        tag, _, offset, length = struct.unpack(">4sIII", data[12 + 16 * index:28 + 16 * index])
+        tables[tag] = data[offset:offset + length]
+    names = {1: name, 2: "Regular", 3: name, 4: name, 6: name}
+    records, storage = b"", b""
+    for number in sorted(names):
+        text = names[number].encode("utf-16-be")
+        records += struct.pack(">6H", 3, 1, 0x409, number, len(text), len(storage))
+        storage += text
+    tables[b"name"] = struct.pack(">3H", 0, len(names), 6 + 12 * len(names)) + records + storage
+    tags = sorted(tables)
+    power = 1 << (len(tags).bit_length() - 1)
+    header = data[:4] + struct.pack(">4H", len(tags), power * 16, power.bit_length() - 1,
+                                    (len(tags) - power) * 16)
+    directory, body = b"", b""
+    offset = 12 + 16 * len(tags)
+    for tag in tags:
+        table = tables[tag]
+        padded = table + b"\0" * (-len(table) % 4)
+        checksum = sum(struct.unpack(">%dI" % (len(padded) // 4), padded)) & 0xFFFFFFFF
+        directory += struct.pack(">4sIII", tag, checksum, offset + len(body), len(table))
+        body += padded
+    with open(path, "wb") as font:
+        font.write(header + directory + body)
+
+
+_BODY_SUBSET = re.compile(r"^/[A-Z]{6}\+" + re.escape(BODY_FONT_NAME) + "$")
+
+
+def _shared_body_font(objects, body_font, next_id):
+    """The font descriptors of the printed parts' subsets of the body font pointed at one
+    embedded copy of the whole body subset: the engine subsets the font again for every
+    part, keeping its glyph numbers, so the one file serves them all."""
+    changes = {}
+    shared = "%d 0 R" % next_id
+    for key, entry in objects.items():
+        value = entry.get("value") if isinstance(entry, dict) else None
+        if isinstance(value, dict) and value.get("/Type") == "/FontDescriptor" \
+                and "/FontFile2" in value and _BODY_SUBSET.match(value.get("/FontName", "")):
+            changes[key] = {"value": dict(value, **{"/FontFile2": shared})}
+    if changes:
+        changes["obj:" + shared] = {"stream": {
+            "dict": {"/Length1": os.path.getsize(body_font)}, "datafile": body_font}}
+    return changes

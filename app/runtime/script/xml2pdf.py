@@ -175,7 +175,7 @@ def build(document, options, folder):
     pdfassemble.finish(assembled, finished,
                        {"/Title": meta.title, "/Author": meta.author, "/Creator": "quirtle"},
                        outline, lambda number: pdfbook.boxes(geometry, number, canvas[1]),
-                       options.vertical, pdfbook.subset_tag)
+                       options.vertical, pdfbook.subset_tag, font)
     return finished
 
 

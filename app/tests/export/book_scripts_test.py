@@ -135,6 +135,13 @@ def pdf_json(path, key="catalog"):
     return objects["obj:" + objects["trailer"]["value"]["/Root"]]["value"]
 
 
+def pdf_objects(path):
+    data = json.loads(subprocess.run(["qpdf", "--json=2", "--json-key=qpdf",
+                                      "--json-stream-data=none", path],
+                                     capture_output=True, check=True).stdout)
+    return data["qpdf"][1]
+
+
 def flat(text):
     return re.sub(r"\s", "", text)
 
@@ -331,8 +338,15 @@ class Pdf(unittest.TestCase):
                                check=True).stdout.decode().splitlines()[2:]
         self.assertTrue(fonts)
         for line in fonts:
-            self.assertRegex(line, r"\+IPAMincho .*\s+yes\s+yes\s+yes\s+\d+\s+\d+$", line)
+            self.assertRegex(line, r"\+IPAMincho\S* .*\s+yes\s+yes\s+yes\s+\d+\s+\d+$", line)
         self.assertLess(os.path.getsize(self.vertical), 1000000)
+        # Every printed part's subset of the body font shares one embedded file.
+        descriptors = [o["value"] for o in pdf_objects(self.vertical).values()
+                       if isinstance(o.get("value"), dict)
+                       and o["value"].get("/Type") == "/FontDescriptor"
+                       and "IPAMincho-Book" in o["value"].get("/FontName", "")]
+        self.assertTrue(descriptors)
+        self.assertEqual(len({d["/FontFile2"] for d in descriptors}), 1)
         catalog = pdf_json(self.vertical)
         self.assertEqual(catalog["/Lang"], "u:ja")
         self.assertEqual(catalog["/ViewerPreferences"]["/Direction"], "/R2L")
