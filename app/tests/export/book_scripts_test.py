@@ -539,6 +539,63 @@ class PrintReady(unittest.TestCase):
         self.assertGreater(checked, 3)
 
 
+class BookGeometry(unittest.TestCase):
+    """The page geometry of every trim size, writing direction, grid and bleed."""
+
+    def test_the_grid_fits_its_trim_with_the_wider_margin_at_the_binding(self):
+        sys.path.insert(0, SCRIPT_DIR)
+        import pdfbook
+        for size in pdfbook.TRIM_SIZES:
+            for vertical in (True, False):
+                for grid in (None, (20, 8), (50, 24)):
+                    for bleed, marks in ((0, False), (3 * pdfbook.MM, True)):
+                        g = pdfbook.Geometry(size, vertical, grid, bleed, marks)
+                        case = (size, vertical, grid, bleed)
+                        self.assertGreater(g.inner, g.outer, case)
+                        self.assertGreater(g.outer, 0, case)
+                        self.assertGreater(min(g.head, g.foot), 0, case)
+                        self.assertAlmostEqual(g.inner + g.block_width + g.outer,
+                                               g.trim_width, places=6)
+                        self.assertAlmostEqual(g.head + g.block_height + g.foot,
+                                               g.trim_height, places=6)
+                        self.assertGreaterEqual(g.slug, bleed)
+                        # Facing pages: the block moves to the binding; every MediaBox
+                        # window lies on the printing canvas.
+                        for number in (1, 2):
+                            boxes = pdfbook.boxes(g, number, g.canvas_height)
+                            self.assertGreaterEqual(boxes["/MediaBox"][0], -0.001)
+                            self.assertLessEqual(boxes["/MediaBox"][2], g.canvas_width + 0.001)
+                            self.assertAlmostEqual(boxes["/TrimBox"][2] - boxes["/TrimBox"][0],
+                                                   g.trim_width, places=2)
+                        self.assertNotEqual(g.binding_left(1), g.binding_left(2))
+                        self.assertEqual(g.binding_left(1), not vertical)
+
+    def test_chapters_start_on_rectos_after_a_blank_page_where_needed(self):
+        sys.path.insert(0, SCRIPT_DIR)
+        import pdfbook
+        for counts, right, blanks in (([3, 2, 1], True, [4]), ([2, 2], True, []),
+                                      ([3, 2, 1], False, []), ([1, 1, 1], True, [2, 4])):
+            pages = pdfbook.plan_pages(counts, ["c"] * len(counts), right)
+            found = [n for n, page in enumerate(pages, 1) if page.unit is None]
+            self.assertEqual(found, blanks, counts)
+            firsts = [n for n, page in enumerate(pages, 1) if page.first]
+            self.assertEqual(len(firsts), len(counts))
+            if right:
+                self.assertTrue(all(n % 2 == 1 for n in firsts))
+
+    def test_bad_grids_and_lengths_are_refused(self):
+        sys.path.insert(0, SCRIPT_DIR)
+        import pdfbook
+        self.assertEqual(pdfbook.parse_grid("42x18"), (42, 18))
+        self.assertAlmostEqual(pdfbook.parse_length("3mm"), 8.504, places=3)
+        for bad in ("42", "x18", "0x5", "42x18x2", "4.5x18"):
+            with self.assertRaises(ValueError):
+                pdfbook.parse_grid(bad)
+        for bad in ("-1mm", "3cm", "30mm"):
+            with self.assertRaises(ValueError):
+                pdfbook.parse_length(bad)
+
+
 class BadInput(unittest.TestCase):
     """Every shipped script: a non-zero exit, one line on standard error naming the
     problem, and no output file (an existing one stays as it was)."""
