@@ -22,13 +22,16 @@ PdfPrinter::PdfPrinter(QObject* parent) : QObject(parent), page(new QWebEnginePa
 PdfPrinter::~PdfPrinter() = default;
 
 void PdfPrinter::Print(const QString& path, const QPageLayout& pageLayout, int timeoutSeconds) {
+    // A printer prints one page after another; each Print() ends in one finished().
+    done = false;
+    disconnect(loaded);
     const QFileInfo file(path);
     if (!file.isFile() || !file.isReadable()) {
         Finish({}, QStringLiteral("%1: cannot read the page").arg(path));
         return;
     }
     layout = pageLayout;
-    connect(page, &QWebEnginePage::loadFinished, this, [this, path](bool ok) {
+    loaded = connect(page, &QWebEnginePage::loadFinished, this, [this, path](bool ok) {
         if (done) return;
         if (!ok) {
             Finish({}, QStringLiteral("%1: the page could not be loaded").arg(path));

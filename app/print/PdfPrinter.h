@@ -10,8 +10,9 @@ class QWebEnginePage;
 
 namespace quirtle {
 
-// Loads one local page into an off-screen web page and prints it to PDF bytes with the
-// engine's own PDF printing. Emits finished() once, with the bytes or an error line.
+// Loads a local page into an off-screen web page and prints it to PDF bytes with the
+// engine's own PDF printing. Emits finished() once per Print(), with the bytes or an error
+// line; the next Print() may follow then, and reuses the page and its renderer process.
 class PdfPrinter : public QObject {
     Q_OBJECT
   public:
@@ -32,6 +33,7 @@ class PdfPrinter : public QObject {
     QWebEnginePage* page = nullptr;
     QTimer timeout;
     QPageLayout layout;
+    QMetaObject::Connection loaded;
     bool done = false;
 };
 

@@ -2,21 +2,36 @@
 
 #include <QMarginsF>
 #include <QPageSize>
+#include <QSizeF>
 
 namespace quirtle {
 
 namespace {
 
+// A named size (A4, A5, A6, B6) or "WIDTHxHEIGHT" in points.
 bool ReadPageSize(const QString& name, QPageSize& size) {
-    if (name.compare(QStringLiteral("A4"), Qt::CaseInsensitive) == 0) {
-        size = QPageSize(QPageSize::A4);
-    } else if (name.compare(QStringLiteral("A5"), Qt::CaseInsensitive) == 0) {
-        size = QPageSize(QPageSize::A5);
-    } else if (name.compare(QStringLiteral("B6"), Qt::CaseInsensitive) == 0) {
-        size = QPageSize(QPageSize::JisB6);
-    } else {
+    static const QList<QPair<QString, QPageSize::PageSizeId>> named = {
+        {QStringLiteral("A4"), QPageSize::A4},
+        {QStringLiteral("A5"), QPageSize::A5},
+        {QStringLiteral("A6"), QPageSize::A6},
+        {QStringLiteral("B6"), QPageSize::JisB6},
+    };
+    for (const auto& [text, id] : named) {
+        if (name.compare(text, Qt::CaseInsensitive) == 0) {
+            size = QPageSize(id);
+            return true;
+        }
+    }
+    const QStringList parts = name.split('x');
+    if (parts.size() != 2) return false;
+    bool widthOk = false;
+    bool heightOk = false;
+    const double width = parts[0].toDouble(&widthOk);
+    const double height = parts[1].toDouble(&heightOk);
+    if (!widthOk || !heightOk || width < 36 || height < 36 || width > 5000 || height > 5000) {
         return false;
     }
+    size = QPageSize(QSizeF(width, height), QPageSize::Point, QString(), QPageSize::ExactMatch);
     return true;
 }
 
@@ -28,7 +43,7 @@ bool ReadMargins(const QString& text, QMarginsF& margins) {
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         values[i] = parts[i].toDouble(&ok);
-        if (!ok || values[i] < 0 || values[i] > 100) return false;
+        if (!ok || values[i] < 0 || values[i] > 500) return false;
     }
     margins = QMarginsF(values[3], values[0], values[1], values[2]);
     return true;
@@ -45,7 +60,9 @@ bool ParsePrintOptions(const QStringList& arguments, PrintOptions& options, QStr
         const bool hasValue = i + 1 < arguments.size();
         if (argument == QStringLiteral("--page-size") && hasValue) {
             if (!ReadPageSize(arguments[++i], size)) {
-                error = QStringLiteral("unknown page size %1 (A4, A5 or B6)").arg(arguments[i]);
+                error = QStringLiteral(
+                            "unknown page size %1 (A4, A5, A6, B6 or WIDTHxHEIGHT in points)")
+                            .arg(arguments[i]);
                 return false;
             }
         } else if (argument == QStringLiteral("--margins") && hasValue) {
@@ -54,10 +71,15 @@ bool ParsePrintOptions(const QStringList& arguments, PrintOptions& options, QStr
                     QStringLiteral("margins must be four millimetre values top,right,bottom,left");
                 return false;
             }
-        } else if (argument == QStringLiteral("--page-numbers") && hasValue) {
-            options.pageNumbers = arguments[++i];
-        } else if (argument == QStringLiteral("--number-font") && hasValue) {
-            options.numberFont = arguments[++i];
+        } else if (argument == QStringLiteral("--jobs") && hasValue) {
+            bool ok = false;
+            options.jobs = arguments[++i].toInt(&ok);
+            if (!ok || options.jobs < 1 || options.jobs > 64) {
+                error = QStringLiteral("--jobs takes a number from 1 to 64");
+                return false;
+            }
+        } else if (argument == QStringLiteral("--sheet") && hasValue) {
+            options.sheet = arguments[++i];
         } else if (argument.startsWith(QStringLiteral("--"))) {
             error = QStringLiteral("unknown option %1").arg(argument);
             return false;
@@ -65,15 +87,22 @@ bool ParsePrintOptions(const QStringList& arguments, PrintOptions& options, QStr
             files.append(argument);
         }
     }
-    if (files.size() != 2) {
+    options.layout = QPageLayout(size, QPageLayout::Portrait, margins, QPageLayout::Millimeter);
+    if (!options.sheet.isEmpty()) {
+        if (files.size() != 1) {
+            error = QStringLiteral("usage: quirtle-print --sheet SHEET.txt OUTPUT.pdf");
+            return false;
+        }
+        options.sheetOutput = files[0];
+        return true;
+    }
+    if (files.isEmpty() || files.size() % 2 != 0) {
         error = QStringLiteral(
-            "usage: quirtle-print [--page-size A4|A5|B6] [--margins T,R,B,L] "
-            "[--page-numbers NUMBERS.pdf] [--number-font FAMILY] INPUT.xhtml OUTPUT.pdf");
+            "usage: quirtle-print [--page-size A4|A5|A6|B6|WxH] [--margins T,R,B,L] "
+            "[--jobs N] INPUT.xhtml OUTPUT.pdf [INPUT2.xhtml OUTPUT2.pdf ...]");
         return false;
     }
-    options.input = files[0];
-    options.output = files[1];
-    options.layout = QPageLayout(size, QPageLayout::Portrait, margins, QPageLayout::Millimeter);
+    for (qsizetype i = 0; i < files.size(); i += 2) options.pages.append({files[i], files[i + 1]});
     return true;
 }
 

@@ -1,18 +1,27 @@
 #pragma once
 
+#include <QList>
 #include <QPageLayout>
 #include <QString>
 #include <QStringList>
 
 namespace quirtle {
 
-// What quirtle-print was asked to do, read from its command line.
+// One page to print: the XHTML (or HTML) file and the PDF to write.
+struct PrintJob {
+    QString input;
+    QString output;
+};
+
+// What quirtle-print was asked to do, read from its command line: either print pages
+// (one or more jobs, `jobs` of them at a time) or, with `sheet` set, draw a sheet of page
+// furniture (see BookSheet.h) into the one output.
 struct PrintOptions {
-    QString input;        // the XHTML (or HTML) file to print
-    QString output;       // the PDF to write
-    QString pageNumbers;  // when set: a PDF of page numbers, one page per printed page
+    QList<PrintJob> pages;
+    int jobs = 1;
+    QString sheet;        // a sheet description to draw instead of printing pages
+    QString sheetOutput;  // the PDF the sheet is drawn into
     QPageLayout layout;
-    QString numberFont = QStringLiteral("serif");
 };
 
 // Reads the arguments after the program name. On failure returns false and sets `error`

@@ -77,7 +77,8 @@ class ShippedScriptsTest : public QObject {
             labels,
             QStringList({QStringLiteral(u"EPUB 縦書き(&E)"), QStringLiteral(u"EPUB 横書き"),
                          QStringLiteral(u"PDF 縦書き A5(&P)"), QStringLiteral(u"PDF 横書き A4"),
-                         QStringLiteral(u"HTML ページ(&H)"), QStringLiteral(u"テキスト(&T)")}));
+                         QStringLiteral(u"HTML ページ(&H)"), QStringLiteral(u"テキスト(&T)"),
+                         QStringLiteral(u"PDF 入稿用 文庫 (塗り足し・トンボ付き)")}));
         // One script serves both variants; the arguments field chooses.
         QCOMPARE(entries[0].script, entries[1].script);
         QCOMPARE(entries[0].arguments, std::string("--vertical"));

@@ -5,6 +5,7 @@ Usage: book_scripts_test.py PROGRAM_DIR QUIRTLE_CONVERT SAMPLE_MANUSCRIPT [unitt
 """
 
 import concurrent.futures
+import json
 import os
 import re
 import shlex
@@ -121,6 +122,24 @@ def pdf_text(path, page=None):
 def pdf_info(path):
     text = subprocess.run(["pdfinfo", path], capture_output=True, check=True).stdout
     return dict(re.findall(r"^([^:]+):\s*(.*)$", text.decode("utf-8"), re.M))
+
+
+def pdf_json(path, key="catalog"):
+    """The document catalog (or, with key="outlines", the outline) as qpdf reads it."""
+    data = json.loads(subprocess.run(["qpdf", "--json=2", "--json-key=qpdf",
+                                      "--json-key=outlines", "--json-stream-data=none",
+                                      path], capture_output=True, check=True).stdout)
+    if key == "outlines":
+        return data["outlines"]
+    objects = data["qpdf"][1]
+    return objects["obj:" + objects["trailer"]["value"]["/Root"]]["value"]
+
+
+def pdf_objects(path):
+    data = json.loads(subprocess.run(["qpdf", "--json=2", "--json-key=qpdf",
+                                      "--json-stream-data=none", path],
+                                     capture_output=True, check=True).stdout)
+    return data["qpdf"][1]
 
 
 def flat(text):
@@ -308,19 +327,30 @@ class Pdf(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
-    def test_vertical_a5_with_every_font_embedded(self):
+    def test_vertical_a5_with_every_font_embedded_as_a_subset(self):
         self.assertEqual(self.v_run[0], 0, self.v_run[1])
         info = pdf_info(self.vertical)
         width, height = map(float, re.findall(r"[\d.]+", info["Page size"])[:2])
-        self.assertAlmostEqual(width, 420, delta=2)  # A5: 148 by 210 mm
-        self.assertAlmostEqual(height, 595, delta=2)
+        self.assertAlmostEqual(width, 419.53, delta=0.01)  # A5: 148 by 210 mm
+        self.assertAlmostEqual(height, 595.28, delta=0.01)
         self.assertEqual(info["Title"], "雨の駅")
+        self.assertEqual(info["Author"], "山田 花子")
         fonts = subprocess.run(["pdffonts", self.vertical], capture_output=True,
                                check=True).stdout.decode().splitlines()[2:]
         self.assertTrue(fonts)
         for line in fonts:
-            self.assertRegex(line, r"\s+yes\s+(yes|no)\s+yes\s+\d+\s+\d+$", line)
-        self.assertTrue(any("Mincho" in line for line in fonts), fonts)
+            self.assertRegex(line, r"\+IPAMincho\S* .*\s+yes\s+yes\s+yes\s+\d+\s+\d+$", line)
+        self.assertLess(os.path.getsize(self.vertical), 1000000)
+        # Every printed part's subset of the body font shares one embedded file.
+        descriptors = [o["value"] for o in pdf_objects(self.vertical).values()
+                       if isinstance(o.get("value"), dict)
+                       and o["value"].get("/Type") == "/FontDescriptor"
+                       and "IPAMincho-Book" in o["value"].get("/FontName", "")]
+        self.assertTrue(descriptors)
+        self.assertEqual(len({d["/FontFile2"] for d in descriptors}), 1)
+        catalog = pdf_json(self.vertical)
+        self.assertEqual(catalog["/Lang"], "u:ja")
+        self.assertEqual(catalog["/ViewerPreferences"]["/Direction"], "/R2L")
 
     def test_text_in_reading_order_and_numbered_pages(self):
         pages = int(pdf_info(self.vertical)["Pages"])
@@ -330,13 +360,16 @@ class Pdf(unittest.TestCase):
                               ("待合室", "時刻表"), ("拝啓", "雨の日が続きます。"),
                               ("回想", "子どもの頃、父と来たことがある。"),
                               ("終章", "雨は、やんでいた。")):
-            self.assertIn(before, text)
+            self.assertIn(before, text)  # the ruby えきしゃ does not break 駅舎
             self.assertLess(text.index(before), text.index(after))
         for number in range(1, pages + 1):
             page = pdf_text(self.vertical, number).split()
-            self.assertEqual(page[-1], str(number))  # the number at the foot
+            if not page:
+                continue  # a blank page before a chapter on a recto, not numbered
+            self.assertEqual(page[-1], str(number))  # the number comes after the text
             if "終章" in "".join(page):
-                self.assertEqual(page[0], "終")  # a depth-1 section starts its page
+                self.assertEqual(page[0], "終")  # a chapter starts its page
+                self.assertEqual(number % 2, 1)  # on a recto
 
     def test_horizontal_a4(self):
         self.assertEqual(self.h_run[0], 0, self.h_run[1])
@@ -358,6 +391,210 @@ class Pdf(unittest.TestCase):
         text = flat(pdf_text(output))
         self.assertIn("項目1000", text)
         self.assertIn("最深部", text)
+
+
+def words(path, page):
+    """(xMin, yMin, xMax, yMax, text) of every word pdftotext finds on a page."""
+    out = subprocess.run(["pdftotext", "-bbox", "-f", str(page), "-l", str(page), path, "-"],
+                         capture_output=True, check=True).stdout.decode("utf-8")
+    return [(float(a), float(b), float(c), float(d), t) for a, b, c, d, t in re.findall(
+        r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*?)</word>',
+        out)]
+
+
+def image_pages(path):
+    """{page number: number of pictures} of a PDF."""
+    out = subprocess.run(["pdfimages", "-list", path], capture_output=True,
+                         check=True).stdout.decode().splitlines()[2:]
+    pages = {}
+    for line in out:
+        number = int(line.split()[0])
+        pages[number] = pages.get(number, 0) + 1
+    return pages
+
+
+def novel(chapters=3, paragraphs=40):
+    """A novel-like manuscript: title, author, a cover, `**` chapters only (the first
+    with a `***` section), paragraphs opening with a full-width space, ruby now and then,
+    and a tall picture with a caption in the second chapter."""
+    lines = [":title 雨の駅", ":author 山田 花子", ":image(cover) images/cover.png 表紙の絵"]
+    for chapter in range(1, chapters + 1):
+        lines.append("** 第%d章 雨" % chapter)
+        if chapter == 1:
+            lines.append("*** 駅の前で")
+        for paragraph in range(paragraphs):
+            lines.append("\u3000" + "駅舎の屋根を、_雨[あめ]が叩いていた。" * (3 + paragraph % 5)
+                         + "章%d段%d。" % (chapter, paragraph))
+            if chapter == 2 and paragraph == 5:
+                lines.append(":image images/tall.png 縦長の絵")
+    return ("\r\n".join(lines) + "\r\n").encode("cp932")
+
+
+class PrintReady(unittest.TestCase):
+    """The printer's PDF (the shipped 入稿用 entry) and the cover options."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="quirtle-print-ready-")
+        os.mkdir(os.path.join(cls.folder, "images"))
+        for name, size in (("cover.png", (60, 90)), ("tall.png", (40, 900))):
+            with open(os.path.join(cls.folder, "images", name), "wb") as out:
+                out.write(png(*size))
+        cls.xml = convert(novel())
+        cls.book = os.path.join(cls.folder, "book.pdf")
+        cls.printed = run_entry(entry("PDF 入稿用"), cls.xml, cls.book)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def script(self, arguments, output):
+        found = entry("PDF 縦書き A5")
+        return run_entry(found[:3] + (arguments,) + found[4:], self.xml,
+                         os.path.join(self.folder, output))
+
+    def boxes(self, path, page=1):
+        out = subprocess.run(["pdfinfo", "-box", "-f", str(page), "-l", str(page), path],
+                             capture_output=True, check=True).stdout.decode()
+        return {name: [float(v) for v in values.split()] for name, values in
+                re.findall(r"^Page +\d+ (\w+Box): +(.*)$", out, re.M)}
+
+    def test_trim_bleed_and_media_boxes_per_option(self):
+        self.assertEqual(self.printed[0], 0, self.printed[1])
+        size = lambda box: (round(box[2] - box[0], 2), round(box[3] - box[1], 2))  # noqa
+        for page in (1, 2):
+            boxes = self.boxes(self.book, page)
+            self.assertEqual(size(boxes["TrimBox"]), (297.64, 419.53))  # 文庫 A6
+            bleed = [boxes["TrimBox"][0] - 8.504, boxes["TrimBox"][1] - 8.504,
+                     boxes["TrimBox"][2] + 8.504, boxes["TrimBox"][3] + 8.504]
+            for found, expected in zip(boxes["BleedBox"], bleed):
+                self.assertAlmostEqual(found, expected, delta=0.01)
+            # Room for the crop marks outside the bleed.
+            self.assertGreater(boxes["BleedBox"][0] - boxes["MediaBox"][0], 20)
+        status, errors = self.script("--vertical --page-size B6", "plain.pdf")
+        self.assertEqual(status, 0, errors)
+        boxes = self.boxes(os.path.join(self.folder, "plain.pdf"))
+        self.assertEqual(size(boxes["MediaBox"]), (362.83, 515.91))
+        self.assertEqual(boxes["TrimBox"], boxes["MediaBox"])
+
+    def test_outline_follows_the_headings(self):
+        outline = pdf_json(self.book, "outlines")
+        titles = [(item["title"], [kid["title"] for kid in item["kids"]]) for item in outline]
+        self.assertEqual(titles, [("第1章 雨", ["駅の前で"]), ("第2章 雨", []),
+                                  ("第3章 雨", [])])
+        for item in outline:  # each chapter opens its own recto
+            page = item["destpageposfrom1"]
+            self.assertEqual(page % 2, 1)
+            self.assertIn(item["title"].replace(" ", ""), flat(pdf_text(self.book, page)))
+
+    def test_the_picture_is_on_one_page_with_its_caption_and_the_cover_is_left_out(self):
+        pictures = image_pages(self.book)
+        self.assertEqual(list(pictures.values()), [1])  # the tall one; no cover
+        (page,) = pictures
+        self.assertIn("縦長の絵", flat(pdf_text(self.book, page)))
+        self.assertNotIn("表紙の絵", flat(pdf_text(self.book)))
+
+    def test_with_cover_the_cover_is_alone_on_the_first_page(self):
+        status, errors = self.script("--vertical --with-cover --chapter-start any",
+                                     "cover.pdf")
+        self.assertEqual(status, 0, errors)
+        path = os.path.join(self.folder, "cover.pdf")
+        self.assertEqual(image_pages(path).get(1), 1)
+        self.assertEqual(flat(pdf_text(path, 1)), "")  # no caption and no page number
+        self.assertNotIn("表紙の絵", flat(pdf_text(path)))
+
+    def test_every_full_page_holds_the_grid_lines(self):
+        """A6 sets 39 by 16: every page of running text carries its 16 lines, whatever
+        ruby the lines hold, and the page number stands at the fore edge."""
+        pages = int(pdf_info(self.book)["Pages"])
+        pictures = image_pages(self.book)
+        chapter_pages = {item["destpageposfrom1"] for item in pdf_json(self.book, "outlines")}
+        checked = 0
+        for number in range(1, pages):
+            found = words(self.book, number)
+            following = words(self.book, number + 1)
+            if number in pictures or number in chapter_pages or not found \
+                    or not following or (number + 1) in chapter_pages:
+                continue
+            # Vertical text comes a character a word; the base size is the common width.
+            size = sorted(w[2] - w[0] for w in found)[len(found) // 2]
+            # The running head is horizontal: its words are wide, and words on its
+            # baseline belong to it; the page number is the word naming the page.
+            heads = {round(w[1]) for w in found if w[2] - w[0] > 1.5 * size}
+            foot = max(w[1] for w in found)
+            body = [w for w in found if w[1] != foot and round(w[1]) not in heads
+                    and 0.8 * size < w[2] - w[0] < 1.5 * size]
+            columns = sorted({round(w[0]) for w in body})
+            merged = [c for i, c in enumerate(columns) if i == 0 or c - columns[i - 1] > 2]
+            self.assertEqual(len(merged), 16, "page %d: %s" % (number, merged))
+            page_number = max((w for w in found if w[4] == str(number)), key=lambda w: w[1])
+            trim = self.boxes(self.book, number)["TrimBox"]
+            media = self.boxes(self.book, number)["MediaBox"]
+            centre = (trim[0] + trim[2]) / 2 - media[0]
+            # Fore edge: a recto of a right-to-left book lies on the left of the spread.
+            if number % 2 == 1:
+                self.assertLess(page_number[0], centre - 60)
+            else:
+                self.assertGreater(page_number[2], centre + 60)
+            checked += 1
+        self.assertGreater(checked, 3)
+
+
+class BookGeometry(unittest.TestCase):
+    """The page geometry of every trim size, writing direction, grid and bleed."""
+
+    def test_the_grid_fits_its_trim_with_the_wider_margin_at_the_binding(self):
+        sys.path.insert(0, SCRIPT_DIR)
+        import pdfbook
+        for size in pdfbook.TRIM_SIZES:
+            for vertical in (True, False):
+                for grid in (None, (20, 8), (50, 24)):
+                    for bleed, marks in ((0, False), (3 * pdfbook.MM, True)):
+                        g = pdfbook.Geometry(size, vertical, grid, bleed, marks)
+                        case = (size, vertical, grid, bleed)
+                        self.assertGreater(g.inner, g.outer, case)
+                        self.assertGreater(g.outer, 0, case)
+                        self.assertGreater(min(g.head, g.foot), 0, case)
+                        self.assertAlmostEqual(g.inner + g.block_width + g.outer,
+                                               g.trim_width, places=6)
+                        self.assertAlmostEqual(g.head + g.block_height + g.foot,
+                                               g.trim_height, places=6)
+                        self.assertGreaterEqual(g.slug, bleed)
+                        # Facing pages: the block moves to the binding; every MediaBox
+                        # window lies on the printing canvas.
+                        for number in (1, 2):
+                            boxes = pdfbook.boxes(g, number, g.canvas_height)
+                            self.assertGreaterEqual(boxes["/MediaBox"][0], -0.001)
+                            self.assertLessEqual(boxes["/MediaBox"][2], g.canvas_width + 0.001)
+                            self.assertAlmostEqual(boxes["/TrimBox"][2] - boxes["/TrimBox"][0],
+                                                   g.trim_width, places=2)
+                        self.assertNotEqual(g.binding_left(1), g.binding_left(2))
+                        self.assertEqual(g.binding_left(1), not vertical)
+
+    def test_chapters_start_on_rectos_after_a_blank_page_where_needed(self):
+        sys.path.insert(0, SCRIPT_DIR)
+        import pdfbook
+        for counts, right, blanks in (([3, 2, 1], True, [4]), ([2, 2], True, []),
+                                      ([3, 2, 1], False, []), ([1, 1, 1], True, [2, 4])):
+            pages = pdfbook.plan_pages(counts, ["c"] * len(counts), right)
+            found = [n for n, page in enumerate(pages, 1) if page.unit is None]
+            self.assertEqual(found, blanks, counts)
+            firsts = [n for n, page in enumerate(pages, 1) if page.first]
+            self.assertEqual(len(firsts), len(counts))
+            if right:
+                self.assertTrue(all(n % 2 == 1 for n in firsts))
+
+    def test_bad_grids_and_lengths_are_refused(self):
+        sys.path.insert(0, SCRIPT_DIR)
+        import pdfbook
+        self.assertEqual(pdfbook.parse_grid("42x18"), (42, 18))
+        self.assertAlmostEqual(pdfbook.parse_length("3mm"), 8.504, places=3)
+        for bad in ("42", "x18", "0x5", "42x18x2", "4.5x18"):
+            with self.assertRaises(ValueError):
+                pdfbook.parse_grid(bad)
+        for bad in ("-1mm", "3cm", "30mm"):
+            with self.assertRaises(ValueError):
+                pdfbook.parse_length(bad)
 
 
 class BadInput(unittest.TestCase):

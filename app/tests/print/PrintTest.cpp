@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "print/PageNumberSheet.h"
+#include "print/BookSheet.h"
 #include "print/PdfPrinter.h"
 #include "print/PrintOptions.h"
 
@@ -35,35 +35,50 @@ int PageCount(const QByteArray& pdf, QSizeF* pageSize = nullptr) {
 class PrintTest : public QObject {
     Q_OBJECT
   private slots:
-    void optionsGiveThePageLayout() {
+    void optionsGiveThePageLayoutAndTheJobs() {
         PrintOptions options;
         QString error;
-        QVERIFY(Parse({"--page-size", "a5", "--margins", "15,14,18,13", "--page-numbers", "n.pdf",
-                       "--number-font", "IPAMincho", "in.xhtml", "out.pdf"},
+        QVERIFY(Parse({"--page-size", "a5", "--margins", "15,14,18,13", "--jobs", "2", "a.xhtml",
+                       "a.pdf", "b.xhtml", "b.pdf"},
                       options, error));
-        QCOMPARE(options.input, QStringLiteral("in.xhtml"));
-        QCOMPARE(options.output, QStringLiteral("out.pdf"));
-        QCOMPARE(options.pageNumbers, QStringLiteral("n.pdf"));
-        QCOMPARE(options.numberFont, QStringLiteral("IPAMincho"));
+        QCOMPARE(options.pages.size(), 2);
+        QCOMPARE(options.pages[1].input, QStringLiteral("b.xhtml"));
+        QCOMPARE(options.pages[1].output, QStringLiteral("b.pdf"));
+        QCOMPARE(options.jobs, 2);
         QCOMPARE(options.layout.pageSize().id(), QPageSize::A5);
         const QMarginsF margins = options.layout.margins(QPageLayout::Millimeter);
         QCOMPARE(margins, QMarginsF(13, 15, 14, 18));  // left, top, right, bottom
 
+        // A size in points, as the export asks for its printing canvas.
+        PrintOptions custom;
+        QVERIFY(Parse({"--page-size", "430.75x595.28", "in.xhtml", "out.pdf"}, custom, error));
+        const QSizeF points = custom.layout.pageSize().size(QPageSize::Point);
+        QVERIFY(qAbs(points.width() - 430.75) < 0.01);
+        QVERIFY(qAbs(points.height() - 595.28) < 0.01);
+
+        PrintOptions sheet;
+        QVERIFY(Parse({"--sheet", "s.txt", "out.pdf"}, sheet, error));
+        QCOMPARE(sheet.sheet, QStringLiteral("s.txt"));
+        QCOMPARE(sheet.sheetOutput, QStringLiteral("out.pdf"));
+
         PrintOptions defaults;
         QVERIFY(Parse({"in.xhtml", "out.pdf"}, defaults, error));
         QCOMPARE(defaults.layout.pageSize().id(), QPageSize::A4);
-        QVERIFY(defaults.pageNumbers.isEmpty());
+        QCOMPARE(defaults.jobs, 1);
     }
 
     void badOptionsAreNamed() {
         const QList<QPair<QStringList, QString>> cases = {
             {{"--page-size", "A3", "a", "b"}, "unknown page size A3"},
+            {{"--page-size", "10x600", "a", "b"}, "unknown page size"},
             {{"--margins", "1,2,3", "a", "b"}, "margins"},
             {{"--margins", "1,2,x,4", "a", "b"}, "margins"},
             {{"--margins", "1,2,-3,4", "a", "b"}, "margins"},
+            {{"--jobs", "0", "a", "b"}, "--jobs"},
             {{"--colour", "a", "b"}, "unknown option --colour"},
             {{"only-one"}, "usage"},
             {{"a", "b", "c"}, "usage"},
+            {{"--sheet", "s.txt", "a", "b"}, "usage"},
             {{"--page-size"}, "unknown option --page-size"},
         };
         for (const auto& [arguments, expected] : cases) {
@@ -74,16 +89,37 @@ class PrintTest : public QObject {
         }
     }
 
-    void sheetHasOnePagePerNumberInThePageSize() {
-        const QPageLayout layout(QPageSize(QPageSize::A5), QPageLayout::Portrait,
-                                 QMarginsF(14, 15, 14, 18), QPageLayout::Millimeter);
+    void sheetDrawsItsPagesInTheirSizes() {
+        QString error;
+        const QByteArray sheet = BookSheet(QStringLiteral(u"font\tIPAMincho\n"
+                                                          u"page\t419.53\t595.28\n"
+                                                          u"text\t400\t580\t9\tr\t12\n"
+                                                          u"line\t0\t0\t30\t0\t0.25\n\n"
+                                                          u"page\t300\t420\n"
+                                                          u"text\t20\t400\t9\tl\t雨の駅\n")
+                                               .toUtf8(),
+                                           error);
+        QVERIFY2(!sheet.isEmpty(), qPrintable(error));
         QSizeF size;
-        QCOMPARE(PageCount(
-                     PageNumberSheet(3, layout, QStringLiteral("serif"), QStringLiteral(u"雨の駅")),
-                     &size),
-                 3);
-        QVERIFY(qAbs(size.width() - 419.5) < 2);
-        QVERIFY(qAbs(size.height() - 595.3) < 2);
+        QCOMPARE(PageCount(sheet, &size), 2);
+        QVERIFY(qAbs(size.width() - 419.53) < 0.6);
+        QVERIFY(qAbs(size.height() - 595.28) < 0.6);
+    }
+
+    void malformedSheetLinesAreNamed() {
+        const QList<QPair<QByteArray, QString>> cases = {
+            {"text\t1\t2\t9\tl\tx\n", "line 1: text before the first page"},
+            {"page\t100\n", "line 1: a page needs"},
+            {"page\t100\t100\ntext\t1\t2\t9\tq\tx\n", "line 2: text needs"},
+            {"page\t100\t100\n\nline\t1\t2\t3\n", "line 3: a line needs"},
+            {"page\t100\t100\nbox\t1\n", "line 2: unknown item box"},
+            {"font\tserif\n", "no page"},
+        };
+        for (const auto& [description, expected] : cases) {
+            QString error;
+            QVERIFY(BookSheet(description, error).isEmpty());
+            QVERIFY2(error.contains(expected), qPrintable(error));
+        }
     }
 
     void printsALocalPageToPdf() {
