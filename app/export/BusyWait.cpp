@@ -74,9 +74,11 @@ class InputDropper : public QObject {
             default:
                 return false;
         }
+        // The window system's events reach a window first, which hands them to the widget
+        // they are for: they are judged there, so that the notice's button still works.
         const auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget != nullptr && allowed_ && (widget == allowed_ || allowed_->isAncestorOf(widget)))
-            return false;
+        if (widget == nullptr) return false;
+        if (allowed_ && (widget == allowed_ || allowed_->isAncestorOf(widget))) return false;
         // An accepted shortcut override keeps the key from triggering a shortcut.
         event->accept();
         return true;

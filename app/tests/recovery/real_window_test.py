@@ -60,7 +60,7 @@ class Program:
 
     def find_window(self, name, timeout=60):
         def search():
-            out = xdotool("search", "--onlyvisible", "--pid", str(self.process.pid),
+            out = xdotool("search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
                           "--name", name, check=False)
             return out.split()[-1] if out else None
         return wait_for(search, timeout, "window " + name)
@@ -115,6 +115,14 @@ class RealWindowTest(unittest.TestCase):
     def tearDown(self):
         for program in self.programs:
             program.end()
+        # The editor that never returns is never stopped by the program; the test ends it.
+        pid_file = getattr(self, "editor_pid_file", None)
+        if pid_file and os.path.exists(pid_file):
+            with open(pid_file) as file:
+                try:
+                    os.kill(int(file.read().strip()), signal.SIGKILL)
+                except (ValueError, ProcessLookupError):
+                    pass
         for clipboard in self.clipboards:
             if clipboard.poll() is None:
                 clipboard.kill()
@@ -161,8 +169,9 @@ class RealWindowTest(unittest.TestCase):
         xdotool("windowactivate", "--sync", question, check=False)
         xdotool("key", "--window", question, "Return")  # はい is the default
         again.main_window()
-        # The restored text is the window's unsaved text: its own copy holds it again,
-        # and the old program's copy is gone.
+        # The restored text is the window's unsaved text: the old program's copy becomes
+        # this one's, and it holds the text again.
+        wait_for(lambda: not os.path.exists(copy), 60, "the old copy taken over")
         own = self.copy_holding(text)
         self.assertNotEqual(os.path.basename(own), os.path.basename(copy))
         self.assertEqual(len(self.copies()), 1)
@@ -174,7 +183,7 @@ class RealWindowTest(unittest.TestCase):
         second = self.start()
         second.main_window()
         time.sleep(2)
-        out = xdotool("search", "--onlyvisible", "--pid", str(second.process.pid), "--name",
+        out = xdotool("search", "--all", "--onlyvisible", "--pid", str(second.process.pid), "--name",
                       "^確認$", check=False)
         self.assertEqual(out, "")
         self.assertTrue(os.path.exists(copy))
@@ -187,7 +196,9 @@ class RealWindowTest(unittest.TestCase):
         xdotool("windowactivate", "--sync", question, check=False)
         xdotool("key", "--window", question, "n")
         third.main_window()
-        kept = glob.glob(os.path.join(self.state, "quirtle", "kept", "copy-*.txt"))
+        kept = wait_for(
+            lambda: glob.glob(os.path.join(self.state, "quirtle", "kept", "copy-*.txt")), 30,
+            "the declined copy in the kept folder")
         self.assertEqual(len(kept), 1)
         with open(kept[0], "rb") as file:
             self.assertEqual(file.read(), "一つ目の原稿🍣\n".encode("utf-8"))
@@ -212,8 +223,9 @@ class RealWindowTest(unittest.TestCase):
 
     def test_an_editor_that_never_returns_can_be_left(self):
         editor = os.path.join(self.root, "editor.sh")
+        self.editor_pid_file = os.path.join(self.root, "editor.pid")
         with open(editor, "w") as file:
-            file.write("#!/bin/sh\nexec sleep 3600\n")
+            file.write(f"#!/bin/sh\necho $$ > '{self.editor_pid_file}'\nexec sleep 3600\n")
         os.chmod(editor, 0o755)
         with open(os.path.join(self.folder, "EDITOR"), "wb") as file:
             file.write(editor.encode())
@@ -222,7 +234,8 @@ class RealWindowTest(unittest.TestCase):
         self.clipboards.append(program.paste("原稿\n"))
         time.sleep(0.5)
         xdotool("key", "--window", window, "ctrl+e")
-        time.sleep(1.5)
+        wait_for(lambda: os.path.exists(self.editor_pid_file), 30, "the editor")
+        time.sleep(1)
         # Typed while the window waits: dropped, not replayed later.
         xdotool("type", "--window", window, "abc")
         xdotool("key", "--window", window, "ctrl+shift+s", "ctrl+s")
@@ -236,7 +249,7 @@ class RealWindowTest(unittest.TestCase):
         saved = os.path.join(self.root, "saved.txt")
         xdotool("key", "--window", window, "ctrl+s")
         dialog = program.find_window("名前を付けて保存")
-        xdotool("windowactivate", "--sync", dialog, check=False)
+        time.sleep(1)  # the dialog takes its focus once it is shown
         xdotool("key", "--window", dialog, "ctrl+a")
         xdotool("type", "--window", dialog, saved)
         xdotool("key", "--window", dialog, "Return")
