@@ -112,13 +112,15 @@ qsizetype ElementEnd(QStringView html, qsizetype pos, bool insideSection) {
 }  // namespace
 
 std::size_t PreviewDocument::BlockOfLine(std::uint32_t line) const {
-    // Lines only grow along the blocks; the last leaf that begins on or before the line.
+    // Lines only grow along the blocks; the last element that begins on or before the line.
     auto after =
         std::upper_bound(blocks.begin(), blocks.end(), line,
                          [](std::uint32_t l, const PreviewBlock& b) { return l < b.line; });
     while (after != blocks.begin()) {
         --after;
-        if (after->kind == Kind::Leaf) return static_cast<std::size_t>(after - blocks.begin());
+        // A leaf of text alone (the line break after a section's end) shows nothing.
+        if (after->kind == Kind::Leaf && Text(*after).startsWith(u'<'))
+            return static_cast<std::size_t>(after - blocks.begin());
     }
     return 0;
 }

@@ -40,8 +40,8 @@ struct PreviewDocument {
     QStringView Text(const PreviewBlock& block) const {
         return QStringView(html).mid(block.begin, block.length);
     }
-    // The index of the last block that begins at or before the line's output: the block
-    // that shows the line (0 when there are none).
+    // The index of the last element block that begins at or before the line's output: the
+    // block that shows the line (0 when there are none).
     std::size_t BlockOfLine(std::uint32_t line) const;
 };
 

@@ -23,17 +23,27 @@
       "picture,portal,fencedframe,math,svg";
   var controls = "button,input,select,option,label,summary,form,a";
 
+  // In a long manuscript, paragraphs out of view are not laid out until they come near it:
+  // a novel's thousands of paragraphs then take the memory of the few on the screen. (A
+  // short one is laid out whole, so its sizes never change while it is read.)
+  var longSheet = null;
+  var longBlocks = 1500;
+  function layOutLazily(lazily) {
+    if (!longSheet || longSheet.lazily === lazily) return;
+    longSheet.lazily = lazily;
+    longSheet.replaceSync(lazily ?
+        "#contents p { content-visibility: auto; contain-intrinsic-size: auto 5em; }" : "");
+  }
+
   function sheet() {
     var css = "#contents :is(" + shownAsBlocks + ") { display: block !important;" +
         " position: static !important; visibility: visible !important;" +
-        " white-space: pre-wrap; margin: 0.5em 0; }" +
-        // Paragraphs out of view are not laid out until they come near it: a novel's
-        // thousands of paragraphs then take the memory of the few on the screen.
-        "#contents p { content-visibility: auto; contain-intrinsic-size: auto 5em; }";
+        " white-space: pre-wrap; margin: 0.5em 0; }";
     try {
       var s = new CSSStyleSheet();
       s.replaceSync(css);
-      document.adoptedStyleSheets = document.adoptedStyleSheets.concat([s]);
+      longSheet = new CSSStyleSheet();
+      document.adoptedStyleSheets = document.adoptedStyleSheets.concat([s, longSheet]);
     } catch (e) {}
   }
 
@@ -159,6 +169,7 @@
     }
     blocks = blocks.slice(0, start).concat(made, blocks.slice(start + removed));
     generation = next;
+    layOutLazily(blocks.length > longBlocks);
     return "done";
   }
 
@@ -219,6 +230,7 @@
     blocks = [];
     generation = 0;
     root.textContent = "";
+    layOutLazily(false);
     var p = document.createElement("p");
     p.className = "placeholder";
     p.textContent = text;

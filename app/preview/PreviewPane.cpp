@@ -50,7 +50,8 @@ PreviewPane::PreviewPane(Desktop& desktop, QWidget* parent)
     if (source.open(QIODevice::ReadOnly)) {
         QWebEngineScript script;
         script.setName(QStringLiteral("quirtle-preview"));
-        script.setSourceCode(QString::fromUtf8(source.readAll()));
+        pageScript = QString::fromUtf8(source.readAll());
+        script.setSourceCode(pageScript);
         script.setInjectionPoint(QWebEngineScript::DocumentCreation);
         script.setWorldId(QWebEngineScript::ApplicationWorld);
         script.setRunsOnSubFrames(false);
@@ -102,12 +103,20 @@ bool PreviewPane::event(QEvent* event) {
     return QWebEngineView::event(event);
 }
 
+QString PreviewPane::WithPageScript(const QString& script) const {
+    // The page script is put into every load before the page's own scripts run, but a
+    // world that was not there yet at that point may miss it: each script of the program
+    // brings it along (it does nothing when it is there already).
+    return pageScript + QLatin1Char('\n') + script;
+}
+
 void PreviewPane::RunScript(const QString& script, std::function<void(const QVariant&)> done) {
     if (!done) {
-        previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+        previewPage->runJavaScript(WithPageScript(script), QWebEngineScript::ApplicationWorld);
         return;
     }
-    previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld, std::move(done));
+    previewPage->runJavaScript(WithPageScript(script), QWebEngineScript::ApplicationWorld,
+                               std::move(done));
 }
 
 qint64 PreviewPane::RenderProcessId() const {
@@ -141,10 +150,10 @@ void PreviewPane::SetContents(const QString& html) {
 void PreviewPane::RunContentsScript(const QString& script, ContentsDone done) {
     // The program's own world: the page's scripts and its content rules do not reach it.
     if (!done) {
-        previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+        previewPage->runJavaScript(WithPageScript(script), QWebEngineScript::ApplicationWorld);
         return;
     }
-    previewPage->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+    previewPage->runJavaScript(WithPageScript(script), QWebEngineScript::ApplicationWorld,
                                [done = std::move(done)](const QVariant& answer) {
                                    const QString text = answer.toString();
                                    if (text == QLatin1String(kContentsDone)) {

@@ -77,9 +77,11 @@ class PreviewPane : public QWebEngineView {
 
   private:
     void WatchChild(QObject* child);
+    QString WithPageScript(const QString& script) const;
 
     PreviewPage* previewPage;
     QUrl pageUrl;
+    QString pageScript;  // the program's own script in the page (PreviewPage.js)
     bool pageLoaded = false;
     bool recovering = false;
 };

@@ -11,11 +11,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QKeyEvent>
-#include <QTextBlock>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QKeyEvent>
+#include <QTextBlock>
 #include <QTextStream>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -103,9 +103,9 @@ void Settle(QWebEnginePage* page) {
 // A novel-like manuscript of about `size` Shift_JIS bytes: "**" chapters, paragraphs
 // opening with a full-width space, a ruby every 80 characters or so.
 QString Novel(std::size_t size) {
-    const QString sentence =
-        QStringLiteral("吾輩はここで始めて人間というものを見た。しかもあとで聞くとそれは書生という人間中"
-                       "で一番_獰悪[どうあく]な種族であったそうだ。この書生というのは時々我々を捕え");
+    const QString sentence = QStringLiteral(
+        "吾輩はここで始めて人間というものを見た。しかもあとで聞くとそれは書生という人間中"
+        "で一番_獰悪[どうあく]な種族であったそうだ。この書生というのは時々我々を捕え");
     QString text = QStringLiteral(":title 猫\n");
     std::size_t bytes = 0;
     for (int chapter = 1; bytes < size; ++chapter) {
@@ -165,8 +165,8 @@ int Typing(quirtle::MainFrame& frame, int seconds) {
     QTimer::singleShot(3000, &wait, &QEventLoop::quit);
     wait.exec();
     // Typing in the middle of a paragraph near the end.
-    QTextCursor cursor(probe.Editor().document()->findBlockByNumber(
-        probe.Editor().document()->blockCount() - 3));
+    QTextCursor cursor(
+        probe.Editor().document()->findBlockByNumber(probe.Editor().document()->blockCount() - 3));
     cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 10);
     probe.Editor().setTextCursor(cursor);
     probe.Editor().setFocus();
@@ -191,8 +191,8 @@ int Typing(quirtle::MainFrame& frame, int seconds) {
     });
     double peakRss = 0;
     double peakPss = 0;
-    std::printf("typing into a %zu-byte novel-like manuscript, one key a second for %d s\n",
-                bytes, seconds);
+    std::printf("typing into a %zu-byte novel-like manuscript, one key a second for %d s\n", bytes,
+                seconds);
     for (int second = 1; second <= seconds; ++second) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
@@ -214,14 +214,16 @@ int Typing(quirtle::MainFrame& frame, int seconds) {
     }
     std::sort(latencies.begin(), latencies.end());
     const bool all = latencies.size() + 2 >= static_cast<std::size_t>(seconds);
-    std::printf("preview memory, %d s of typing: peak %.0f MB RSS summed over the process tree, "
-                "%.0f MB PSS (target <= 600 MB)\n",
-                seconds, peakRss, peakPss);
+    std::printf(
+        "preview memory, %d s of typing: peak %.0f MB RSS summed over the process tree, "
+        "%.0f MB PSS (target <= 600 MB)\n",
+        seconds, peakRss, peakPss);
     if (!latencies.empty()) {
-        std::printf("key to the page holding it: median %.0f ms, max %.0f ms over %zu keys%s "
-                    "(target <= 1200 ms)\n",
-                    Median(latencies), latencies.back(), latencies.size(),
-                    all ? "" : " (SOME KEYS NEVER SHOWN)");
+        std::printf(
+            "key to the page holding it: median %.0f ms, max %.0f ms over %zu keys%s "
+            "(target <= 1200 ms)\n",
+            Median(latencies), latencies.back(), latencies.size(),
+            all ? "" : " (SOME KEYS NEVER SHOWN)");
     }
     return 0;
 }

@@ -205,6 +205,9 @@ class PreviewJobTest : public QObject {
         QCOMPARE(document->blocks[document->BlockOfLine(3)].line, 3u);
         QCOMPARE(document->blocks[document->BlockOfLine(6)].line, 4u);
         QCOMPARE(document->BlockOfLine(0), std::size_t{0});
+        // Past the end: the last element, not the line break after the sections' ends.
+        QCOMPARE(document->Text(document->blocks[document->BlockOfLine(100)]),
+                 QStringLiteral("<pre class=\"incomplete\">_x</pre>\n"));
     }
 
     void PatchesTurnEachFragmentIntoTheNext() {

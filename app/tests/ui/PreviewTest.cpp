@@ -695,7 +695,14 @@ class PreviewTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 2, 15000);
         QCOMPARE(contentsText(), text + u'\n');
     }
+};
 
+// Following the cursor and the double-click run in a program of their own: after the
+// many windows of the tests above, a double-click sent by the test to the view no longer
+// reaches the page in the same process.
+class PreviewFollowTest : public QObject {
+    Q_OBJECT
+  private slots:
     void PreviewFollowsTheCursorAndDoubleClickTakesItToTheLine() {
         Window window;
         QVERIFY(window.Create());
@@ -713,9 +720,8 @@ class PreviewTest : public QObject {
             "return r.bottom>0&&r.top<innerHeight;})()");
         QVERIFY(!window.Evaluate(lastInView).toBool());
         // A jump to the end of the manuscript: the preview scrolls to its last paragraph.
-        QTextCursor end(
-            window.Probe().Editor().document()->findBlockByNumber(static_cast<int>(novel.size()) - 7));
-        window.Probe().Editor().setTextCursor(end);
+        // (The last line is empty: the block before it is the one to see.)
+        window.Probe().Editor().moveCursor(QTextCursor::End);
         QTRY_VERIFY_WITH_TIMEOUT(window.Evaluate(lastInView).toBool(), 15000);
 
         // A double-click on a paragraph near the end puts the cursor on its line.
@@ -750,6 +756,10 @@ class PreviewTest : public QObject {
 int main(int argc, char* argv[]) {
     quirtle::PrepareWebEngine();
     QApplication application(argc, argv);
+    if (qEnvironmentVariableIsSet("QUIRTLE_PREVIEW_FOLLOW")) {
+        PreviewFollowTest follow;
+        return QTest::qExec(&follow, argc, argv);
+    }
     PreviewTest test;
     return QTest::qExec(&test, argc, argv);
 }
