@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "base/WriteAll.h"
+
 namespace quirtle::documents {
 namespace {
 
@@ -32,18 +34,6 @@ class Descriptor {
   private:
     int fd_;
 };
-
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return 0;
-}
 
 mode_t CurrentUmask() {
     const mode_t mask = ::umask(0);
