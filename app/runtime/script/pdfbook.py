@@ -155,9 +155,10 @@ class Geometry:
         return face + """\
 @media screen { body > * { display: none; } body::before { content: "あ"; } }
 html { font-family: %(family)s"IPAMincho", "IPA明朝", "Noto Serif CJK JP", serif; font-size: %(font).2fpt; line-height: %(pitch)s; }
-body { margin: 0; padding: 0; }
+body { margin: 0; padding: 0; inline-size: %(line).3fpt; }
 p { text-align: justify; orphans: 1; widows: 1; }
 h1, h2, h3, h4, h5, h6 { line-height: %(double)s; margin-block: 0 %(pitch)s; page-break-after: avoid; break-after: avoid; page-break-inside: avoid; break-inside: avoid; }
+h1, h2, h3, h4, h5, h6 { padding-block-end: %(double)s; margin-block-end: -%(pitch)s; }
 h1 { font-size: 1.5em; } h2 { font-size: 1.3em; } h3, h4, h5, h6 { font-size: 1.1em; }
 section { page-break-before: auto; break-before: auto; }
 .chapter-start { page-break-before: always; break-before: page; }
@@ -168,6 +169,10 @@ figure.cover-page { width: %(width).2fpt; height: %(height).2fpt; display: flex;
 figure.cover-page img { max-width: %(width).2fpt; max-height: %(height).2fpt; }
 """ % {"family": family, "font": self.font, "pitch": pitch,
        "double": "%.3fpt" % (2 * self.pitch),
+       # Lines of exactly the grid's characters: justified lines end at the grid's foot
+       # and their characters stand on its rows; a fiftieth of a character covers the
+       # engine's rounding of the glyph advances.
+       "line": (self.chars + 0.02) * self.font,
        # A picture and a caption line fit inside the block, whichever way it runs.
        "width": self.block_width - (2 * self.pitch if self.vertical else 0),
        "height": self.block_height - (0 if self.vertical else 2 * self.pitch)}

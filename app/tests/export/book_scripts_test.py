@@ -6,6 +6,7 @@ Usage: book_scripts_test.py PROGRAM_DIR QUIRTLE_CONVERT SAMPLE_MANUSCRIPT [unitt
 
 import concurrent.futures
 import json
+import html
 import os
 import re
 import shlex
@@ -538,6 +539,317 @@ class PrintReady(unittest.TestCase):
                 self.assertGreater(page_number[2], centre + 60)
             checked += 1
         self.assertGreater(checked, 3)
+
+
+# ---------------------------------------------------------------------------------------
+# The rendered pages of a vertical book, measured glyph by glyph.
+
+# Strict 禁則: characters no line may begin with, and characters no line may end with.
+NO_LINE_START = "、。，．」』）〕］｝〉》】ー・：；！？!?ぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮヵヶ々ゝゞ"
+NO_LINE_END = "「『（〔［｛〈《【"
+# 縦中横 and upright digits: (text before, the run, text after, ems the run takes along
+# the line, glyphs across the line in each em).
+UPRIGHT_RUNS = (("第", "12", "章", 1, 2), ("月", "24", "日", 1, 2), ("本当か", "!?", "ま", 1, 2),
+                ("まさか", "!!", "と", 1, 2), ("え", "?!", "ど", 1, 2), ("で", "3", "人", 1, 1),
+                ("西暦", "2026", "年", 4, 1))
+# Paragraph openings: (first characters as written, indent in ems before the first glyph).
+INDENTS = (("\u3000", 1), ("「", 0), ("『", 0), ("（", 0), ("", 1), ("\u3000「", 1))
+FILLER = "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわ"
+
+
+def typeset_manuscript(chars):
+    """A manuscript of the typesetting cases for lines of `chars` characters, and its
+    blocks in order as ("h"/"p", printed text, case) with the text as the page shows it
+    (ruby readings, ideographic spaces and spaces left out)."""
+    lines, blocks = [":title 組版の試験", ":author 試験 花子"], []
+
+    def heading(marks, text):
+        lines.append(marks + " " + text)
+        blocks.append(("h", flat(text), None))
+
+    def paragraph(markup, printed, case=None):
+        lines.append(markup)
+        blocks.append(("p", flat(printed), case))
+
+    heading("**", "第1章 縦中横")
+    runs = "".join(before + run + after + "、" for before, run, after, _, _ in UPRIGHT_RUNS)
+    for repeat in range(3):  # the runs on every line, at the head, the middle, the foot
+        pad = FILLER[:repeat * 7 + 3]
+        paragraph("\u3000" + pad + runs + "また" + runs + "。", pad + runs + "また" + runs + "。",
+                  "upright")
+    # Ruby and upright runs inside justified lines, at every place along them.
+    for shift in range(0, 12, 3):
+        text = FILLER[:shift] + "駅舎の屋根を_雨[あめ]が叩き、_紫陽花[あじさい]の12の花が揺れた!?" * 4
+        paragraph("\u3000" + text, re.sub(r"_(\w+)\[\w+\]", r"\1", text), "ruby")
+    heading("**", "第2章 字下げ")
+    for opening, indent in INDENTS:
+        text = opening + "段落の始まり、" + FILLER * 2 + "。"
+        closing = {"「": "」", "『": "』", "（": "）"}.get(opening[-1:], "")
+        paragraph(text + closing, text + closing, ("indent", opening, indent))
+    heading("**", "第3章 禁則")
+    # Each character that may not begin a line lands at the line end, one before and
+    # one after it; each that may not end one likewise; a long paragraph per character
+    # holds it at every place of its lines.
+    for mark in NO_LINE_START.replace("!", "").replace("?", ""):
+        for offset in (-1, 0, 1):
+            text = FILLER[:chars - 1 + offset] + mark + FILLER[:20] + "。"
+            paragraph("\u3000" + text, text, "kinsoku")
+    for mark in NO_LINE_END:
+        closing = {"「": "」", "『": "』", "（": "）"}.get(mark, "")
+        for offset in (-1, 0, 1):
+            text = FILLER[:chars - 2 + offset] + mark + "かぎ" + closing + FILLER[:20] + "。"
+            paragraph("\u3000" + text, text, "kinsoku")
+    for mark in "、」っー「":
+        text = "".join(FILLER[:length] + mark for length in range(1, chars))
+        paragraph("\u3000" + text + "。", text + "。", "kinsoku")
+    heading("**", "第4章 見出し")
+    # Sections of 2 + 3 lines against pages of 18 lines: a heading falls on every line of
+    # a page once, the last ones among them.
+    for number in range(1, 25):
+        heading("***", "第%d節" % number)
+        for _ in range(3 if number % 2 else 2):
+            paragraph("\u3000" + FILLER[:30] + "。", FILLER[:30] + "。")
+    return ("\r\n".join(lines) + "\r\n").encode("cp932"), blocks
+
+
+def page_words(path):
+    """Per page, (xMin, yMin, xMax, yMax, text) of every word pdftotext finds."""
+    out = subprocess.run(["pdftotext", "-bbox", path, "-"], capture_output=True,
+                         check=True).stdout.decode("utf-8")
+    return [[(float(a), float(b), float(c), float(d), html.unescape(t)) for a, b, c, d, t in
+             re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" '
+                        r'yMax="([\d.]+)">(.*?)</word>', page)]
+            for page in out.split("<page ")[1:]]
+
+
+def type_size(word):
+    """The size of a word's type: its extent across the line. Upright digits and 縦中横
+    (ASCII) are horizontal words, as tall as their type; other words are vertical."""
+    return word[3] - word[1] if word[4].isascii() else word[2] - word[0]
+
+
+class Line:
+    """One printed line of vertical text: its glyphs (words of pdftotext) from head to
+    foot, the size of its type, its place across the page."""
+
+    def __init__(self, page, glyphs, em):
+        self.page = page
+        self.glyphs = sorted(glyphs, key=lambda g: g[1])
+        self.size = sorted(type_size(g) for g in glyphs)[len(glyphs) // 2]
+        self.heading = self.size > 1.05 * em
+        self.x = sum((g[0] + g[2]) / 2 for g in glyphs) / len(glyphs)
+        self.text = "".join(g[4] for g in self.glyphs)
+        # The glyph holding each character of the text.
+        self.holder = [g for g in self.glyphs for _ in g[4]]
+
+
+def printed_lines(path, em):
+    """Every line of body text and every heading of a vertical book, in reading order:
+    ruby (half size) and the page furniture (0.8 of the body size) are left out."""
+    lines = []
+    for number, found in enumerate(page_words(path), 1):
+        text = [w for w in found if type_size(w) > 0.95 * em]
+        text.sort(key=lambda w: -(w[0] + w[2]) / 2)
+        columns = []
+        for word in text:
+            centre = (word[0] + word[2]) / 2
+            if columns and columns[-1][0] - centre < 0.3 * em:
+                columns[-1][1].append(word)
+            else:
+                columns.append([centre, [word]])
+        lines += [Line(number, column, em) for _, column in columns]
+    return lines
+
+
+def ink(path, page, box, resolution=600):
+    """The inked pixels (a set of (x, y)) of `box` (x0, y0, x1, y1 in points) on a page."""
+    scale = resolution / 72
+    x0, y0 = int(box[0] * scale), int(box[1] * scale)
+    width, height = int(box[2] * scale) - x0, int(box[3] * scale) - y0
+    data = subprocess.run(["pdftoppm", "-r", str(resolution), "-gray", "-f", str(page), "-l",
+                           str(page), "-x", str(x0), "-y", str(y0), "-W", str(width), "-H",
+                           str(height), path], capture_output=True, check=True).stdout
+    header = re.match(rb"P5\s+(\d+)\s+(\d+)\s+255\s", data)
+    columns = int(header.group(1))
+    pixels = data[header.end():]
+    return {(i % columns, i // columns) for i, value in enumerate(pixels) if value < 128}
+
+
+def runs_of(values):
+    """How many separate runs the sorted distinct integers `values` make."""
+    ordered = sorted(set(values))
+    return sum(1 for i, v in enumerate(ordered) if i == 0 or v - ordered[i - 1] > 1)
+
+
+def components(pixels):
+    """The connected parts (8-neighbours) of a set of pixels."""
+    left, parts = set(pixels), []
+    while left:
+        part, pending = set(), [left.pop()]
+        while pending:
+            x, y = pending.pop()
+            part.add((x, y))
+            for near in ((x + dx, y + dy) for dx in (-1, 0, 1) for dy in (-1, 0, 1)):
+                if near in left:
+                    left.remove(near)
+                    pending.append(near)
+        parts.append(part)
+    return parts
+
+
+class VerticalPages(unittest.TestCase):
+    """The pages of the default vertical PDF (A5, 42 by 18), measured with pdftotext
+    -bbox: 縦中横, indents, justified lines, 禁則, headings kept with their text, and
+    the line grid of every full page."""
+
+    @classmethod
+    def setUpClass(cls):
+        sys.path.insert(0, SCRIPT_DIR)
+        import pdfbook
+        found = entry("PDF 縦書き A5")
+        cls.geometry = pdfbook.Geometry("A5", True)
+        cls.em = cls.geometry.font
+        manuscript, cls.blocks = typeset_manuscript(cls.geometry.chars)
+        cls.folder = tempfile.mkdtemp(prefix="quirtle-vertical-")
+        cls.book = os.path.join(cls.folder, "book.pdf")
+        cls.printed = run_entry(found, convert(manuscript), cls.book)
+        cls.lines = printed_lines(cls.book, cls.em) if cls.printed[0] == 0 else []
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def head(self, line):
+        """Where the lines of a page begin (the top of the text block)."""
+        return self.geometry.slug + self.geometry.head
+
+    def foot(self, line):
+        return self.head(line) + self.geometry.chars * self.em
+
+    def paragraphs(self):
+        """(kind, case, [Line]) of every block, the printed lines matched to the blocks
+        of the manuscript in order."""
+        self.assertEqual(self.printed[0], 0, self.printed[1])
+        out, lines = [], list(self.lines)
+        for kind, text, case in self.blocks:
+            taken, printed = [], ""
+            while lines and len(printed) < len(text):
+                taken.append(lines.pop(0))
+                printed += taken[-1].text
+            self.assertEqual(printed, text, "lines %s" % [line.text for line in taken])
+            self.assertTrue(all(line.heading == (kind == "h") for line in taken), text)
+            out.append((kind, case, taken))
+        self.assertEqual(lines, [])
+        return out
+
+    def test_upright_runs_and_indents(self):
+        em = self.em
+        checked = {}
+        for kind, case, taken in self.paragraphs():
+            if case == "upright":
+                for line in taken:
+                    for before, run, after, ems, across in UPRIGHT_RUNS:
+                        for found in re.finditer(re.escape(before + run + after), line.text):
+                            start = found.start() + len(before)
+                            glyphs = list(dict.fromkeys(line.holder[start:start + len(run)]))
+                            previous = line.holder[start - 1]
+                            following = line.holder[start + len(run)]
+                            with self.subTest(run=run, line=line.text):
+                                # Its room along the line, between its neighbours.
+                                self.assertAlmostEqual((following[1] - previous[3]) / em, ems,
+                                                       delta=0.15)
+                                self.assertEqual(len(glyphs), len(run) // across)
+                                for glyph in glyphs:
+                                    self.assertAlmostEqual((glyph[3] - glyph[1]) / em, 1,
+                                                           delta=0.1)
+                                    # Upright: as wide as its glyphs side by side.
+                                    self.assertAlmostEqual((glyph[2] - glyph[0]) / em,
+                                                           across * 0.5, delta=0.1)
+                                    self.assertUpright(line.page, glyph, across)
+                                checked[run] = checked.get(run, 0) + 1
+            elif isinstance(case, tuple) and case[0] == "indent":
+                with self.subTest(indent=taken[0].text[:8]):
+                    first = taken[0].glyphs[0]
+                    self.assertAlmostEqual((first[1] - self.head(taken[0])) / em, case[2],
+                                           delta=0.2)
+                    # The lines after the first begin at the head.
+                    for line in taken[1:]:
+                        self.assertAlmostEqual(line.glyphs[0][1], self.head(line),
+                                               delta=0.2 * em)
+                checked[case] = 1
+        # Every run measured in the middle of a line several times, every indent once.
+        self.assertEqual(len(checked), len(UPRIGHT_RUNS) + len(INDENTS))
+        self.assertGreaterEqual(min(checked[run[1]] for run in UPRIGHT_RUNS), 4, checked)
+
+    def assertUpright(self, page, glyph, across):
+        """The ink of a glyph box: `across` glyphs side by side across the line, each
+        standing upright (its largest stroke taller than wide), as text turned sideways
+        would not."""
+        trim = 0.05 * self.em  # clear of the neighbours along the line
+        pixels = ink(self.book, page, (glyph[0], glyph[1] + trim, glyph[2], glyph[3] - trim))
+        self.assertTrue(pixels, glyph)
+        self.assertEqual(runs_of(p[0] for p in pixels), across, glyph)
+        largest = max(components(pixels), key=len)
+        xs, ys = [p[0] for p in largest], [p[1] for p in largest]
+        self.assertGreater(max(ys) - min(ys), max(xs) - min(xs), glyph)
+
+    def test_lines_are_justified_and_break_by_the_rules(self):
+        em = self.em
+        ended = plain = 0
+        for kind, case, taken in self.paragraphs():
+            if kind == "h":
+                continue
+            for index, line in enumerate(taken):
+                with self.subTest(line=line.text, page=line.page):
+                    self.assertNotIn(line.text[0], NO_LINE_START)
+                    self.assertNotIn(line.text[-1], NO_LINE_END)
+                    if index == len(taken) - 1:
+                        continue
+                    self.assertAlmostEqual((line.glyphs[-1][3] - self.foot(line)) / em, 0,
+                                           delta=0.15)
+                    # A full line of plain characters keeps every one on the grid (the
+                    # boxes pdftotext gives vertical glyphs stray up to 0.1 em).
+                    if len(line.text) == self.geometry.chars and line.text.isalpha():
+                        for place, glyph in enumerate(line.glyphs):
+                            self.assertAlmostEqual((glyph[1] - self.head(line)) / em, place,
+                                                   delta=0.15)
+                        plain += 1
+                    ended += 1
+        self.assertGreater(ended, 200)
+        self.assertGreater(plain, 30)
+
+    def test_no_page_ends_with_a_heading_and_full_pages_keep_the_grid(self):
+        g = self.geometry
+        self.paragraphs()
+        pages = {}
+        for line in self.lines:
+            pages.setdefault(line.page, []).append(line)
+        numbers = sorted(pages)
+        pushed = 0
+        full = 0
+        for number in numbers:
+            lines = pages[number]
+            with self.subTest(page=number):
+                self.assertFalse(lines[-1].heading, lines[-1].text)
+                # Every line on the grid of line pitches from the block's first line;
+                # a heading takes three of them.
+                right = g.slug + g.block_left(number) + g.block_width
+                slots = 0
+                for line in lines:
+                    place = (right - line.x) / g.pitch - 0.5
+                    if line.heading:
+                        slots += 3
+                        continue
+                    self.assertAlmostEqual(place, round(place), delta=0.15, msg=line.text)
+                    slots = max(slots, round(place) + 1)
+                following = pages.get(number + 1)
+                if following and following[0].heading and following[0].text.endswith("節"):
+                    pushed += 1
+                elif following and not following[0].heading:  # a page the text fills
+                    self.assertEqual(slots, g.lines, [line.text for line in lines])
+                    full += 1
+        self.assertGreater(full, 5)
+        self.assertGreater(pushed, 0)  # some heading would have fallen at a foot
 
 
 class BookGeometry(unittest.TestCase):
