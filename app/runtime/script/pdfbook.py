@@ -142,9 +142,25 @@ class Geometry:
             left, right = left - (width - self.block_width), right + (width - self.block_width)
         return tuple(max(0.0, v) / MM for v in (top, right, bottom, left))
 
+    def _keep_rules(self):
+        """A heading never ends a page: the engine does not keep a heading with what
+        follows it (break-after: avoid) but never splits a heading's box; the box is made
+        to reach over the first line after it (and over the headings that follow it right
+        away, class keep-N), a negative margin of the same length keeps that line where
+        it was. A heading takes two line pitches and a margin of one."""
+        rules = []
+        for follow in range(4):
+            selector = ", ".join("h%d%s" % (level, ".keep-%d" % follow if follow else "")
+                                 for level in range(1, 7))
+            reach = (3 * follow + 2) * self.pitch
+            rules.append("%s { padding-block-end: %.3fpt; margin-block-end: %.3fpt; }\n"
+                         % (selector, reach, self.pitch - reach))
+        return "".join(rules)
+
     def style(self, font_face=None):
-        """The print style sheet: the grid's font size and line pitch, chapters, headings
-        kept with their text, pictures fitted to the text block. On screen the page shows one character only: the engine lays a page
+        """The print style sheet: the grid's font size and line pitch, lines of the grid's
+        length, chapters, headings kept with their text, pictures fitted to the text
+        block. On screen the page shows one character only: the engine lays a page
         out for the screen when it loads it, and that layout of a whole chapter, never
         shown, took more time than printing it; the one character loads the body font
         before printing starts."""
@@ -158,8 +174,7 @@ html { font-family: %(family)s"IPAMincho", "IPA明朝", "Noto Serif CJK JP", ser
 body { margin: 0; padding: 0; inline-size: %(line).3fpt; }
 p { text-align: justify; orphans: 1; widows: 1; }
 h1, h2, h3, h4, h5, h6 { line-height: %(double)s; margin-block: 0 %(pitch)s; page-break-after: avoid; break-after: avoid; page-break-inside: avoid; break-inside: avoid; }
-h1, h2, h3, h4, h5, h6 { padding-block-end: %(double)s; margin-block-end: -%(pitch)s; }
-h1 { font-size: 1.5em; } h2 { font-size: 1.3em; } h3, h4, h5, h6 { font-size: 1.1em; }
+%(keep)sh1 { font-size: 1.5em; } h2 { font-size: 1.3em; } h3, h4, h5, h6 { font-size: 1.1em; }
 section { page-break-before: auto; break-before: auto; }
 .chapter-start { page-break-before: always; break-before: page; }
 figure { margin: 0; page-break-inside: avoid; break-inside: avoid; text-align: center; }
@@ -173,6 +188,7 @@ figure.cover-page img { max-width: %(width).2fpt; max-height: %(height).2fpt; }
        # and their characters stand on its rows; a fiftieth of a character covers the
        # engine's rounding of the glyph advances.
        "line": (self.chars + 0.02) * self.font,
+       "keep": self._keep_rules(),
        # A picture and a caption line fit inside the block, whichever way it runs.
        "width": self.block_width - (2 * self.pitch if self.vertical else 0),
        "height": self.block_height - (0 if self.vertical else 2 * self.pitch)}

@@ -193,7 +193,10 @@ class Writer:
             return self._tag("p", element, classes, element.children)
         if kind == K.KIND_HEADING:
             level = min(max(exportxml.section_depth(element), 1), 6)
-            start, end, children = self._tag("h%d" % level, element, [], element.children)
+            follow = _headings_following(element) if self.book else 0
+            start, end, children = self._tag("h%d" % level, element,
+                                             ["keep-%d" % follow] if follow else [],
+                                             element.children)
             if self.heading_ids:
                 identifier = self._heading_id()
                 self.headings.append((element, identifier))
@@ -261,6 +264,25 @@ class Writer:
                 % (self.attributes(command, ["oneline_command", "image"]),
                    escape(self.image_source(image)), escape(image.alt), image.width,
                    image.height, caption))
+
+
+def _headings_following(heading):
+    """How many headings follow `heading` with nothing between them: those of sections
+    that open right after it, one inside the other (at most 3). A printed page keeps
+    them all with the text after the last one."""
+    count = 0
+    while count < 3 and heading.parent is not None:
+        siblings = heading.parent.elements()
+        place = next(i for i, sibling in enumerate(siblings) if sibling is heading)
+        following = siblings[place + 1:place + 2]
+        if not following or following[0].kind != K.KIND_SECTION:
+            break
+        first = following[0].elements()[:1]
+        if not first or first[0].kind != K.KIND_HEADING:
+            break
+        heading = first[0]
+        count += 1
+    return count
 
 
 def _blocks(children):

@@ -604,9 +604,12 @@ def typeset_manuscript(chars):
         paragraph("\u3000" + text + "。", text + "。", "kinsoku")
     heading("**", "第4章 見出し")
     # Sections of 2 + 3 lines against pages of 18 lines: a heading falls on every line of
-    # a page once, the last ones among them.
-    for number in range(1, 25):
+    # a page once, the last ones among them; every third section opens with a heading of
+    # its own right after the first.
+    for number in range(1, 37):
         heading("***", "第%d節" % number)
+        if number % 3 == 0:
+            heading("****", "小節")
         for _ in range(3 if number % 2 else 2):
             paragraph("\u3000" + FILLER[:30] + "。", FILLER[:30] + "。")
     return ("\r\n".join(lines) + "\r\n").encode("cp932"), blocks
