@@ -147,8 +147,11 @@ class Geometry:
         follows it (break-after: avoid) but never splits a heading's box; the box is made
         to reach over the first line after it (and over the headings that follow it right
         away, class keep-N), a negative margin of the same length keeps that line where
-        it was. A heading takes two line pitches and a margin of one."""
-        rules = []
+        it was. A heading takes two line pitches and a margin of one; the block after it
+        drops its own start margin, which would otherwise add to the negative one instead
+        of collapsing into the heading's margin."""
+        rules = ["%s { margin-block-start: 0; }\n"
+                 % ", ".join("h%d + *" % level for level in range(1, 7))]
         for follow in range(4):
             selector = ", ".join("h%d%s" % (level, ".keep-%d" % follow if follow else "")
                                  for level in range(1, 7))
