@@ -162,7 +162,8 @@ class Geometry:
 
     def style(self, font_face=None):
         """The print style sheet: the grid's font size and line pitch, lines of the grid's
-        length, chapters, headings kept with their text, pictures fitted to the text
+        length, lists and quotations without the half-line margins that would move the
+        lines after them off the grid, chapters, headings kept with their text, pictures fitted to the text
         block. On screen the page shows one character only: the engine lays a page
         out for the screen when it loads it, and that layout of a whole chapter, never
         shown, took more time than printing it; the one character loads the body font
@@ -176,6 +177,7 @@ class Geometry:
 html { font-family: %(family)s"IPAMincho", "IPA明朝", "Noto Serif CJK JP", serif; font-size: %(font).2fpt; line-height: %(pitch)s; }
 body { margin: 0; padding: 0; inline-size: %(line).3fpt; }
 p { text-align: justify; orphans: 1; widows: 1; }
+ul, ol, dl, blockquote { margin-block: 0; }
 h1, h2, h3, h4, h5, h6 { line-height: %(double)s; margin-block: 0 %(pitch)s; page-break-after: avoid; break-after: avoid; page-break-inside: avoid; break-inside: avoid; }
 %(keep)sh1 { font-size: 1.5em; } h2 { font-size: 1.3em; } h3, h4, h5, h6 { font-size: 1.1em; }
 section { page-break-before: auto; break-before: auto; }

@@ -586,6 +586,21 @@ def typeset_manuscript(chars):
         text = opening + "段落の始まり、" + FILLER * 2 + "。"
         closing = {"「": "」", "『": "』", "（": "）"}.get(opening[-1:], "")
         paragraph(text + closing, text + closing, ("indent", opening, indent))
+    # Lists, a definition list, a quotation and a division between paragraphs: the lines
+    # after them stay on the grid.
+    for markup, printed in (("- 時刻表", "時刻表"), ("-- 上り", "上り"), ("-- 下り", "下り"),
+                            ("- 売店", "売店"), ("", None), ("! 駅員:帽子の男", "駅員帽子の男"),
+                            ("> 「はい」と答えた。", "「はい」と答えた。"), ("", None),
+                            ("|{letter} 拝啓", "拝啓"), ("", None)):
+        if printed is None:
+            lines.append(markup)
+        elif printed == "駅員帽子の男":  # the term and the description are lines apart
+            lines.append(markup)
+            blocks.extend((("p", "駅員", None), ("p", "帽子の男", None)))
+        else:
+            paragraph(markup, printed)
+        if markup.startswith(">") or markup.startswith("|"):
+            paragraph("\u3000" + FILLER * 2, FILLER * 2)
     heading("**", "第3章 禁則")
     # Each character that may not begin a line lands at the line end, one before and
     # one after it; each that may not end one likewise; a long paragraph per character
