@@ -267,22 +267,34 @@ class Writer:
 
 
 def _headings_following(heading):
-    """How many headings follow `heading` with nothing between them: those of sections
-    that open right after it, one inside the other (at most 3). A printed page keeps
-    them all with the text after the last one."""
+    """How many headings follow `heading` with nothing between them (at most 3): those of
+    the sections that open right after it, inside its own section or after it within
+    the same chapter. A printed page keeps them all with the text after the last one."""
     count = 0
-    while count < 3 and heading.parent is not None:
-        siblings = heading.parent.elements()
-        place = next(i for i, sibling in enumerate(siblings) if sibling is heading)
-        following = siblings[place + 1:place + 2]
-        if not following or following[0].kind != K.KIND_SECTION:
-            break
-        first = following[0].elements()[:1]
+    while count < 3:
+        following = _next_block(heading)
+        first = following.elements()[:1] if following is not None \
+            and following.kind == K.KIND_SECTION else []
         if not first or first[0].kind != K.KIND_HEADING:
             break
         heading = first[0]
         count += 1
     return count
+
+
+def _next_block(element):
+    """The block after `element`, looking out of the sections it ends, but not out of
+    a chapter (a section whose parent has no heading): the next one starts a page."""
+    while element.parent is not None:
+        siblings = element.parent.elements()
+        place = next(i for i, sibling in enumerate(siblings) if sibling is element)
+        if place + 1 < len(siblings):
+            return siblings[place + 1]
+        element = element.parent
+        if element.parent is None or element.parent.kind != K.KIND_SECTION \
+                or exportxml.heading_of(element.parent) is None:
+            return None
+    return None
 
 
 def _blocks(children):

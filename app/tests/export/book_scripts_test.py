@@ -956,6 +956,30 @@ class BookGeometry(unittest.TestCase):
             if right:
                 self.assertTrue(all(n % 2 == 1 for n in firsts))
 
+    def test_headings_know_the_headings_right_after_them(self):
+        sys.path.insert(0, SCRIPT_DIR)
+        import exportxml
+        import xhtmlwriter
+        for manuscript, expected in (
+                (["* 章", "本文", "** 節", "本文"], ["h1", "h2"]),
+                (["* 章", "** 節", "本文"], ["h1 keep-1", "h2"]),
+                (["* 章", "** 節", "*** 項", "本文", "*** 項", "本文"],
+                 ["h1 keep-2", "h2 keep-1", "h3", "h3"]),
+                (["* 章", "** 節", "** 節", "本文"], ["h1 keep-2", "h2 keep-1", "h2"]),
+                (["* 章", "** 節", "*** 項", "** 節", "本文"],
+                 ["h1 keep-3", "h2 keep-2", "h3 keep-1", "h2"]),
+                (["** 章", "** 章", "本文"], ["h2", "h2"]),  # chapters: a page each
+                (["* 章", "** 節", "* 章", "本文"], ["h1 keep-1", "h2", "h1"]),
+                (["* 章", "**", "本文", "*** 項"], ["h1", "h3"]),
+                (["* 章", "** 1", "*** 2", "**** 3", "***** 4", "本文"],
+                 ["h1 keep-3", "h2 keep-3", "h3 keep-2", "h4 keep-1", "h5"])):
+            document = exportxml.parse(convert(("\r\n".join(manuscript) + "\r\n")
+                                               .encode("cp932")))
+            markup = xhtmlwriter.Writer(book=True).render(document.elements())
+            found = [" ".join(filter(None, tag)) for tag in
+                     re.findall(r'<(h\d)(?: class="([^"]*)")?>', markup)]
+            self.assertEqual(found, expected, manuscript)
+
     def test_bad_grids_and_lengths_are_refused(self):
         sys.path.insert(0, SCRIPT_DIR)
         import pdfbook
