@@ -163,11 +163,12 @@ class Geometry:
     def style(self, font_face=None):
         """The print style sheet: the grid's font size and line pitch, lines of the grid's
         length, lists and quotations without the half-line margins that would move the
-        lines after them off the grid, chapters, headings kept with their text, pictures fitted to the text
-        block. On screen the page shows one character only: the engine lays a page
-        out for the screen when it loads it, and that layout of a whole chapter, never
-        shown, took more time than printing it; the one character loads the body font
-        before printing starts."""
+        lines after them off the grid, chapters, headings kept with their text (and with
+        a picture right after them, xhtmlwriter's heading-picture), pictures fitted to
+        the text block. On screen the page shows one character only: the engine lays a
+        page out for the screen when it loads it, and that layout of a whole chapter,
+        never shown, took more time than printing it; the one character loads the body
+        font before printing starts."""
         family = '"QuirtleBody", ' if font_face else ""
         face = ('@font-face { font-family: "QuirtleBody"; src: url("%s"); }\n' % font_face
                 if font_face else "")
@@ -183,6 +184,7 @@ h1, h2, h3, h4, h5, h6 { line-height: %(double)s; margin-block: 0 %(pitch)s; pag
 section { page-break-before: auto; break-before: auto; }
 .chapter-start { page-break-before: always; break-before: page; }
 figure { margin: 0; page-break-inside: avoid; break-inside: avoid; text-align: center; }
+.heading-picture { page-break-inside: avoid; break-inside: avoid; }
 figure img { max-width: %(width).2fpt; max-height: %(height).2fpt; width: auto; height: auto; object-fit: contain; }
 figure figcaption { line-height: %(pitch)s; }
 figure.cover-page { width: %(width).2fpt; height: %(height).2fpt; display: flex; align-items: center; justify-content: center; }

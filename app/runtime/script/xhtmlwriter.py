@@ -205,9 +205,11 @@ class Writer:
         if kind == K.KIND_SECTION:
             if self.deep is not None and exportxml.section_depth(element) > self.deep:
                 return "", None, _blocks(element.children)  # not nested further
+            children = _blocks(element.children)
+            if self.book and self.images is not None:
+                children = _heading_with_picture(children)
             return self._tag("section", element,
-                             ["section_%d" % exportxml.section_depth(element)],
-                             _blocks(element.children))
+                             ["section_%d" % exportxml.section_depth(element)], children)
         if kind == K.KIND_PRE:
             return ("<pre%s>%s</pre>\n" % (self.attributes(element, []),
                                            escape(element.text())), None, None)
@@ -280,6 +282,20 @@ def _headings_following(heading):
         heading = first[0]
         count += 1
     return count
+
+
+def _heading_with_picture(children):
+    """A section's blocks, its heading and a picture right after it held together in a
+    <div class="heading-picture">: a printed page never shows the heading without it."""
+    blocks = [(i, c) for i, c in enumerate(children) if isinstance(c, exportxml.Element)]
+    if len(blocks) < 2 or blocks[0][1].kind != K.KIND_HEADING:
+        return children
+    command = exportxml.oneline_command(blocks[1][1])
+    if command is None or command.name != "image":
+        return children
+    first, last = blocks[0][0], blocks[1][0]
+    return (children[:first] + [_Raw('<div class="heading-picture">')]
+            + children[first:last + 1] + [_Raw("</div>\n")] + children[last + 1:])
 
 
 def _next_block(element):

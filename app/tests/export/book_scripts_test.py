@@ -619,12 +619,14 @@ def typeset_manuscript(chars, ruby=True):
         paragraph("\u3000" + text + "。", text + "。", "kinsoku")
     heading("**", "第4章 見出し")
     # Sections of 2 + 3 lines and a heading against pages of 16 or 18 lines: a heading
-    # falls on every line of a page, the last ones among them; every third section opens with a heading of
-    # its own right after the first.
+    # falls on every line of a page, the last ones among them; every third section opens
+    # with a heading of its own right after the first, some others with a picture.
     for number in range(1, 37):
         heading("***", "第%d節" % number)
         if number % 3 == 0:
             heading("****", "小節")
+        elif number % 4 == 1:
+            lines.append(":image images/picture.png 絵")  # the caption is a smaller type
         for _ in range(3 if number % 2 else 2):
             paragraph("\u3000" + FILLER[:30] + "。", FILLER[:30] + "。")
     return ("\r\n".join(lines) + "\r\n").encode("cp932"), blocks
@@ -746,6 +748,9 @@ class VerticalPages(unittest.TestCase):
         cls.em = cls.geometry.font
         manuscript, cls.blocks = typeset_manuscript(cls.geometry.chars, cls.ruby)
         cls.folder = tempfile.mkdtemp(prefix="quirtle-vertical-")
+        os.mkdir(os.path.join(cls.folder, "images"))
+        with open(os.path.join(cls.folder, "images", "picture.png"), "wb") as out:
+            out.write(png(90, 60))
         cls.book = os.path.join(cls.folder, "book.pdf")
         cls.printed = run_entry(entry(cls.label), convert(manuscript), cls.book)
         cls.lines = printed_lines(cls.book, cls.geometry) if cls.printed[0] == 0 else []
@@ -857,11 +862,18 @@ class VerticalPages(unittest.TestCase):
         pages = {}
         for line in self.lines:
             pages.setdefault(line.page, []).append(line)
+        pictures = image_pages(self.book)
+        found = page_words(self.book)
         pushed = full = 0
         for number in sorted(pages):
             lines = pages[number]
             with self.subTest(page=number):
-                self.assertFalse(lines[-1].heading, lines[-1].text)
+                if lines[-1].heading:  # then only a picture may follow it, with its caption
+                    self.assertTrue([w for w in found[number - 1] if w[4] == "絵"
+                                     and (w[0] + w[2]) / 2 < lines[-1].x - g.pitch],
+                                    "the heading %s ends the page" % lines[-1].text)
+                if number in pictures:
+                    continue  # a picture is not as wide as whole lines
                 # Every line on the grid of line pitches from the block's first line, a
                 # heading on two of them.
                 right = g.slug + g.block_left(number) + g.block_width
@@ -877,6 +889,7 @@ class VerticalPages(unittest.TestCase):
                     full += 1
         self.assertGreater(full, 5)
         self.assertGreater(pushed, 0)  # some heading would have fallen at a foot
+        self.assertGreater(len(pictures), 3)
 
 
 class PrintReadyVerticalPages(VerticalPages):
