@@ -160,7 +160,7 @@ class Geometry:
                          % (selector, reach, self.pitch - reach))
         return "".join(rules)
 
-    def style(self, font_face=None):
+    def style(self, font_face=None, ruby_face=None):
         """The print style sheet: the grid's font size and line pitch, lines of the grid's
         length, lists and quotations without the half-line margins that would move the
         lines after them off the grid, chapters, headings kept with their text (and with
@@ -168,10 +168,19 @@ class Geometry:
         the text block. On screen the page shows one character only: the engine lays a
         page out for the screen when it loads it, and that layout of a whole chapter,
         never shown, took more time than printing it; the one character loads the body
-        font before printing starts."""
+        font before printing starts. The readings of ruby are set in `ruby_face`, when
+        given."""
         family = '"QuirtleBody", ' if font_face else ""
         face = ('@font-face { font-family: "QuirtleBody"; src: url("%s"); }\n' % font_face
                 if font_face else "")
+        if ruby_face:
+            # The same face under a name of its own: the readings can be told apart in
+            # the printed text.
+            face += ('@font-face { font-family: "QuirtleRuby"; src: url("%s"); }\n'
+                     'rt { font-family: "QuirtleRuby", %s"IPAMincho", serif; }\n'
+                     # Shown on screen so that the face has loaded when printing starts.
+                     '@media screen { body::after { content: "あ"; '
+                     'font-family: "QuirtleRuby"; } }\n' % (ruby_face, family))
         pitch = "%.3fpt" % self.pitch
         return face + """\
 @media screen { body > * { display: none; } body::before { content: "あ"; } }
