@@ -32,13 +32,19 @@ _ID = re.compile(r"^[A-Za-z_\u00c0-\ud7ff\uf900-\ufffd][\w.\-\u00b7\u00c0-\ud7ff
 # half-width digits and
 # "!?", "!!", "?!", "??" upright in one em (縦中横); a single digit upright; longer runs
 # of digits each upright, one after another (the house rule: no run of three or more is
-# squeezed into one em); Latin words kept sideways, with a small space around them.
+# squeezed into one em); Latin words kept sideways, with a small space around them; a
+# comma, period or closing bracket before another or before an opening bracket loses its
+# blank trailing half, and an opening bracket after another its blank leading half, so
+# that "。」" or "、「" take one and a half em, not two.
 _RUNS = re.compile(r"(?<![!?])[!?]{2}(?![!?])|―{2,}"
                    r"|[A-Za-z][A-Za-z0-9]*(?:[ '.,&\-][A-Za-z0-9]+)*"
-                   r"|[0-9]+")
+                   r"|[0-9]+"
+                   r"|[%(closing)s](?=[%(closing)s%(opening)s])|(?<=[%(opening)s])[%(opening)s]"
+                   % {"closing": "、。，．」』）〕］｝〉》】", "opening": "「『（〔［｛〈《【"})
 # Paragraphs that begin with an ideographic space keep it as their indent; those that
 # begin with an opening bracket get none (the bracket's own space stands for it).
 NO_INDENT = "\u3000「『（〔［｛〈《【"
+_OPENING = NO_INDENT[1:]
 
 
 def escape(text):
@@ -61,6 +67,10 @@ def typeset(text):
             out.append('<span class="tcy">%s</span>' % run)
         elif run[0].isdigit():
             out.append('<span class="upright">%s</span>' % run)
+        elif run in _OPENING:  # after another opening bracket: its leading half goes
+            out.append('<span class="kern-start">%s</span>' % run)
+        elif not run.isascii():  # before a bracket or a comma: its trailing half goes
+            out.append('<span class="kern-end">%s</span>' % run)
         else:
             out.append('<span class="latin">%s</span>' % escape(run))
         last = match.end()
@@ -355,6 +365,8 @@ em { font-style: normal; -webkit-text-emphasis-style: filled sesame; -epub-text-
 ruby { ruby-align: center; -epub-ruby-position: over; ruby-position: over; }
 rt { font-size: 0.5em; line-height: 1; }
 .latin { margin-inline: 0.25em; }
+.kern-end { margin-inline-end: -0.5em; }
+.kern-start { margin-inline-start: -0.5em; }
 .dash { -webkit-text-fill-color: transparent; background-image: linear-gradient(to bottom, transparent 46%, currentColor 46%, currentColor 54%, transparent 54%); }
 blockquote { margin-block: 0.5em; margin-inline: 2em; }
 ul, dl { margin-block: 0.5em; }
