@@ -66,8 +66,8 @@ RUBY = object()
 
 def _is_kana(char):
     code = ord(char)
-    return (0x3041 <= code <= 0x309F or 0x30A0 <= code <= 0x30FF or 0x31F0 <= code <= 0x31FF
-            or char == "ー")
+    return (0x3041 <= code <= 0x309F or 0x30A1 <= code <= 0x30FA or 0x30FC <= code <= 0x30FF
+            or 0x31F0 <= code <= 0x31FF)
 
 
 def overhang_room(char, before):

@@ -1,0 +1,307 @@
+"""What the books fit around: ruby longer than its base overhangs its neighbours as the
+house rule allows (measured on a printed page), and pictures larger than the book can
+use go into the EPUB and the PDF scaled, the picture files untouched.
+
+Usage: book_fit_test.py PROGRAM_DIR QUIRTLE_CONVERT [unittest args]
+"""
+
+import os
+import random
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import book_scripts_test as books  # noqa: E402
+
+xhtmlwriter = pdfbook = None  # the shipped modules, imported in main()
+
+KANA_READING = "よみかた"  # four reading characters: two em over a one-em base
+
+
+def export_rubies(manuscript):
+    """The <ruby> start tags of the EPUB's pages for a one-paragraph manuscript."""
+    document = books.convert(manuscript.encode("cp932"))
+    folder = tempfile.mkdtemp(prefix="quirtle-fit-")
+    try:
+        path = os.path.join(folder, "book.epub")
+        status, errors = books.run_entry(books.entry("EPUB 縦書き"), document, path)
+        if status != 0:
+            raise AssertionError(errors)
+        book = zipfile.ZipFile(path)
+        pages = "".join(book.read(n).decode() for n in book.namelist() if "chapter" in n)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+    return re.findall(r"<ruby[^>]*>", pages)
+
+
+class RubyMargins(unittest.TestCase):
+    def test_the_overhang_follows_the_neighbours(self):
+        """Whatever the reading and the neighbours: the reading overhangs (the engine's
+        quarter em, less the margin) no more than the base leaves free, at most half an em,
+        exactly that beside kana, and nothing beside a kanji, a Latin letter, a ruby or
+        the block's edge."""
+        rng = random.Random(3)
+        kinds = {"kana": "あンーぁ", "kanji": "漢字", "other": "A1―", "blank": "、。」"}
+        for _ in range(2000):
+            base = "".join(rng.choice("漢字語") for _ in range(rng.randint(1, 3)))
+            reading = "".join(rng.choice("よみかたabー") for _ in range(rng.randint(1, 12)))
+            sides = [rng.choice(list(kinds) + ["ruby", "edge"]) for _ in range(2)]
+            neighbours = [xhtmlwriter.RUBY if kind == "ruby" else None if kind == "edge"
+                          else rng.choice(kinds[kind]) for kind in sides]
+            margins = xhtmlwriter.ruby_margins(base, reading, *neighbours)
+            width = sum(0.25 if c in "ab" else 0.5 for c in reading)
+            free = max(0.0, (width - len(base)) / (2 * len(base)))
+            for kind, margin in zip(sides, margins):
+                case = (base, reading, sides)
+                engine = 0.0 if kind in ("ruby", "edge") else min(free, 0.25)
+                overhang = engine - margin
+                self.assertGreaterEqual(overhang, -1e-9, case)
+                self.assertLessEqual(overhang, min(free, 0.5) + 1e-9, case)
+                if kind == "kana":
+                    self.assertAlmostEqual(overhang, min(free, 0.5), msg=case)
+                if kind in ("kanji", "other", "ruby", "edge"):
+                    self.assertAlmostEqual(overhang, 0.0, msg=case)
+
+    def test_neighbours_are_found_through_emphasis_and_commands(self):
+        """(manuscript line, the ruby's start tag): the characters next to a ruby are
+        looked for across emphasis and inline commands, up to the paragraph's edge."""
+        r = "_字[%s]" % KANA_READING
+        cases = (
+            ("あ%sう" % r, '<ruby style="margin-inline: -0.25em -0.25em">'),
+            ("漢%s字" % r, '<ruby style="margin-inline: 0.25em 0.25em">'),
+            ("%s" % r, "<ruby>"),  # alone in its paragraph
+            ("%s%s" % (r, r), "<ruby>"),  # a ruby beside a ruby: the edge, the other
+            ("_あ*%s_う{cmd}" % r, '<ruby style="margin-inline: -0.25em -0.25em">'),
+            ("__あ*{cmd}%s_字*" % r, '<ruby style="margin-inline: -0.25em 0.25em">'),
+            ("「%s」" % r, '<ruby style="margin-inline: 0.25em 0.25em">'),
+            ("」%s「" % r, '<ruby style="margin-inline: -0.25em -0.25em">'),
+            ("・%s・" % r, "<ruby>"),  # a quarter em of blank: the engine's overhang
+            ("あ_字[よみか]う", "<ruby>"),  # the engine's own quarter em suffices
+            ("あ_漢字[よみかた]う", "<ruby>"),  # not longer than its base
+            ("あ_AB[えーびーしー]う", "<ruby>"),  # a Latin base: its width is the font's
+            ("12_字[%s]34" % KANA_READING, '<ruby style="margin-inline: 0.25em 0.25em">'),
+        )
+        for line, expected in cases:
+            with self.subTest(line):
+                found = export_rubies("%s\r\n" % line)
+                self.assertEqual(found[:1], [expected], found)
+
+
+def columns(path, page=1):
+    """The words of a vertical page by column from the right: lists of (yMin, yMax, text,
+    xMin, xMax), top to bottom; a column's words start within 2 points of one another."""
+    out = []
+    for word in sorted(books.words(path, page), key=lambda w: -w[0]):
+        glyph = (word[1], word[3], word[4], word[0], word[2])
+        if out and out[-1][0][3] - glyph[3] < 2:
+            out[-1].append(glyph)
+        else:
+            out.append([glyph])
+    return [sorted(column) for column in out]
+
+
+class RubyOnThePage(unittest.TestCase):
+    """A small vertical PDF: each case printed with and without its readings; the base
+    glyphs must stand where the plain text has them, plus the space the rule leaves."""
+
+    # (line with ruby, space in em left before and after each ruby's base, in order)
+    CASES = (
+        ("あい_字[よみかた]うえ", (0, 0)),
+        ("漢漢_字[よみかた]漢漢", (0.5, 0.5)),
+        ("あ_字[よみかた]_字[よみかた]う", (0, 0.5, 0.5, 0)),
+        ("あい_字[よみかたよみ]うえ", (0.5, 0.5)),
+        ("漢_字[よみかた]う", (0.5, 0)),
+        ("」_字[よみかた]「", (0, 0)),
+    )
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="quirtle-ruby-page-")
+        lines = []
+        for line, _ in cls.CASES:
+            lines += [re.sub(r"\[[^]]*\]", "", line).replace("_", ""), line]
+        cls.pdf = os.path.join(cls.folder, "ruby.pdf")
+        found = books.entry("PDF 縦書き A5")
+        arguments = "--vertical --page-size A4 --grid 20x14 --chapter-start any"
+        cls.result = books.run_entry(found[:3] + (arguments,) + found[4:],
+                                     books.convert(("\r\n".join(lines) + "\r\n")
+                                                   .encode("cp932")), cls.pdf)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def test_bases_keep_their_spacing_and_nothing_overlaps(self):
+        self.assertEqual(self.result[0], 0, self.result[1])
+        found = columns(self.pdf)
+        widths = sorted(g[4] - g[3] for column in found for g in column)
+        size = widths[-1]  # a base glyph's; a reading's is half as wide
+        bases = [c for c in found if c[0][4] - c[0][3] > 0.8 * size
+                 and not "".join(g[2] for g in c).isdigit()]  # not the page number
+        readings = [g for c in found if c[0][4] - c[0][3] < 0.7 * size for g in c]
+        self.assertEqual(len(bases), 2 * len(self.CASES), [b[0][2] for b in bases])
+        tolerance = 0.1 * size
+        for index, (line, spaces) in enumerate(self.CASES):
+            plain, ruby = bases[2 * index], bases[2 * index + 1]
+            with self.subTest(line):
+                self.assertEqual([g[2] for g in plain], [g[2] for g in ruby])
+                # Where each base glyph should be: the plain line's place, shifted by the
+                # spaces of the rubies before it.
+                shift, expected = 0.0, []
+                pieces = re.findall(r"_(.)\[[^]]*\]|(.)", line)
+                space = iter(spaces)
+                for (base, text), glyph in zip(pieces, plain):
+                    if base:
+                        shift += next(space) * size
+                    expected.append(glyph[0] + shift)
+                    if base:
+                        shift += next(space) * size
+                for glyph, place in zip(ruby, expected):
+                    self.assertAlmostEqual(glyph[0], place, delta=tolerance,
+                                           msg="%s at %.1f, expected %.1f (size %.1f)"
+                                           % (glyph[2], glyph[0], place, size))
+                # No base glyph overlaps another.
+                for first, second in zip(ruby, ruby[1:]):
+                    self.assertLessEqual(first[1], second[0] + tolerance, (first, second))
+                # A reading never reaches over a kanji beside its ruby, nor over another
+                # reading.
+                x = ruby[0][3]
+                mine = [g for g in readings if 0 < g[3] - x < 1.5 * size]
+                for glyph in ruby:
+                    if glyph[2] in "漢":
+                        for reading in mine:
+                            self.assertFalse(reading[0] + tolerance < glyph[1]
+                                             and glyph[0] < reading[1] - tolerance,
+                                             (reading, glyph))
+                mine.sort()
+                for first, second in zip(mine, mine[1:]):
+                    self.assertLessEqual(first[1], second[0] + tolerance, (first, second))
+
+
+def png_size(data):
+    """(width, height) of a PNG's bytes."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    return struct.unpack(">II", data[16:24])
+
+
+def pillow_python():
+    """An interpreter that has Pillow: the one the shipped entries name first, or None."""
+    for candidate in (shutil.which("python3"), sys.executable, "/usr/bin/python3"):
+        if candidate and subprocess.run([candidate, "-c", "import PIL.Image"],
+                                        capture_output=True).returncode == 0:
+            return candidate
+    return None
+
+
+class BigPictures(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="quirtle-big-pictures-")
+        os.mkdir(os.path.join(cls.folder, "images"))
+        cls.big = books.png(6000, 4000)
+        cls.small = books.png(120, 80)
+        for name, data in (("big.png", cls.big), ("small.png", cls.small)):
+            with open(os.path.join(cls.folder, "images", name), "wb") as out:
+                out.write(data)
+        cls.xml = books.convert("* 章\r\n本文。\r\n:image images/big.png 大きい絵\r\n"
+                                ":image images/small.png 小さい絵\r\n".encode("cp932"))
+        # No Pillow: a PIL package on the path that cannot be imported.
+        cls.no_pillow = os.path.join(cls.folder, "nopillow")
+        os.makedirs(os.path.join(cls.no_pillow, "PIL"))
+        with open(os.path.join(cls.no_pillow, "PIL", "__init__.py"), "w") as out:
+            out.write('raise ImportError("no Pillow here")\n')
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def run_book(self, label, name, python=None, arguments=None, environment=None):
+        found = books.entry(label)
+        found = (found[0], python or found[1], found[2], arguments or found[3], found[4])
+        output = os.path.join(self.folder, name)
+        command = [found[1], os.path.join(books.SCRIPT_DIR, found[2])] + \
+            found[3].split() + ["-o", output]
+        result = subprocess.run(command, input=self.xml, cwd=books.SCRIPT_DIR,
+                                capture_output=True, timeout=300,
+                                env=dict(os.environ, **(environment or {})))
+        errors = result.stderr.decode("utf-8", "replace")
+        self.assertEqual(result.returncode, 0, errors)
+        self.assertNotIn("Traceback", errors)
+        return output, errors
+
+    def assert_originals_untouched(self):
+        for name, data in (("big.png", self.big), ("small.png", self.small)):
+            with open(os.path.join(self.folder, "images", name), "rb") as picture:
+                self.assertEqual(picture.read(), data, name)
+
+    def python(self):
+        found = pillow_python()
+        if found is None:
+            self.skipTest("no Python with Pillow (Debian package python3-pil)")
+        return found
+
+    def test_the_epub_holds_the_big_picture_scaled_and_the_small_one_as_it_is(self):
+        path, errors = self.run_book("EPUB 縦書き", "big.epub", self.python())
+        self.assertEqual(errors, "")
+        book = zipfile.ZipFile(path)
+        big = book.read("OEBPS/images/image0001.png")
+        width, height = png_size(big)
+        self.assertLessEqual(max(width, height), 3200)
+        self.assertLessEqual(width * height, 4_000_000)
+        self.assertGreater(width * height, 3_900_000)  # no smaller than the limit needs
+        self.assertAlmostEqual(width / height, 1.5, delta=0.01)
+        self.assertEqual(book.read("OEBPS/images/image0002.png"), self.small)
+        page = book.read("OEBPS/chapter0001.xhtml").decode()
+        self.assertIn('alt="大きい絵" width="%d" height="%d"' % (width, height), page)
+        self.assertIn('alt="小さい絵" width="120" height="80"', page)
+        status, report = books.epubcheck(path)
+        self.assertEqual(status, 0, report)
+        self.assert_originals_untouched()
+
+    def test_the_pdf_prints_the_big_picture_at_350_dpi_of_its_box(self):
+        path, errors = self.run_book("PDF 縦書き A5", "big.pdf", self.python())
+        self.assertEqual(errors, "")
+        lines = subprocess.run(["pdfimages", "-list", path], capture_output=True,
+                               check=True).stdout.decode().splitlines()[2:]
+        sizes = sorted((int(line.split()[3]), int(line.split()[4])) for line in lines
+                       if line.split()[2] == "image")
+        box = pdfbook.Geometry("A5", True).picture_box()
+        limit = [points / 72 * 350 for points in box]
+        self.assertEqual(sizes[0], (120, 80))
+        width, height = sizes[1]
+        self.assertLessEqual(width, limit[0] + 1)
+        self.assertLessEqual(height, limit[1] + 1)
+        # It fills the box one way: scaled no further than the box needs.
+        self.assertGreater(max(width / limit[0], height / limit[1]), 0.99)
+        self.assert_originals_untouched()
+
+    def test_without_pillow_the_pictures_go_in_as_they_are_and_it_is_said_once(self):
+        path, errors = self.run_book("EPUB 縦書き", "nopillow.epub",
+                                     environment={"PYTHONPATH": self.no_pillow})
+        lines = errors.strip().splitlines()
+        self.assertEqual(len(lines), 1, errors)
+        self.assertIn("python3-pil", lines[0])
+        book = zipfile.ZipFile(path)
+        self.assertEqual(book.read("OEBPS/images/image0001.png"), self.big)
+        self.assertEqual(book.read("OEBPS/images/image0002.png"), self.small)
+
+
+def main():
+    global xhtmlwriter, pdfbook
+    books.PROGRAM_DIR, books.CONVERTER = sys.argv[1:3]
+    books.SCRIPT_DIR = os.path.join(books.PROGRAM_DIR, "script")
+    sys.path.insert(0, books.SCRIPT_DIR)
+    import pdfbook as shipped_pdfbook
+    import xhtmlwriter as shipped_writer
+    xhtmlwriter, pdfbook = shipped_writer, shipped_pdfbook
+    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
