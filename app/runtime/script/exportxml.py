@@ -20,6 +20,7 @@ import subprocess
 import sys
 import tempfile
 import uuid
+import warnings
 import xml.parsers.expat
 
 
@@ -849,13 +850,26 @@ class PictureScaler:
             return None
         failures = (OSError, ValueError, SyntaxError, MemoryError, pil.DecompressionBombError)
         try:
-            with pil.open(image.path) as picture:
+            # Pillow refuses pictures of more than 179 million pixels (reported below) and
+            # would warn about those of more than half that: they are scaled all the same.
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore", pil.DecompressionBombWarning)
+                picture = pil.open(image.path)
+            with picture:
                 if picture.format not in _PILLOW_FORMATS[image.media_type]:
                     return None  # not what imgsize read: left as it is
                 if image.media_type != "image/jpeg" and getattr(picture, "is_animated", False):
                     warn(self.script_name, "%s is animated: put in at full size, not "
                          "scaled" % image.source)
                     return None
+                if image.media_type == "image/jpeg" \
+                        and picture.getexif().get(0x0112, 1) in (5, 6, 7, 8):
+                    # Shown turned a quarter (its Exif orientation): the limit applies to
+                    # the picture as shown.
+                    turned = scaled_size(image.height, image.width, self.limit)
+                    if turned is None:
+                        return None
+                    size = turned[::-1]
                 info = dict(picture.info)
                 picture.draft(picture.mode, size)  # a JPEG is decoded at a fraction
                 scaled = _resample(pil, picture, size, image.media_type)

@@ -199,18 +199,39 @@ def pillow_python():
     return None
 
 
+# A photograph taken turned: 4000 by 3000 pixels stored, shown 3000 by 4000 (Exif
+# orientation 6). Made with Pillow.
+TURNED_JPEG = """
+import sys
+from PIL import Image
+exif = Image.Exif()
+exif[0x0112] = 6
+Image.new("RGB", (4000, 3000), (90, 120, 60)).save(sys.argv[1], exif=exif.tobytes())
+"""
+
+
 class BigPictures(unittest.TestCase):
+    """(file, width, height) pictures in one manuscript: a wide one, a tall one, a small
+    one and, where Pillow can make it, a turned photograph."""
+
     @classmethod
     def setUpClass(cls):
         cls.folder = tempfile.mkdtemp(prefix="quirtle-big-pictures-")
         os.mkdir(os.path.join(cls.folder, "images"))
-        cls.big = books.png(6000, 4000)
-        cls.small = books.png(120, 80)
-        for name, data in (("big.png", cls.big), ("small.png", cls.small)):
+        cls.files = {"big.png": books.png(6000, 4000), "tall.png": books.png(900, 9000),
+                     "small.png": books.png(120, 80)}
+        for name, data in cls.files.items():
             with open(os.path.join(cls.folder, "images", name), "wb") as out:
                 out.write(data)
-        cls.xml = books.convert("* 章\r\n本文。\r\n:image images/big.png 大きい絵\r\n"
-                                ":image images/small.png 小さい絵\r\n".encode("cp932"))
+        cls.pillow = pillow_python()
+        if cls.pillow:
+            turned = os.path.join(cls.folder, "images", "turned.jpg")
+            subprocess.run([cls.pillow, "-c", TURNED_JPEG, turned], check=True)
+            with open(turned, "rb") as picture:
+                cls.files["turned.jpg"] = picture.read()
+        lines = ["* 章", "本文。"] + [":image images/%s 絵%s" % (name, name.split(".")[0])
+                                    for name in cls.files]
+        cls.xml = books.convert(("\r\n".join(lines) + "\r\n").encode("cp932"))
         # No Pillow: a PIL package on the path that cannot be imported.
         cls.no_pillow = os.path.join(cls.folder, "nopillow")
         os.makedirs(os.path.join(cls.no_pillow, "PIL"))
@@ -221,11 +242,10 @@ class BigPictures(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
-    def run_book(self, label, name, python=None, arguments=None, environment=None):
+    def run_book(self, label, name, python=None, environment=None):
         found = books.entry(label)
-        found = (found[0], python or found[1], found[2], arguments or found[3], found[4])
         output = os.path.join(self.folder, name)
-        command = [found[1], os.path.join(books.SCRIPT_DIR, found[2])] + \
+        command = [python or found[1], os.path.join(books.SCRIPT_DIR, found[2])] + \
             found[3].split() + ["-o", output]
         result = subprocess.run(command, input=self.xml, cwd=books.SCRIPT_DIR,
                                 capture_output=True, timeout=300,
@@ -236,49 +256,52 @@ class BigPictures(unittest.TestCase):
         return output, errors
 
     def assert_originals_untouched(self):
-        for name, data in (("big.png", self.big), ("small.png", self.small)):
+        for name, data in self.files.items():
             with open(os.path.join(self.folder, "images", name), "rb") as picture:
                 self.assertEqual(picture.read(), data, name)
 
     def python(self):
-        found = pillow_python()
-        if found is None:
+        if self.pillow is None:
             self.skipTest("no Python with Pillow (Debian package python3-pil)")
-        return found
+        return self.pillow
 
-    def test_the_epub_holds_the_big_picture_scaled_and_the_small_one_as_it_is(self):
+    def test_the_epub_holds_big_pictures_scaled_and_the_small_one_as_it_is(self):
         path, errors = self.run_book("EPUB 縦書き", "big.epub", self.python())
         self.assertEqual(errors, "")
         book = zipfile.ZipFile(path)
-        big = book.read("OEBPS/images/image0001.png")
-        width, height = png_size(big)
-        self.assertLessEqual(max(width, height), 3200)
-        self.assertLessEqual(width * height, 4_000_000)
-        self.assertGreater(width * height, 3_900_000)  # no smaller than the limit needs
-        self.assertAlmostEqual(width / height, 1.5, delta=0.01)
-        self.assertEqual(book.read("OEBPS/images/image0002.png"), self.small)
         page = book.read("OEBPS/chapter0001.xhtml").decode()
-        self.assertIn('alt="大きい絵" width="%d" height="%d"' % (width, height), page)
-        self.assertIn('alt="小さい絵" width="120" height="80"', page)
+        for index, (name, ratio) in enumerate((("big.png", 1.5), ("tall.png", 0.1))):
+            with self.subTest(name):
+                width, height = png_size(book.read("OEBPS/images/image%04d.png" % (index + 1)))
+                self.assertLessEqual(max(width, height), 3200)
+                self.assertLessEqual(width * height, 4_000_000)
+                # Scaled no further than the limit needs.
+                self.assertGreater(max(max(width, height) / 3200, width * height / 4e6), 0.99)
+                self.assertAlmostEqual(width / height, ratio, delta=0.01)
+                self.assertIn('width="%d" height="%d"' % (width, height), page)
+        self.assertEqual(book.read("OEBPS/images/image0003.png"), self.files["small.png"])
+        self.assertIn('width="120" height="80"', page)
         status, report = books.epubcheck(path)
         self.assertEqual(status, 0, report)
         self.assert_originals_untouched()
 
-    def test_the_pdf_prints_the_big_picture_at_350_dpi_of_its_box(self):
+    def test_the_pdf_prints_big_pictures_at_350_dpi_of_their_box(self):
         path, errors = self.run_book("PDF 縦書き A5", "big.pdf", self.python())
         self.assertEqual(errors, "")
         lines = subprocess.run(["pdfimages", "-list", path], capture_output=True,
                                check=True).stdout.decode().splitlines()[2:]
-        sizes = sorted((int(line.split()[3]), int(line.split()[4])) for line in lines
-                       if line.split()[2] == "image")
-        box = pdfbook.Geometry("A5", True).picture_box()
-        limit = [points / 72 * 350 for points in box]
-        self.assertEqual(sizes[0], (120, 80))
-        width, height = sizes[1]
-        self.assertLessEqual(width, limit[0] + 1)
-        self.assertLessEqual(height, limit[1] + 1)
-        # It fills the box one way: scaled no further than the box needs.
-        self.assertGreater(max(width / limit[0], height / limit[1]), 0.99)
+        # (width, height, x ppi, y ppi) of each picture, by its proportions.
+        pictures = [tuple(int(f) for f in line.split()[3:5] + line.split()[12:14])
+                    for line in lines if line.split()[2] == "image"]
+        self.assertEqual(sum(1 for p in pictures if p[:2] == (120, 80)), 1)  # as it is
+        found = {round(p[0] / p[1], 1): p for p in pictures if p[:2] != (120, 80)}
+        expected = {0.1: "tall", 1.5: "big", 1.3: "turned"}
+        self.assertEqual(len(found), len(self.files) - 1, found)
+        for ratio, (width, height, x_ppi, y_ppi) in found.items():
+            with self.subTest(expected[ratio]):
+                # Scaled to the box it is shown in, whichever way it is turned.
+                self.assertGreaterEqual(min(x_ppi, y_ppi), 340)
+                self.assertLessEqual(max(x_ppi, y_ppi), 360)
         self.assert_originals_untouched()
 
     def test_without_pillow_the_pictures_go_in_as_they_are_and_it_is_said_once(self):
@@ -288,8 +311,9 @@ class BigPictures(unittest.TestCase):
         self.assertEqual(len(lines), 1, errors)
         self.assertIn("python3-pil", lines[0])
         book = zipfile.ZipFile(path)
-        self.assertEqual(book.read("OEBPS/images/image0001.png"), self.big)
-        self.assertEqual(book.read("OEBPS/images/image0002.png"), self.small)
+        for index, name in enumerate(self.files):
+            self.assertEqual(book.read("OEBPS/images/image%04d%s" % (
+                index + 1, os.path.splitext(name)[1])), self.files[name], name)
 
 
 def main():
