@@ -120,12 +120,15 @@ def _text(value):
     return "u:" + value
 
 
-def finish(path, output, info, outline, boxes_of, vertical, tag_of, body_font=None):
+def finish(path, output, info, outline, boxes_of, vertical, tag_of, shared_fonts=(),
+           more_changes=None):
     """Writes `output` from the assembled `path`: page boxes (boxes_of(number) gives
     {"/TrimBox": [...], ...}), the outline (a list of (level, title, page number)), the
     reading direction, /Lang (ja), title and author (info: {"/Title": str, ...}), and a
     subset tag on embedded subset fonts named without one (tag_of(name) gives it); with
-    `body_font`, one shared copy of it for the parts' subsets of it."""
+    each font of `shared_fonts` (made by subset_font), one shared copy of it for the
+    parts' subsets of it; more_changes(path,
+    document, objects), when given, returns further changes of the same update."""
     document, objects = _json(path)
     header = document["qpdf"][0]
     next_id = int(header["maxobjectid"]) + 1
@@ -165,9 +168,11 @@ def finish(path, output, info, outline, boxes_of, vertical, tag_of, body_font=No
         next_id += 1
 
     changes.update(_tagged_fonts(objects, tag_of))
-    if body_font:
-        changes.update(_shared_body_font(objects, body_font, next_id))
+    for font in shared_fonts:
+        changes.update(_shared_font(objects, font, next_id))
         next_id += 1
+    if more_changes:
+        changes.update(more_changes(path, document, objects))
     update = {"qpdf": [dict(header), changes]}
     update_path = path + ".update.json"
     with open(update_path, "w", encoding="utf-8") as out:
@@ -254,9 +259,10 @@ FONT_FILES = ("/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf",
               "/usr/share/fonts/truetype/fonts-japanese-mincho.ttf")
 
 
-def subset_font(text, folder):
+def subset_font(text, folder, name=None):
     """A subset of the body font holding the characters of `text` (and every vertical
-    and other alternate form of them), written into `folder`; returns its path, or None
+    and other alternate form of them), written into `folder` under the font name `name`
+    (BODY_FONT_NAME unless given); returns its path, or None
     when the font or the subsetting program (pyftsubset, Debian package fonttools) is not
     there: the engine then embeds the whole system font."""
     program = shutil.which("pyftsubset")
@@ -268,13 +274,14 @@ def subset_font(text, folder):
         # Digits for the page numbers; the marks the style sheets draw (emphasis dots,
         # the character shown on screen) are no text of the book.
         out.write("".join(sorted(set(text) | set("0123456789﹅﹆•◦●○あ"))))
-    output = os.path.join(folder, "body.ttf")
+    name = name or BODY_FONT_NAME
+    output = os.path.join(folder, name + ".ttf")
     _run([program, font, "--text-file=" + characters, "--layout-features=*",
           "--name-IDs=*", "--no-hinting", "--notdef-outline", "--output-file=" + output],
          "making the font subset")
     if not os.path.isfile(output):
         return None
-    rename_font(output, BODY_FONT_NAME)
+    rename_font(output, name)
     return output
 
 
@@ -316,21 +323,20 @@ def rename_font(path, name):
         font.write(header + directory + body)
 
 
-_BODY_SUBSET = re.compile(r"^/[A-Z]{6}\+" + re.escape(BODY_FONT_NAME) + "$")
-
-
-def _shared_body_font(objects, body_font, next_id):
-    """The font descriptors of the printed parts' subsets of the body font pointed at one
-    embedded copy of the whole body subset: the engine subsets the font again for every
-    part, keeping its glyph numbers, so the one file serves them all."""
+def _shared_font(objects, font, next_id):
+    """The font descriptors of the printed parts' subsets of the font file `font` (named
+    as its file is) pointed at one embedded copy of the whole file: the engine subsets the
+    font again for every part, keeping its glyph numbers, so the one file serves them all."""
+    name = os.path.splitext(os.path.basename(font))[0]
+    subset = re.compile(r"^/[A-Z]{6}\+" + re.escape(name) + "$")
     changes = {}
     shared = "%d 0 R" % next_id
     for key, entry in objects.items():
         value = entry.get("value") if isinstance(entry, dict) else None
         if isinstance(value, dict) and value.get("/Type") == "/FontDescriptor" \
-                and "/FontFile2" in value and _BODY_SUBSET.match(value.get("/FontName", "")):
+                and "/FontFile2" in value and subset.match(value.get("/FontName", "")):
             changes[key] = {"value": dict(value, **{"/FontFile2": shared})}
     if changes:
         changes["obj:" + shared] = {"stream": {
-            "dict": {"/Length1": os.path.getsize(body_font)}, "datafile": body_font}}
+            "dict": {"/Length1": os.path.getsize(font)}, "datafile": font}}
     return changes

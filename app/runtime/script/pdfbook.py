@@ -142,7 +142,7 @@ class Geometry:
             left, right = left - (width - self.block_width), right + (width - self.block_width)
         return tuple(max(0.0, v) / MM for v in (top, right, bottom, left))
 
-    def style(self, font_face=None):
+    def style(self, font_face=None, ruby_face=None):
         """The print style sheet: the grid's font size and line pitch, chapters, headings
         kept with their text, pictures fitted to the text block. On screen the page shows one character only: the engine lays a page
         out for the screen when it loads it, and that layout of a whole chapter, never
@@ -151,6 +151,14 @@ class Geometry:
         family = '"QuirtleBody", ' if font_face else ""
         face = ('@font-face { font-family: "QuirtleBody"; src: url("%s"); }\n' % font_face
                 if font_face else "")
+        if ruby_face:
+            # The same face under a name of its own: the readings can be told apart in
+            # the printed text.
+            face += ('@font-face { font-family: "QuirtleRuby"; src: url("%s"); }\n'
+                     'rt { font-family: "QuirtleRuby", %s"IPAMincho", serif; }\n'
+                     # Shown on screen so that the face has loaded when printing starts.
+                     '@media screen { body::after { content: "あ"; '
+                     'font-family: "QuirtleRuby"; } }\n' % (ruby_face, family))
         pitch = "%.3fpt" % self.pitch
         return face + """\
 @media screen { body > * { display: none; } body::before { content: "あ"; } }

@@ -31,6 +31,7 @@ import html
 import math
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -42,10 +43,12 @@ sys.dont_write_bytecode = True
 import exportxml  # noqa: E402
 import pdfassemble  # noqa: E402
 import pdfbook  # noqa: E402
+import pdftext  # noqa: E402
 import xhtmlwriter  # noqa: E402
 
 NAME = "xml2pdf"
 SHEET_FONT = "IPAMincho"
+_READING = re.compile(r"<rt>(.*?)</rt>", re.S)
 
 
 def _file_url(path):
@@ -166,7 +169,14 @@ def build(document, options, folder):
     meta, units = book_units(document, options.output, options.with_cover, images)
     font = pdfassemble.subset_font(
         "".join(unit.body for unit in units) + meta.title + (meta.author or ""), folder)
-    style = geometry.style(_file_url(font) if font else None)
+    # Ruby readings in a font of their own name, so that they can be kept out of the
+    # text a reader copies or searches (pdftext).
+    readings = "".join(html.unescape(reading) for unit in units
+                       for reading in _READING.findall(unit.body))
+    ruby_font = pdfassemble.subset_font(readings, folder, pdftext.RUBY_FONT_NAME) \
+        if font and readings else None
+    style = geometry.style(_file_url(font) if font else None,
+                           _file_url(ruby_font) if ruby_font else None)
 
     arguments = ["--page-size", "%.3fx%.3f" % (geometry.canvas_width, geometry.canvas_height),
                  "--margins", ",".join("%.3f" % m for m in geometry.print_margins()),
@@ -213,7 +223,8 @@ def build(document, options, folder):
     pdfassemble.finish(assembled, finished,
                        {"/Title": meta.title, "/Author": meta.author, "/Creator": "quirtle"},
                        outline, lambda number: pdfbook.boxes(geometry, number, canvas[1]),
-                       options.vertical, pdfbook.subset_tag, font)
+                       options.vertical, pdfbook.subset_tag,
+                       [f for f in (font, ruby_font) if f], pdftext.annotation_changes)
     return finished
 
 

@@ -371,6 +371,19 @@ class Pdf(unittest.TestCase):
                 self.assertEqual(page[0], "終")  # a chapter starts its page
                 self.assertEqual(number % 2, 1)  # on a recto
 
+    def test_readings_and_emphasis_marks_stay_out_of_the_text(self):
+        """A phrase running across a ruby or an emphasis is found in the extracted text;
+        the readings are still drawn, in a face of their own."""
+        page = "".join(flat(pdf_text(self.vertical, number))
+                       for number in range(1, int(pdf_info(self.vertical)["Pages"]) + 1))
+        for phrase in ("駅舎の屋根を、雨が叩いていた。", "彼女は傘を持っていなかった。"):
+            self.assertIn(phrase, page)
+        for gone in ("えきしゃ", "﹅"):
+            self.assertNotIn(gone, page)
+        fonts = subprocess.run(["pdffonts", self.vertical], capture_output=True,
+                               check=True).stdout.decode()
+        self.assertRegex(fonts, r"\+IPAMincho-Ruby ")
+
     def test_horizontal_a4(self):
         self.assertEqual(self.h_run[0], 0, self.h_run[1])
         width, height = map(float, re.findall(r"[\d.]+", pdf_info(self.horizontal)
@@ -595,6 +608,38 @@ class BookGeometry(unittest.TestCase):
         for bad in ("-1mm", "3cm", "30mm"):
             with self.assertRaises(ValueError):
                 pdfbook.parse_length(bad)
+
+
+class PrintedText(unittest.TestCase):
+    def test_which_text_objects_are_kept_out_of_the_extracted_text(self):
+        """Ruby runs (font R1) and runs of nothing but emphasis marks (glyph 0C2E of F5)
+        go into an empty actual text; anything else stays as it was."""
+        sys.path.insert(0, SCRIPT_DIR)
+        import pdftext
+        ruby = b"BT\n/R1 6.2 Tf\n0 -6 Td <0101> Tj\n/Span<</ActualText <FEFF3063> >> BDC\n" \
+            b"<0C20> Tj\nEMC\nET"
+        cases = (  # (text object, quiet)
+            (ruby, True),
+            (b"BT\n/F5 12.4 Tf\n0 -12 Td <0101> Tj\nET", False),
+            (b"BT\n/F5 6 Tf\n0 -12 Td <0C2E> Tj\n0 -12 Td <0C2E0C2E> Tj\nET", True),
+            (b"BT\n/F5 6 Tf\n<0C2E> Tj\n<0C2F> Tj\nET", False),  # a mark beside text
+            (b"BT\n/F5 12 Tf\n<0101> Tj\n/R1 6 Tf\n<0102> Tj\nET", False),  # mixed fonts
+            (b"BT\n/F6 6 Tf\n<0C2E> Tj\nET", False),  # another font's glyph 0C2E
+            (b"BT\nET", False),
+        )
+        for block, quiet in cases:
+            stream = b"q\n" + block + b"\nQ\n"
+            out = pdftext.quiet_annotations(stream, {"R1"}, {"F5": {b"\x0c\x2e"}})
+            if quiet:
+                self.assertTrue(out.startswith(b"q\n/Span <</ActualText <FEFF>>> BDC\nBT"), out)
+                self.assertTrue(out.endswith(b"ET\nEMC\nQ\n"), out)
+                self.assertEqual(out.count(b"BDC"), 1, out)  # inner spans removed
+                self.assertEqual(out.count(b"EMC"), 1, out)
+            else:
+                self.assertEqual(out, stream, block)
+        cmap = (b"2 beginbfchar\n<0C2E> <FE45>\n<0101> <3042>\nendbfchar\n"
+                b"1 beginbfrange\n<0D00> <0D02> <25CE>\nendbfrange\n")
+        self.assertEqual(pdftext.mark_glyphs(cmap), {b"\x0c\x2e", b"\x0d\x01"})
 
 
 class BadInput(unittest.TestCase):
