@@ -106,9 +106,36 @@ def columns(path, page=1):
     return [sorted(column) for column in out]
 
 
+RESOLUTION = 288  # pixels an inch of the page pictures the readings are measured on
+
+
+def page_picture(path, folder, page=1):
+    """(width, height, grey bytes) of a page rendered at RESOLUTION."""
+    stem = os.path.join(folder, "page")
+    subprocess.run(["pdftoppm", "-r", str(RESOLUTION), "-gray", "-f", str(page), "-l",
+                    str(page), "-singlefile", path, stem], check=True)
+    with open(stem + ".pgm", "rb") as picture:
+        data = picture.read()
+    _, width, height, _ = data.split(None, 4)[:4]
+    width, height = int(width), int(height)
+    return width, height, data[len(data) - width * height:]
+
+
+def inked(picture, left, right, top, bottom):
+    """The points from the top (in steps of a pixel) where the strip from `left` to
+    `right` (points) has ink, between `top` and `bottom`."""
+    width, _, pixels = picture
+    scale = RESOLUTION / 72
+    x0, x1 = int(left * scale), int(right * scale)
+    return [y / scale for y in range(int(top * scale), int(bottom * scale))
+            if min(pixels[y * width + x0:y * width + x1]) < 128]
+
+
 class RubyOnThePage(unittest.TestCase):
     """A small vertical PDF: each case printed with and without its readings; the base
-    glyphs must stand where the plain text has them, plus the space the rule leaves."""
+    glyphs must stand where the plain text has them, plus the space the rule leaves; the
+    readings (measured as ink beside the line, the text of the PDF leaving them out)
+    reach half an em over kana and blank punctuation beside the ruby, never over a kanji."""
 
     # (line with ruby, space in em left before and after each ruby's base, in order)
     CASES = (
@@ -137,15 +164,14 @@ class RubyOnThePage(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
-    def test_bases_keep_their_spacing_and_nothing_overlaps(self):
+    def test_bases_keep_their_spacing_and_readings_overhang_only_kana(self):
         self.assertEqual(self.result[0], 0, self.result[1])
         found = columns(self.pdf)
-        widths = sorted(g[4] - g[3] for column in found for g in column)
-        size = widths[-1]  # a base glyph's; a reading's is half as wide
+        size = max(g[4] - g[3] for column in found for g in column)  # a base glyph's
         bases = [c for c in found if c[0][4] - c[0][3] > 0.8 * size
                  and not "".join(g[2] for g in c).isdigit()]  # not the page number
-        readings = [g for c in found if c[0][4] - c[0][3] < 0.7 * size for g in c]
         self.assertEqual(len(bases), 2 * len(self.CASES), [b[0][2] for b in bases])
+        picture = page_picture(self.pdf, self.folder)
         tolerance = 0.1 * size
         for index, (line, spaces) in enumerate(self.CASES):
             plain, ruby = bases[2 * index], bases[2 * index + 1]
@@ -156,7 +182,7 @@ class RubyOnThePage(unittest.TestCase):
                 shift, expected = 0.0, []
                 pieces = re.findall(r"_(.)\[[^]]*\]|(.)", line)
                 space = iter(spaces)
-                for (base, text), glyph in zip(pieces, plain):
+                for (base, _), glyph in zip(pieces, plain):
                     if base:
                         shift += next(space) * size
                     expected.append(glyph[0] + shift)
@@ -169,19 +195,26 @@ class RubyOnThePage(unittest.TestCase):
                 # No base glyph overlaps another.
                 for first, second in zip(ruby, ruby[1:]):
                     self.assertLessEqual(first[1], second[0] + tolerance, (first, second))
-                # A reading never reaches over a kanji beside its ruby, nor over another
-                # reading.
-                x = ruby[0][3]
-                mine = [g for g in readings if 0 < g[3] - x < 1.5 * size]
-                for glyph in ruby:
-                    if glyph[2] in "漢":
-                        for reading in mine:
-                            self.assertFalse(reading[0] + tolerance < glyph[1]
-                                             and glyph[0] < reading[1] - tolerance,
-                                             (reading, glyph))
-                mine.sort()
-                for first, second in zip(mine, mine[1:]):
-                    self.assertLessEqual(first[1], second[0] + tolerance, (first, second))
+                # The readings: ink in the half em beside the line (vertical-rl: right).
+                right = max(g[4] for g in ruby)
+                ink = inked(picture, right + 0.05 * size, right + 0.5 * size,
+                            ruby[0][0] - size, ruby[-1][1] + size)
+                self.assertTrue(ink, "no reading printed")
+                for number, (base, text) in enumerate(pieces):
+                    if base:
+                        continue
+                    neighbours = [pieces[n][0] for n in (number - 1, number + 1)
+                                  if 0 <= n < len(pieces)]
+                    if not any(neighbours):
+                        continue  # beside no ruby
+                    glyph = ruby[number]
+                    over = [y for y in ink if glyph[0] <= y <= glyph[1]]
+                    reach = (max(over) - min(over)) / size if over else 0.0
+                    if text == "漢":
+                        self.assertLess(reach, 0.05, "a reading over %s" % text)
+                    else:
+                        self.assertGreater(reach, 0.3, "%s: %.2f em" % (text, reach))
+                        self.assertLess(reach, 0.55, "%s: %.2f em" % (text, reach))
 
 
 def png_size(data):
