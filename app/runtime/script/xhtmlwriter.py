@@ -46,8 +46,8 @@ NO_INDENT = "\u3000「『（〔［｛〈《【"
 # the book style below); the engine makes a ruby as wide as its reading, centres the
 # reading and the base in it (a base of several characters is spread, its end spaces half
 # the spaces between its characters), and by itself lets the reading overhang text on
-# either side by half a reading character (ENGINE_OVERHANG), never another ruby and never
-# past the line's head. The house rule: the reading overhangs a neighbour by up to one
+# either side by half a reading character (ENGINE_OVERHANG; no more than the base leaves
+# free), never over another ruby and never past the line's head. The house rule: the reading overhangs a neighbour by up to one
 # reading character (OVERHANG) where the neighbour is kana or a punctuation mark with a
 # blank half towards the ruby, not at all where it is anything else (a kanji, a digit, a
 # Latin word) or another ruby. ruby_margins gives the inline margins that turn the
@@ -120,6 +120,8 @@ def _neighbour(element, step, positions):
         index = positions[id(node.parent)][id(node)] + step
         while 0 <= index < len(siblings):
             found = _edge(siblings[index], step)
+            if found == "":
+                return None  # a block: the edge
             if found is not None:
                 return found
             index += step
@@ -131,7 +133,7 @@ def _neighbour(element, step, positions):
 
 def _edge(item, step):
     """The first (step 1) or last (step -1) character of text or an inline element, RUBY
-    for a ruby, None when it holds no text ("" for a block element: an edge)."""
+    for a ruby, None when it holds no text, "" for a block element (an edge)."""
     pending = [item]
     while pending:
         item = pending.pop()
@@ -144,7 +146,7 @@ def _edge(item, step):
         elif item.kind in (K.KIND_EM, K.KIND_INLINE):
             pending.extend(reversed(item.children) if step > 0 else item.children)
         else:
-            return None
+            return ""
     return None
 
 
