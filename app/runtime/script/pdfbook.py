@@ -176,9 +176,13 @@ figure.cover-page { width: %(width).2fpt; height: %(height).2fpt; display: flex;
 figure.cover-page img { max-width: %(width).2fpt; max-height: %(height).2fpt; }
 """ % {"family": family, "font": self.font, "pitch": pitch,
        "double": "%.3fpt" % (2 * self.pitch),
-       # A picture and a caption line fit inside the block, whichever way it runs.
-       "width": self.block_width - (2 * self.pitch if self.vertical else 0),
-       "height": self.block_height - (0 if self.vertical else 2 * self.pitch)}
+       "width": self.picture_box()[0], "height": self.picture_box()[1]}
+
+    def picture_box(self):
+        """(width, height) in points that a picture is fitted into: a picture and a
+        caption line fit inside the text block, whichever way it runs."""
+        return (self.block_width - (2 * self.pitch if self.vertical else 0),
+                self.block_height - (0 if self.vertical else 2 * self.pitch))
 
 
 # ---------------------------------------------------------------------------------------
