@@ -41,7 +41,7 @@ size=$("$root/usr/bin/imgsize" "$source/app/runtime/icons/quirtle-48.png" || tru
 
 # Depends: the libraries found by dpkg-shlibdeps and what the scripts and Qt need at run time.
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in python3 qpdf fonts-ipafont-mincho qt6-qpa-plugins libqt6webenginewidgets6 fonttools \
+for needed in python3 qpdf fonts-ipafont-mincho qt6-qpa-plugins libqt6webenginewidgets6 fonttools python3-pil \
               libqt6webenginecore6-bin; do
   case ", $depends," in *", $needed"[\ ,]*) ;; *) fail "Depends lacks $needed: $depends" ;; esac
 done

@@ -11,6 +11,7 @@ nest 1000 levels deep and more: nothing here recurses.
 import argparse
 import html
 import io
+import math
 import os
 import re
 import shutil
@@ -19,6 +20,7 @@ import subprocess
 import sys
 import tempfile
 import uuid
+import warnings
 import xml.parsers.expat
 
 
@@ -776,6 +778,135 @@ class ImageFinder:
             refuse(reason or "its size cannot be read")
             return None
         return (width, height, media_type)
+
+
+# ---------------------------------------------------------------------------------------
+# Pictures larger than a book can use.
+
+# The EPUB's limit: 4 million pixels and 3200 pixels on the long side, what stores commonly
+# ask for and more than any reader's screen shows.
+EPUB_PICTURE_LIMIT = (3200, 3200, 4_000_000)
+# The printed book's: the box a picture is fitted into, at this resolution.
+PRINT_DPI = 350
+
+
+def scaled_size(width, height, limit):
+    """The size a width by height picture is scaled to so that it keeps within `limit`
+    (maximum width, maximum height, maximum pixels; None for no limit), its proportions
+    kept; None when it is within the limit already."""
+    max_width, max_height, max_pixels = limit
+    factor = 1.0
+    if max_width:
+        factor = min(factor, max_width / width)
+    if max_height:
+        factor = min(factor, max_height / height)
+    if max_pixels:
+        factor = min(factor, math.sqrt(max_pixels / (width * height)))
+    if factor >= 1.0:
+        return None
+    return max(1, int(width * factor)), max(1, int(height * factor))
+
+
+class PictureScaler:
+    """Makes pictures larger than `limit` (see scaled_size) smaller copies of themselves
+    of the same type, with Pillow (Debian package python3-pil): resampled with a Lanczos
+    filter, JPEG at quality 90 with its colour profile and Exif data (so its orientation
+    stays), PNG and GIF with their transparency. The original file is only read. An
+    animated GIF (or PNG) is put in as it is, all its pictures kept, with a line on
+    standard error. Without Pillow, or where a picture cannot be read
+    with it, the picture is put in as it is and standard error says so (without Pillow:
+    once)."""
+
+    def __init__(self, script_name, limit):
+        self.script_name = script_name
+        self.limit = limit
+        self.pillow = None  # the PIL.Image module, False when it is not there
+        self.done = {}  # path -> (bytes, width, height) or None
+
+    def scale(self, image):
+        """(data, width, height) of the scaled copy of an Image, or None to use the file
+        as it is."""
+        size = scaled_size(image.width, image.height, self.limit)
+        if size is None:
+            return None
+        if image.path not in self.done:
+            self.done[image.path] = self._scale(image, size)
+        return self.done[image.path]
+
+    def _module(self):
+        if self.pillow is None:
+            try:
+                import PIL.Image
+                self.pillow = PIL.Image
+            except ImportError:
+                self.pillow = False
+                warn(self.script_name, "pictures larger than the book needs are put in at "
+                     "full size: Pillow (Debian package python3-pil) is not installed")
+        return self.pillow
+
+    def _scale(self, image, size):
+        pil = self._module()
+        if not pil:
+            return None
+        failures = (OSError, ValueError, SyntaxError, MemoryError, pil.DecompressionBombError)
+        try:
+            # Pillow refuses pictures of more than 179 million pixels (reported below) and
+            # would warn about those of more than half that: they are scaled all the same.
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore", pil.DecompressionBombWarning)
+                picture = pil.open(image.path)
+            with picture:
+                if picture.format not in _PILLOW_FORMATS[image.media_type]:
+                    return None  # not what imgsize read: left as it is
+                if image.media_type != "image/jpeg" and getattr(picture, "is_animated", False):
+                    warn(self.script_name, "%s is animated: put in at full size, not "
+                         "scaled" % image.source)
+                    return None
+                if image.media_type == "image/jpeg" \
+                        and picture.getexif().get(0x0112, 1) in (5, 6, 7, 8):
+                    # Shown turned a quarter (its Exif orientation): the limit applies to
+                    # the picture as shown.
+                    turned = scaled_size(image.height, image.width, self.limit)
+                    if turned is None:
+                        return None
+                    size = turned[::-1]
+                info = dict(picture.info)
+                picture.draft(picture.mode, size)  # a JPEG is decoded at a fraction
+                scaled = _resample(pil, picture, size, image.media_type)
+            out = io.BytesIO()
+            options = {}
+            if info.get("icc_profile"):
+                options["icc_profile"] = info["icc_profile"]
+            if image.media_type == "image/jpeg":
+                scaled.save(out, "JPEG", quality=90, exif=info.get("exif", b""), **options)
+            elif image.media_type == "image/png":
+                scaled.save(out, "PNG", **options)
+            else:
+                scaled.save(out, "GIF")
+        except failures as error:
+            warn(self.script_name, "%s is put in at full size: it could not be scaled (%s)"
+                 % (image.source, error))
+            return None
+        return out.getvalue(), scaled.width, scaled.height
+
+
+# What Pillow calls the types imgsize reads (a JPEG with further pictures is an MPO; its
+# first picture is the JPEG).
+_PILLOW_FORMATS = {"image/jpeg": ("JPEG", "MPO"), "image/png": ("PNG",), "image/gif": ("GIF",)}
+
+
+def _resample(pil, picture, size, media_type):
+    """The picture at `size`, in a mode its type can be saved in."""
+    mode = picture.mode
+    transparent = "transparency" in picture.info or mode in ("RGBA", "LA", "PA")
+    if media_type == "image/jpeg":
+        work = picture if mode in ("L", "RGB", "CMYK") else picture.convert("RGB")
+    elif mode in ("L", "RGB", "RGBA", "LA") and not (mode in ("L", "RGB") and transparent):
+        work = picture
+    else:
+        work = picture.convert("RGBA" if transparent else "RGB")
+    resampling = getattr(pil, "Resampling", pil)
+    return work.resize(size, resampling.LANCZOS)
 
 
 # ---------------------------------------------------------------------------------------

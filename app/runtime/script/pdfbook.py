@@ -205,9 +205,13 @@ figure.cover-page img { max-width: %(width).2fpt; max-height: %(height).2fpt; }
        # engine's rounding of the glyph advances.
        "line": (self.chars + 0.02) * self.font,
        "keep": self._keep_rules(),
-       # A picture and a caption line fit inside the block, whichever way it runs.
-       "width": self.block_width - (2 * self.pitch if self.vertical else 0),
-       "height": self.block_height - (0 if self.vertical else 2 * self.pitch)}
+       "width": self.picture_box()[0], "height": self.picture_box()[1]}
+
+    def picture_box(self):
+        """(width, height) in points that a picture is fitted into: a picture and a
+        caption line fit inside the text block, whichever way it runs."""
+        return (self.block_width - (2 * self.pitch if self.vertical else 0),
+                self.block_height - (0 if self.vertical else 2 * self.pitch))
 
 
 # ---------------------------------------------------------------------------------------

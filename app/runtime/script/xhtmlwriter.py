@@ -11,6 +11,7 @@ data-param0, data-param1, ... A one-line command "image" places a picture.
 
 import html
 import re
+import unicodedata
 import urllib.parse
 
 import exportxml
@@ -32,13 +33,127 @@ _ID = re.compile(r"^[A-Za-z_\u00c0-\ud7ff\uf900-\ufffd][\w.\-\u00b7\u00c0-\ud7ff
 # half-width digits and
 # "!?", "!!", "?!", "??" upright in one em (縦中横); a single digit upright; longer runs
 # of digits each upright, one after another (the house rule: no run of three or more is
-# squeezed into one em); Latin words kept sideways, with a small space around them.
+# squeezed into one em); Latin words kept sideways, with a small space around them; a
+# comma, period or closing bracket before another or before an opening bracket loses its
+# blank trailing half, and an opening bracket after another its blank leading half, so
+# that "。」" or "、「" take one and a half em, not two.
 _RUNS = re.compile(r"(?<![!?])[!?]{2}(?![!?])|―{2,}"
                    r"|[A-Za-z][A-Za-z0-9]*(?:[ '.,&\-][A-Za-z0-9]+)*"
-                   r"|[0-9]+")
+                   r"|[0-9]+"
+                   r"|[%(closing)s](?=[%(closing)s%(opening)s])|(?<=[%(opening)s])[%(opening)s]"
+                   % {"closing": "、。，．」』）〕］｝〉》】", "opening": "「『（〔［｛〈《【"})
 # Paragraphs that begin with an ideographic space keep it as their indent; those that
 # begin with an opening bracket get none (the bracket's own space stands for it).
 NO_INDENT = "\u3000「『（〔［｛〈《【"
+_OPENING = NO_INDENT[1:]
+
+
+# Ruby longer than its base. Readings are set at RUBY_SIZE of the base (the rt rule of
+# the book style below); the engine makes a ruby as wide as its reading, centres the
+# reading and the base in it (a base of several characters is spread, its end spaces half
+# the spaces between its characters), and by itself lets the reading overhang text on
+# either side by half a reading character (ENGINE_OVERHANG; no more than the base leaves
+# free), never over another ruby and never past the line's head. The house rule: the reading overhangs a neighbour by up to one
+# reading character (OVERHANG) where the neighbour is kana or a punctuation mark with a
+# blank half towards the ruby, not at all where it is anything else (a kanji, a digit, a
+# Latin word) or another ruby. ruby_margins gives the inline margins that turn the
+# engine's overhang into the house rule's; the rest of a long reading stays as space.
+RUBY_SIZE = 0.5
+ENGINE_OVERHANG = RUBY_SIZE / 2
+OVERHANG = RUBY_SIZE
+# A mark with a blank half after it (the ruby may overhang it when it comes before the
+# ruby) or before it (when it comes after); middle dots have a blank quarter each side.
+_BLANK_AFTER = "、。，．」』）〕］｝〉》】〙〗〟’”"
+_BLANK_BEFORE = "「『（〔［｛〈《【〘〖〝‘“"
+_MIDDLE = "・：；"
+# A neighbour that is a ruby itself.
+RUBY = object()
+
+
+def _is_kana(char):
+    code = ord(char)
+    return (0x3041 <= code <= 0x309F or 0x30A1 <= code <= 0x30FA or 0x30FC <= code <= 0x30FF
+            or 0x31F0 <= code <= 0x31FF)
+
+
+def overhang_room(char, before):
+    """How far (em) a reading may overhang `char`, the character before the ruby (before
+    true) or after it."""
+    if _is_kana(char) or char == "\u3000":
+        return OVERHANG
+    if char in (_BLANK_AFTER if before else _BLANK_BEFORE):
+        return OVERHANG
+    if char in _MIDDLE:
+        return OVERHANG / 2
+    return 0.0
+
+
+def ruby_margins(base, reading, before, after):
+    """(start, end) inline margins in em of a ruby whose base text is `base` and reading
+    `reading`, between the characters `before` and `after` (RUBY for a ruby, None where
+    the block starts or ends). A reading counts RUBY_SIZE em a full-width character and
+    half that for a narrow one; a base counts 1 em a full-width character, and a base with
+    anything else (Latin letters, digits) is left as the engine sets it, its width being
+    the font's."""
+    if not base or any(unicodedata.east_asian_width(c) not in "WF" for c in base):
+        return 0.0, 0.0
+    width = sum(RUBY_SIZE if unicodedata.east_asian_width(c) in "WFA" else RUBY_SIZE / 2
+                for c in reading)
+    # The reading's excess beyond the base's first (last) character.
+    excess = (width - len(base)) / (2 * len(base))
+    if excess <= 0:
+        return 0.0, 0.0
+    margins = []
+    for neighbour, is_before in ((before, True), (after, False)):
+        if neighbour is None or neighbour is RUBY:
+            margins.append(0.0)  # neither the engine nor the house rule overhangs
+            continue
+        wanted = min(excess, overhang_room(neighbour, is_before))
+        margins.append(min(excess, ENGINE_OVERHANG) - wanted)
+    return margins[0], margins[1]
+
+
+def _neighbour(element, step, positions):
+    """The character next to an inline element in its block, looking through emphasis and
+    inline commands: the one before it (step -1) or after it (step 1); RUBY when that is a
+    ruby's, None at the block's edge. positions: a dict kept between calls, {id(parent):
+    {id(child): index}}."""
+    node = element
+    while node.parent is not None:
+        siblings = node.parent.children
+        if id(node.parent) not in positions:
+            positions[id(node.parent)] = {id(child): i for i, child in enumerate(siblings)}
+        index = positions[id(node.parent)][id(node)] + step
+        while 0 <= index < len(siblings):
+            found = _edge(siblings[index], step)
+            if found == "":
+                return None  # a block: the edge
+            if found is not None:
+                return found
+            index += step
+        if node.parent.kind not in (K.KIND_EM, K.KIND_INLINE, K.KIND_RUBY):
+            return None
+        node = node.parent
+    return None
+
+
+def _edge(item, step):
+    """The first (step 1) or last (step -1) character of text or an inline element, RUBY
+    for a ruby, None when it holds no text, "" for a block element (an edge)."""
+    pending = [item]
+    while pending:
+        item = pending.pop()
+        if isinstance(item, str):
+            text = item.replace("\n", "")
+            if text:
+                return text[0] if step > 0 else text[-1]
+        elif item.kind == K.KIND_RUBY:
+            return RUBY
+        elif item.kind in (K.KIND_EM, K.KIND_INLINE):
+            pending.extend(reversed(item.children) if step > 0 else item.children)
+        else:
+            return ""
+    return None
 
 
 def escape(text):
@@ -61,6 +176,10 @@ def typeset(text):
             out.append('<span class="tcy">%s</span>' % run)
         elif run[0].isdigit():
             out.append('<span class="upright">%s</span>' % run)
+        elif run in _OPENING:  # after another opening bracket: its leading half goes
+            out.append('<span class="kern-start">%s</span>' % run)
+        elif not run.isascii():  # before a bracket or a comma: its trailing half goes
+            out.append('<span class="kern-end">%s</span>' % run)
         else:
             out.append('<span class="latin">%s</span>' % escape(run))
         last = match.end()
@@ -104,6 +223,7 @@ class Writer:
         self.headings = []
         self.placed_images = []
         self.container_depths = {}
+        self.positions = {}  # for _neighbour
         # ids of one-line commands to leave out (the cover, written on a page of its own).
         self.skip = set()
 
@@ -176,8 +296,10 @@ class Writer:
         name = element.name
         if kind == K.KIND_RUBY:
             params = element.params()
-            return ("<ruby>", "<rp>(</rp><rt>%s</rt><rp>)</rp></ruby>"
-                    % escape(params[0] if params else ""), element.children)
+            reading = params[0] if params else ""
+            return (self._ruby_start(element, reading),
+                    "<rp>(</rp><rt>%s</rt><rp>)</rp></ruby>" % escape(reading),
+                    element.children)
         if kind == K.KIND_EM:
             return self._tag("em", element, [], element.children, False)
         if kind == K.KIND_INLINE:
@@ -233,6 +355,17 @@ class Writer:
                              list(text) + _blocks(blocks))
         # The document, or an element read from XML the converter did not write.
         return "", None, _blocks(element.children)
+
+    def _ruby_start(self, element, reading):
+        """<ruby>, with the inline margins of a reading longer than its base in books."""
+        if not self.book:
+            return "<ruby>"
+        start, end = ruby_margins(element.text(), reading,
+                                  _neighbour(element, -1, self.positions),
+                                  _neighbour(element, 1, self.positions))
+        if not start and not end:
+            return "<ruby>"
+        return '<ruby style="margin-inline: %sem %sem">' % (_em(start), _em(end))
 
     def _container(self, element):
         """A list, definition list, quotation or division. Below `deep` levels of them the
@@ -311,6 +444,11 @@ def _next_block(element):
                 or exportxml.heading_of(element.parent) is None:
             return None
     return None
+
+
+def _em(value):
+    text = ("%.3f" % value).rstrip("0").rstrip(".")
+    return "0" if text in ("", "-0") else text
 
 
 def _blocks(children):
@@ -405,6 +543,8 @@ em { font-style: normal; -webkit-text-emphasis-style: filled sesame; -epub-text-
 ruby { ruby-align: center; -epub-ruby-position: over; ruby-position: over; }
 rt { font-size: 0.5em; line-height: 1; }
 .latin { margin-inline: 0.25em; }
+.kern-end { margin-inline-end: -0.5em; }
+.kern-start { margin-inline-start: -0.5em; }
 .dash { -webkit-text-fill-color: transparent; background-image: linear-gradient(to bottom, transparent 46%, currentColor 46%, currentColor 54%, transparent 54%); }
 blockquote { margin-block: 0.5em; margin-inline: 2em; }
 ul, dl { margin-block: 0.5em; }

@@ -12,7 +12,10 @@ emphasis dots (傍点), lines the converter could not read are shown framed in r
 the book's metadata (title otherwise: the first heading, then the file name; the
 identifier otherwise derives from title and author, so a re-export is the same book; a
 reading in square brackets at the end of the title or author is its file-as).
-":image(class) path text" embeds a picture (path relative to the book's folder).
+":image(class) path text" embeds a picture (path relative to the book's folder). A
+picture of more than 4 million pixels or more than 3200 pixels on its long side is
+embedded scaled to that (with Pillow, Debian package python3-pil; the picture file itself
+is not changed; without Pillow it is embedded as it is).
 """
 
 import datetime
@@ -188,25 +191,34 @@ def package(meta, parts, images, vertical, modified, chapter_start):
 
 
 class BookImages(exportxml.ImageFinder):
-    """Pictures of the book: each file is stored once, under images/."""
+    """Pictures of the book: each file is stored once, under images/; one larger than
+    exportxml.EPUB_PICTURE_LIMIT is stored scaled."""
 
     def __init__(self, output):
         super().__init__(NAME, output)
-        self.stored = {}  # path -> href inside the book
+        self.stored = {}  # path -> (href inside the book, data)
         self.order = []  # (href, image)
+        self.scaler = exportxml.PictureScaler(NAME, exportxml.EPUB_PICTURE_LIMIT)
 
     def image(self, command):
         image = super().image(command)
         if image is None:
             return None
+        scaled = self.scaler.scale(image)
+        if scaled is not None:
+            image.width, image.height = scaled[1:]
         if image.path not in self.stored:
-            try:
-                with open(image.path, "rb") as source:
-                    data = source.read()
-            except OSError as error:
-                exportxml.warn(NAME, "image %s left out: %s" % (image.source, error.strerror))
-                self.known[image.path] = None
-                return None
+            if scaled is not None:
+                data = scaled[0]
+            else:
+                try:
+                    with open(image.path, "rb") as source:
+                        data = source.read()
+                except OSError as error:
+                    exportxml.warn(NAME, "image %s left out: %s"
+                                   % (image.source, error.strerror))
+                    self.known[image.path] = None
+                    return None
             extension = ".jpg" if image.media_type == "image/jpeg" else \
                 os.path.splitext(image.path)[1].lower()
             href = "images/image%04d%s" % (len(self.order) + 1, extension)

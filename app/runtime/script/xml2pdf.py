@@ -18,12 +18,17 @@ headings, the trim and bleed boxes, the reading direction and the document infor
 --running-head: the book title on versos and the chapter on rectos, at the fore edge.
 --with-cover: the cover picture (:image(cover) ...) alone on the first page; without it
   the cover is left out (a printer takes the cover as a file of its own).
+A picture with more pixels than its box on the page (the text block, less a caption
+line) needs at 350 dpi is printed from a copy scaled to that, made in the book's
+temporary folder with Pillow (Debian package python3-pil); the picture file itself is not
+changed, and without Pillow it is printed as it is.
 quirtle-print and imgsize are looked for beside quirtle, then on the PATH; pyftsubset
 (fonttools) makes the subset of the body font the pages embed.
 """
 
 import concurrent.futures
 import html
+import math
 import os
 import pathlib
 import re
@@ -59,11 +64,43 @@ class Unit:
         self.headings = headings
 
 
-def book_units(document, output, with_cover):
+class PrintImages(exportxml.ImageFinder):
+    """The pictures of the printed book: one with more pixels than `box` (points) needs
+    at exportxml.PRINT_DPI is printed from a scaled copy written into `folder`."""
+
+    def __init__(self, output, box, folder):
+        super().__init__(NAME, output)
+        self.folder = folder
+        limit = tuple(math.ceil(points / 72 * exportxml.PRINT_DPI) for points in box)
+        self.scaler = exportxml.PictureScaler(NAME, limit + (None,))
+        self.copies = {}  # path of the picture -> path of its scaled copy
+
+    def image(self, command):
+        image = super().image(command)
+        scaled = self.scaler.scale(image) if image is not None else None
+        if scaled is None:
+            return image
+        if image.path not in self.copies:
+            copy = os.path.join(self.folder, "picture%04d%s" % (
+                len(self.copies) + 1, os.path.splitext(image.path)[1].lower()))
+            try:
+                with open(copy, "wb") as out:
+                    out.write(scaled[0])
+            except OSError as error:
+                raise exportxml.ExportError("cannot write the scaled copy of %s: %s"
+                                            % (image.source, error.strerror)) from None
+            self.copies[image.path] = copy
+        image.path = self.copies[image.path]
+        image.width, image.height = scaled[1:]
+        return image
+
+
+def book_units(document, output, with_cover, images=None):
     """(metadata, [Unit]) of the document: the cover page when asked, what comes before
-    the first chapter, then one unit per chapter; units that print nothing are dropped."""
+    the first chapter, then one unit per chapter; units that print nothing are dropped.
+    images: the ImageFinder to place the pictures with."""
     meta = exportxml.metadata(document, output)
-    images = exportxml.ImageFinder(NAME, output)
+    images = images or exportxml.ImageFinder(NAME, output)
     covers = pdfbook.take_covers(document)
     writer = xhtmlwriter.Writer(images=images, hide_metadata=True, heading_ids=True,
                                 deep=xhtmlwriter.BOOK_DEPTH,
@@ -128,7 +165,8 @@ def run_printer(arguments, what):
 def build(document, options, folder):
     geometry = pdfbook.Geometry(options.page_size, options.vertical, options.grid,
                                 options.bleed, options.crop_marks)
-    meta, units = book_units(document, options.output, options.with_cover)
+    images = PrintImages(options.output, geometry.picture_box(), folder)
+    meta, units = book_units(document, options.output, options.with_cover, images)
     font = pdfassemble.subset_font(
         "".join(unit.body for unit in units) + meta.title + (meta.author or ""), folder)
     # Ruby readings in a font of their own name, so that they can be kept out of the

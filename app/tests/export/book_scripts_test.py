@@ -1051,6 +1051,24 @@ class PrintedText(unittest.TestCase):
         self.assertEqual(pdftext.mark_glyphs(cmap), {b"\x0c\x2e", b"\x0d\x01"})
 
 
+class Punctuation(unittest.TestCase):
+    def test_adjacent_punctuation_loses_its_blank_half(self):
+        sys.path.insert(0, SCRIPT_DIR)
+        import xhtmlwriter
+        end = '<span class="kern-end">%s</span>'
+        start = '<span class="kern-start">%s</span>'
+        cases = (  # text, typeset
+            ("「はい。」", "「はい" + end % "。" + "」"),
+            ("言った、「それ」『本』", "言った" + end % "、" + "「それ" + end % "」" + "『本』"),
+            ("「「二重」」", "「" + start % "「" + "二重" + end % "」" + "」"),
+            ("た。そして", "た。そして"),  # a period before a letter keeps its space
+            ("A、B", '<span class="latin">A</span>、<span class="latin">B</span>'),
+            ("、", "、"),
+        )
+        for text, expected in cases:
+            self.assertEqual(xhtmlwriter.typeset(text), expected, text)
+
+
 class BadInput(unittest.TestCase):
     """Every shipped script: a non-zero exit, one line on standard error naming the
     problem, and no output file (an existing one stays as it was)."""
