@@ -269,12 +269,12 @@ def subset_font(text, folder, name=None):
     font = next((path for path in FONT_FILES if os.path.isfile(path)), None)
     if not program or not font:
         return None
-    characters = os.path.join(folder, "characters.txt")
+    name = name or BODY_FONT_NAME
+    characters = os.path.join(folder, name + ".txt")
     with open(characters, "w", encoding="utf-8") as out:
         # Digits for the page numbers; the marks the style sheets draw (emphasis dots,
         # the character shown on screen) are no text of the book.
         out.write("".join(sorted(set(text) | set("0123456789﹅﹆•◦●○あ"))))
-    name = name or BODY_FONT_NAME
     output = os.path.join(folder, name + ".ttf")
     _run([program, font, "--text-file=" + characters, "--layout-features=*",
           "--name-IDs=*", "--no-hinting", "--notdef-outline", "--output-file=" + output],

@@ -112,8 +112,16 @@ def quiet_annotations(content, ruby_names, marks_of):
     resource fonts `ruby_names`, or that shows only the glyphs marks_of[font name] of its
     font, wrapped in an empty actual text. Marked spans inside such an object go: they
     only name the same glyphs' text again."""
+    # Most text objects are body text: those that name no ruby font and no mark glyph
+    # are passed over before they are looked at closely.
+    hints = [b"/%s " % name.encode("latin-1") for name in ruby_names]
+    hints += sorted({text.encode() for codes in marks_of.values() for code in codes
+                     for text in (code.hex().upper(), code.hex())})
+
     def quiet(match):
         block = match.group(0)
+        if not any(hint in block for hint in hints):
+            return block
         fonts = {name.decode("latin-1") for name in _FONT_SELECTION.findall(block)}
         if not fonts:
             return block

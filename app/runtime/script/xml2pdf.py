@@ -167,14 +167,17 @@ def build(document, options, folder):
                                 options.bleed, options.crop_marks)
     images = PrintImages(options.output, geometry.picture_box(), folder)
     meta, units = book_units(document, options.output, options.with_cover, images)
-    font = pdfassemble.subset_font(
-        "".join(unit.body for unit in units) + meta.title + (meta.author or ""), folder)
     # Ruby readings in a font of their own name, so that they can be kept out of the
-    # text a reader copies or searches (pdftext).
+    # text a reader copies or searches (pdftext). Both subsets are made at once.
     readings = "".join(html.unescape(reading) for unit in units
                        for reading in _READING.findall(unit.body))
-    ruby_font = pdfassemble.subset_font(readings, folder, pdftext.RUBY_FONT_NAME) \
-        if font and readings else None
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        body = pool.submit(pdfassemble.subset_font, "".join(unit.body for unit in units)
+                           + meta.title + (meta.author or ""), folder)
+        ruby = pool.submit(pdfassemble.subset_font, readings, folder,
+                           pdftext.RUBY_FONT_NAME) if readings else None
+        font = body.result()
+        ruby_font = ruby.result() if ruby and font else None
     style = geometry.style(_file_url(font) if font else None,
                            _file_url(ruby_font) if ruby_font else None)
 

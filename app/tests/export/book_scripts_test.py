@@ -917,8 +917,8 @@ class PrintReadyVerticalPages(VerticalPages):
     # little longer than its base (雨《あめ》 takes 1.04 em, 0.1 em between 7.3 and 7.45
     # pt; 0.01 em or less at 9.3 pt and at 7.2 pt and below), after it has broken the
     # lines, so that justified lines with several rubies run up to 0.45 em past the foot
-    # of the block and the lines after them creep off the grid. The ruby layout is
-    # being reworked; remove this mark when the test passes.
+    # of the block and the lines after them creep off the grid. Remove this mark when
+    # the test passes (it then reports an unexpected success).
     @unittest.expectedFailure
     def test_lines_with_ruby_end_at_the_foot_and_keep_the_grid(self):
         g = self.geometry
