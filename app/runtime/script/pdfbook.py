@@ -12,6 +12,7 @@ the fore edge), where the page number and the running head sit.
 """
 
 import hashlib
+import math
 
 import exportxml
 
@@ -194,7 +195,7 @@ section { page-break-before: auto; break-before: auto; }
 .chapter-start { page-break-before: always; break-before: page; }
 figure { margin: 0; page-break-inside: avoid; break-inside: avoid; text-align: center; }
 .heading-picture { page-break-inside: avoid; break-inside: avoid; }
-figure img { max-width: %(width).2fpt; max-height: %(height).2fpt; width: auto; height: auto; object-fit: contain; }
+figure img { display: block; margin-inline: auto; max-width: %(width).2fpt; max-height: %(height).2fpt; width: auto; height: auto; object-fit: contain; }
 figure figcaption { line-height: %(pitch)s; }
 figure.cover-page { width: %(width).2fpt; height: %(height).2fpt; display: flex; align-items: center; justify-content: center; }
 figure.cover-page img { max-width: %(width).2fpt; max-height: %(height).2fpt; }
@@ -206,6 +207,21 @@ figure.cover-page img { max-width: %(width).2fpt; max-height: %(height).2fpt; }
        "line": (self.chars + 0.02) * self.font,
        "keep": self._keep_rules(),
        "width": self.picture_box()[0], "height": self.picture_box()[1]}
+
+    def figure_style(self, width, height, caption):
+        """The style of the figure of a `width` by `height` pixel picture with the text
+        `caption`: its size across the lines made whole line pitches (the picture as
+        the print style fits it, and the caption's lines), so that the lines after it
+        stay on the grid."""
+        if width <= 0 or height <= 0:
+            return None
+        box_width, box_height = self.picture_box()
+        scale = min(1.0, box_width / (width * 0.75), box_height / (height * 0.75))
+        across = (width if self.vertical else height) * 0.75 * scale
+        if caption:
+            # The caption is set at 0.9 em, one pitch a line.
+            across += self.pitch * math.ceil(len(caption) * 0.9 / self.chars)
+        return "block-size: %.3fpt" % (math.ceil(across / self.pitch - 1e-6) * self.pitch)
 
     def picture_box(self):
         """(width, height) in points that a picture is fitted into: a picture and a

@@ -202,6 +202,8 @@ class Writer:
 
     images: an exportxml.ImageFinder, or None to leave ":image" commands as commands.
     image_source: function(Image) -> the src URL of a placed image.
+    figure_style: function(Image) -> CSS declarations for the figure of a placed image
+    (None: no style attribute).
     heading_ids: give every section heading an id (see `headings`).
     hide_metadata: leave out the one-line commands that only carry book metadata.
     deep: containers and sections nested deeper than this are not nested further
@@ -209,9 +211,10 @@ class Writer:
     book: set the text by the Japanese layout rules (縦中横, indents, Latin words)."""
 
     def __init__(self, images=None, image_source=None, heading_ids=False, hide_metadata=False,
-                 deep=None, book=None):
+                 deep=None, book=None, figure_style=None):
         self.images = images
         self.image_source = image_source or (lambda image: urllib.parse.quote(image.source))
+        self.figure_style = figure_style
         self.heading_ids = heading_ids
         self.hide_metadata = hide_metadata
         self.deep = deep
@@ -395,8 +398,10 @@ class Writer:
             return ""
         self.placed_images.append(image)
         caption = ("<figcaption>%s</figcaption>" % escape(image.alt)) if image.alt else ""
-        return ('<figure%s><img src="%s" alt="%s" width="%d" height="%d"/>%s</figure>\n'
+        style = self.figure_style(image) if self.figure_style else None
+        return ('<figure%s%s><img src="%s" alt="%s" width="%d" height="%d"/>%s</figure>\n'
                 % (self.attributes(command, ["oneline_command", "image"]),
+                   ' style="%s"' % escape(style) if style else "",
                    escape(self.image_source(image)), escape(image.alt), image.width,
                    image.height, caption))
 

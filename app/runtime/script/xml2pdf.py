@@ -95,16 +95,19 @@ class PrintImages(exportxml.ImageFinder):
         return image
 
 
-def book_units(document, output, with_cover, images=None):
+def book_units(document, output, with_cover, images=None, geometry=None):
     """(metadata, [Unit]) of the document: the cover page when asked, what comes before
     the first chapter, then one unit per chapter; units that print nothing are dropped.
-    images: the ImageFinder to place the pictures with."""
+    images: the ImageFinder to place the pictures with; geometry: the pdfbook.Geometry
+    whose line grid the figures keep."""
     meta = exportxml.metadata(document, output)
     images = images or exportxml.ImageFinder(NAME, output)
     covers = pdfbook.take_covers(document)
     writer = xhtmlwriter.Writer(images=images, hide_metadata=True, heading_ids=True,
                                 deep=xhtmlwriter.BOOK_DEPTH,
-                                image_source=lambda image: _file_url(image.path))
+                                image_source=lambda image: _file_url(image.path),
+                                figure_style=geometry and (lambda image: geometry.figure_style(
+                                    image.width, image.height, image.alt)))
     writer.reserve_ids(document)
     units = []
     if with_cover and covers:
@@ -166,7 +169,7 @@ def build(document, options, folder):
     geometry = pdfbook.Geometry(options.page_size, options.vertical, options.grid,
                                 options.bleed, options.crop_marks)
     images = PrintImages(options.output, geometry.picture_box(), folder)
-    meta, units = book_units(document, options.output, options.with_cover, images)
+    meta, units = book_units(document, options.output, options.with_cover, images, geometry)
     # Ruby readings in a font of their own name, so that they can be kept out of the
     # text a reader copies or searches (pdftext). Both subsets are made at once.
     readings = "".join(html.unescape(reading) for unit in units
