@@ -9,8 +9,8 @@ body font under a name of its own, RUBY_FONT_NAME); emphasis marks by their glyp
 run that shows nothing but the marks' characters (from the font's ToUnicode map).
 """
 
-import base64
 import json
+import os
 import re
 
 import pdfassemble
@@ -73,18 +73,22 @@ def _text_streams(objects, document):
 
 
 def _stream_data(path, references):
-    """{reference: decoded bytes} of the streams `references` of the PDF at `path`."""
+    """{reference: decoded bytes} of the streams `references` of the PDF at `path`; qpdf
+    writes them into files beside it, which are read and removed."""
     if not references:
         return {}
-    command = [pdfassemble.qpdf(), "--json=2", "--json-key=qpdf", "--json-stream-data=inline",
-               "--decode-level=generalized"]
+    prefix = path + ".stream"
+    command = [pdfassemble.qpdf(), "--json=2", "--json-key=qpdf", "--json-stream-data=file",
+               "--json-stream-prefix=" + prefix, "--decode-level=generalized"]
     command += ["--json-object=%s" % ref.split()[0] for ref in sorted(set(references))]
     data = json.loads(pdfassemble._run(command + [path], "reading the printed text"))  # noqa: SLF001
     out = {}
     for key, entry in data["qpdf"][1].items():
         stream = entry.get("stream") if isinstance(entry, dict) else None
-        if stream and "data" in stream:
-            out[key[len("obj:"):]] = base64.b64decode(stream["data"])
+        if stream and "datafile" in stream:
+            with open(stream["datafile"], "rb") as file:
+                out[key[len("obj:"):]] = file.read()
+            os.remove(stream["datafile"])
     return out
 
 
@@ -159,6 +163,8 @@ def annotation_changes(path, document, objects):
         entry = objects["obj:" + ref]["stream"]["dict"]
         dictionary = {k: v for k, v in entry.items()
                       if k not in ("/Filter", "/DecodeParms", "/Length")}
-        changes["obj:" + ref] = {"stream": {"dict": dictionary,
-                                            "data": base64.b64encode(rewritten).decode()}}
+        datafile = "%s.text-%s" % (path, ref.split()[0])
+        with open(datafile, "wb") as out:
+            out.write(rewritten)
+        changes["obj:" + ref] = {"stream": {"dict": dictionary, "datafile": datafile}}
     return changes
