@@ -36,7 +36,8 @@ _ID = re.compile(r"^[A-Za-z_\u00c0-\ud7ff\uf900-\ufffd][\w.\-\u00b7\u00c0-\ud7ff
 # squeezed into one em); Latin words kept sideways, with a small space around them; a
 # comma, period or closing bracket before another or before an opening bracket loses its
 # blank trailing half, and an opening bracket after another its blank leading half, so
-# that "。」" or "、「" take one and a half em, not two.
+# that "。」" or "、「" take one and a half em, not two (where the engine does not trim
+# such spaces itself, text-spacing-trim; where it does, the spans change nothing).
 _RUNS = re.compile(r"(?<![!?])[!?]{2}(?![!?])|―{2,}"
                    r"|[A-Za-z][A-Za-z0-9]*(?:[ '.,&\-][A-Za-z0-9]+)*"
                    r"|[0-9]+"
@@ -548,8 +549,7 @@ em { font-style: normal; -webkit-text-emphasis-style: filled sesame; -epub-text-
 ruby { ruby-align: center; -epub-ruby-position: over; ruby-position: over; }
 rt { font-size: 0.5em; line-height: 1; }
 .latin { margin-inline: 0.25em; }
-.kern-end { margin-inline-end: -0.5em; }
-.kern-start { margin-inline-start: -0.5em; }
+@supports not (text-spacing-trim: normal) { .kern-end { margin-inline-end: -0.5em; } .kern-start { margin-inline-start: -0.5em; } }
 .dash { -webkit-text-fill-color: transparent; background-image: linear-gradient(to bottom, transparent 46%, currentColor 46%, currentColor 54%, transparent 54%); }
 blockquote { margin-block: 0.5em; margin-inline: 2em; }
 ul, dl { margin-block: 0.5em; }
