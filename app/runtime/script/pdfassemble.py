@@ -5,6 +5,7 @@ reading direction, the language and the document information in one update.
 Also makes the subset of the body font that the printed parts embed.
 """
 
+import base64
 import json
 import os
 import re
@@ -57,9 +58,12 @@ def _value(objects, reference):
 
 class PrintedPart:
     """What one printed PDF holds: its page count, its page size in points and the page
-    index (from 0) of each named destination (the headings' ids)."""
+    index (from 0) of each named destination (the headings' ids). With `clip` (x0, y0, x1,
+    y1, from the page's bottom left corner), what its pages show is cut to that box: the
+    engine paints the ruby of a line it moved to the next page on the previous one too,
+    beside the last line, where the box ends."""
 
-    def __init__(self, path):
+    def __init__(self, path, clip=None):
         self.path = path
         document, objects = _json(path)
         pages = document["pages"]
@@ -68,6 +72,10 @@ class PrintedPart:
         first = _value(objects, pages[0]["object"]) if pages else {}
         box = _value(objects, first.get("/MediaBox", [0, 0, 0, 0]))
         self.size = (float(box[2]) - float(box[0]), float(box[3]) - float(box[1]))
+        if clip and pages:
+            self.path = _clipped(path, document, objects, [
+                float(box[0]) + clip[0], float(box[1]) + clip[1],
+                clip[2] - clip[0], clip[3] - clip[1]])
         self.destinations = {}
         root = _value(objects, objects["trailer"]["value"]["/Root"])
         dests = _value(objects, root.get("/Dests")) or {}
@@ -77,6 +85,32 @@ class PrintedPart:
                 target = _value(objects, target.get("/D"))
             if isinstance(target, list) and target and target[0] in refs:
                 self.destinations[name[1:]] = refs[target[0]]
+
+
+def _clipped(path, document, objects, rect):
+    """A copy of the PDF at `path` whose pages draw their content inside `rect` (x, y,
+    width, height) only; returns its path."""
+    header = document["qpdf"][0]
+    first = int(header["maxobjectid"]) + 1
+    start, end = "%d 0 R" % first, "%d 0 R" % (first + 1)
+    changes = {
+        "obj:" + start: {"stream": {"dict": {}, "data": base64.b64encode(
+            ("q %.3f %.3f %.3f %.3f re W n\n" % tuple(rect)).encode()).decode()}},
+        "obj:" + end: {"stream": {"dict": {}, "data": base64.b64encode(b"\nQ\n").decode()}},
+    }
+    for page in document["pages"]:
+        value = dict(_value(objects, page["object"]))
+        contents = value.get("/Contents")
+        contents = contents if isinstance(contents, list) else [contents] if contents else []
+        value["/Contents"] = [start] + contents + [end]
+        changes["obj:" + page["object"]] = {"value": value}
+    update = path + ".clip.json"
+    with open(update, "w", encoding="utf-8") as out:
+        json.dump({"qpdf": [dict(header), changes]}, out)
+    clipped = path + ".clipped.pdf"
+    _run([qpdf(), path, "--update-from-json=" + update, "--stream-data=preserve", clipped],
+         "cutting the printed pages to the text block")
+    return clipped
 
 
 def assemble(sheet, parts, pages, output):

@@ -127,6 +127,18 @@ class Geometry:
         """The left edge of page `number`'s MediaBox on the printing canvas."""
         return self.inner - self.block_left(number)
 
+    def block_clip(self):
+        """(x0, y0, x1, y1) of the printing canvas, from its bottom left corner, that a
+        printed page may show: the text block across its lines (a hundredth of a pitch
+        more on each side), the whole canvas along them, where line ends may reach."""
+        tolerance = 0.01 * self.pitch
+        if self.vertical:
+            left = self.slug + self.inner
+            return (left - tolerance, 0.0, left + self.block_width + tolerance,
+                    self.canvas_height)
+        top = self.canvas_height - self.slug - self.head
+        return (0.0, top - self.block_height - tolerance, self.canvas_width, top + tolerance)
+
     def print_margins(self):
         """(top, right, bottom, left) millimetres of the printing canvas around the text
         block, with a little slack so that exactly the grid's lines and characters fit

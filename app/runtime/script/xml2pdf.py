@@ -198,7 +198,8 @@ def build(document, options, folder):
     run_printer(arguments, "printing")
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
-        parts = list(pool.map(pdfassemble.PrintedPart, paths))
+        parts = list(pool.map(lambda path: pdfassemble.PrintedPart(path, geometry.block_clip()),
+                              paths))
     cover = 1 if options.with_cover and units[0].chapter is None and not units[0].headings \
         and units[0].body.startswith('<figure class="cover-page">') else 0
     pages = pdfbook.plan_pages([p.count for p in parts], [u.chapter for u in units],

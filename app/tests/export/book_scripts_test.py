@@ -938,6 +938,34 @@ class PrintReadyVerticalPages(VerticalPages):
                                        delta=0.15, msg=line.text)
 
 
+    def test_nothing_is_drawn_beside_the_last_line(self):
+        """The engine sometimes paints ruby of a later line on a page beside its last line
+        (seen in a real novel, a third of its pages): the printed pages are cut to the
+        text block across the lines, and nothing shows beside it."""
+        g = self.geometry
+        text = "_最早[もはや]一分も_猶予[ゆうよ]が出来ぬ_仕儀[しぎ]となったから、" * 8
+        lines = ["** 章"] + ["\u3000" + FILLER[:shift] + text for shift in range(12)]
+        path = os.path.join(self.folder, "beside.pdf")
+        status, errors = run_entry(entry(self.label), convert(
+            ("\r\n".join(lines) + "\r\n").encode("cp932")), path)
+        self.assertEqual(status, 0, errors)
+        pages = int(pdf_info(path)["Pages"])
+        self.assertGreater(pages, 3)
+        # Every page's printed content is cut to the block across the lines (the page
+        # furniture, laid over afterwards, is not).
+        flat_pdf = subprocess.run(["qpdf", "--qdf", "--object-streams=disable", path, "-"],
+                                  capture_output=True, check=True).stdout
+        x0, y0, x1, y1 = g.block_clip()
+        clip = b"q %.3f %.3f %.3f %.3f re W n" % (x0, y0, x1 - x0, y1 - y0)
+        self.assertIn(clip, flat_pdf)
+        self.assertAlmostEqual(x0, g.slug + g.inner, delta=0.02 * g.pitch)
+        top = g.slug + g.head
+        for number in range(1, pages + 1):
+            left = g.slug + g.block_left(number)
+            beside = (left - 1.5 * g.pitch, top, left - 0.05 * g.pitch, top + g.block_height)
+            self.assertEqual(ink(path, number, beside, 200), set(), "page %d" % number)
+
+
 class BookGeometry(unittest.TestCase):
     """The page geometry of every trim size, writing direction, grid and bleed."""
 
