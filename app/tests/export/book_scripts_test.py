@@ -101,7 +101,7 @@ def epubcheck(path):
     # A short run: the quick compiler and the simple collector start the JVM much faster.
     command = (["java", "-XX:TieredStopAtLevel=1", "-XX:+UseSerialGC", "-jar", jar]
                if os.path.isfile(jar) else ["epubcheck"])
-    result = subprocess.run(command + [path], capture_output=True, timeout=300)
+    result = subprocess.run(command + [path], capture_output=True, timeout=600)
     return result.returncode, (result.stdout + result.stderr).decode("utf-8", "replace")
 
 

@@ -24,6 +24,9 @@ import tempfile
 import unittest
 import zipfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import book_scripts_test as books  # noqa: E402 - the converter and epubcheck runs
+
 PROGRAM_DIR = CONVERTER = REALTEXT = SCRIPT_DIR = None
 
 # The converter's own element names, and names the older XML name rules refuse.
@@ -119,23 +122,11 @@ def novel(size=700_000):
     return "\r\n".join(out) + "\r\n"
 
 
-def convert(data):
-    return subprocess.run([CONVERTER], input=data, capture_output=True, check=True).stdout
-
-
 def run_script(script, xml, output, *arguments):
     result = subprocess.run([sys.executable, os.path.join(SCRIPT_DIR, script)]
                             + list(arguments) + ["-o", output], input=xml, cwd=SCRIPT_DIR,
                             capture_output=True, timeout=300)
     return result.returncode, result.stderr.decode("utf-8", "replace")
-
-
-def epubcheck(path):
-    jar = "/usr/share/java/epubcheck.jar"
-    command = (["java", "-XX:TieredStopAtLevel=1", "-XX:+UseSerialGC", "-jar", jar]
-               if os.path.isfile(jar) else ["epubcheck"])
-    result = subprocess.run(command + [path], capture_output=True, timeout=600)
-    return result.returncode, (result.stdout + result.stderr).decode("utf-8", "replace")
 
 
 _SPACE = re.compile(r"[ \t\r\n]")
@@ -187,12 +178,12 @@ class Conservation(unittest.TestCase):
                         cases.append(("real-" + name[:-4], text.read()))
         cls.cases = []
         for index, (name, data) in enumerate(cases):
-            xml = convert(data)
+            xml = books.convert(data)
             epub = os.path.join(cls.folder, name + ".epub")
             writing = "--vertical" if index % 2 == 0 else "--horizontal"
             cls.cases.append((name, xml, epub, run_script("xml2epub.py", xml, epub, writing)))
         with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
-            checks = {name: pool.submit(epubcheck, epub)
+            checks = {name: pool.submit(books.epubcheck, epub)
                       for name, _, epub, (status, _) in cls.cases if status == 0}
             cls.checks = {name: future.result() for name, future in checks.items()}
 
@@ -262,14 +253,14 @@ class Shape(unittest.TestCase):
             ":publisher 試験書房", ":edition 初版", ":image(cover) cover.png 表紙の絵",
             "\u3000前書き。", "** 一", "\u3000本文12月。", "*** 節", "本文。", "** 二",
             "「会話」", "**", "場面転換。"]) + "\r\n").encode("cp932")
-        cls.xml = convert(manuscript)
+        cls.xml = books.convert(manuscript)
         cls.vertical = os.path.join(cls.folder, "v.epub")
         cls.result = run_script("xml2epub.py", cls.xml, cls.vertical, "--vertical")
         cls.right = os.path.join(cls.folder, "r.epub")
         cls.run_right = run_script("xml2epub.py", cls.xml, cls.right, "--horizontal",
                                    "--chapter-start", "right")
-        cls.check = epubcheck(cls.vertical)
-        cls.check_right = epubcheck(cls.right)
+        cls.check = books.epubcheck(cls.vertical)
+        cls.check_right = books.epubcheck(cls.right)
 
     @classmethod
     def tearDownClass(cls):
@@ -347,11 +338,11 @@ class Shape(unittest.TestCase):
     def test_an_empty_manuscript_and_one_of_commands_only(self):
         for manuscript in (b"", b":title T\r\n:author A\r\n"):
             path = os.path.join(self.folder, "e.epub")
-            status, errors = run_script("xml2epub.py", convert(manuscript), path)
+            status, errors = run_script("xml2epub.py", books.convert(manuscript), path)
             self.assertEqual(status, 0, errors)
             book = zipfile.ZipFile(path)
             self.assertEqual(spine(book), ["titlepage.xhtml", "nav.xhtml", "colophon.xhtml"])
-            self.assertEqual(epubcheck(path)[0], 0)
+            self.assertEqual(books.epubcheck(path)[0], 0)
 
 
 PNG = bytes.fromhex(
@@ -386,7 +377,7 @@ class SenderControlled(unittest.TestCase):
                    ":image %s" % os.path.join(self.folder, "outside.png"), ":image pipe.png",
                    ":image(x) nowhere.png")
         manuscript = "\r\n".join(refused + (":image fine.png 良い", "本文。")) + "\r\n"
-        xml = convert(manuscript.encode("cp932"))
+        xml = books.convert(manuscript.encode("cp932"))
         for script, extension in (("xml2epub.py", "epub"), ("xml2html.py", "html")):
             with self.subTest(script):
                 output = os.path.join(self.book_folder, "out." + extension)
@@ -406,7 +397,7 @@ class SenderControlled(unittest.TestCase):
                     self.assertEqual(sources, ["fine.png"])
 
     def test_outputs_that_are_not_regular_files_are_written_directly(self):
-        xml = convert("* 題\r\n本文。\r\n".encode("cp932"))
+        xml = books.convert("* 題\r\n本文。\r\n".encode("cp932"))
         for script in ("xml2text.py", "xml2html.py", "xml2epub.py"):
             with self.subTest(script):
                 fifo = os.path.join(self.folder, "fifo")
@@ -433,7 +424,8 @@ class SenderControlled(unittest.TestCase):
         os.chmod(output, 0o600)
         link = os.path.join(self.folder, "link.txt")
         os.symlink(output, link)
-        status, errors = run_script("xml2text.py", convert("本文。\r\n".encode("cp932")), link)
+        status, errors = run_script("xml2text.py", books.convert("本文。\r\n".encode("cp932")),
+                                    link)
         self.assertEqual(status, 0, errors)
         self.assertEqual(stat.S_IMODE(os.stat(output).st_mode), 0o600)
         self.assertTrue(os.path.islink(link))
@@ -444,7 +436,7 @@ class SenderControlled(unittest.TestCase):
         names = ("a・b", "ｱｲｳ", "﨑", "〆", "ＡＢＣ")
         manuscript = "\r\n".join(["|{%s} 区分%d" % (n, i) for i, n in enumerate(names)]
                                  + ["段落_中%d{%s}" % (i, n) for i, n in enumerate(names)]) + "\r\n"
-        xml = convert(manuscript.encode("cp932"))
+        xml = books.convert(manuscript.encode("cp932"))
         output = os.path.join(self.folder, "names.html")
         status, errors = run_script("xml2html.py", xml, output)
         self.assertEqual(status, 0, errors)
@@ -455,7 +447,7 @@ class SenderControlled(unittest.TestCase):
             self.assertIn('<span class="inline_command %s">中%d</span>' % (name, index), markup)
 
     def test_broken_xml_names_the_manuscript_line(self):
-        xml = convert("* 題\r\n壊れる行\r\n".encode("cp932")).replace(
+        xml = books.convert("* 題\r\n壊れる行\r\n".encode("cp932")).replace(
             "壊れる行</paragraph>".encode("cp932"), "壊れる行</paragrap>".encode("cp932"))
         status, errors = run_script("xml2text.py", xml, os.path.join(self.folder, "x.txt"))
         self.assertEqual(status, 1)
@@ -468,6 +460,7 @@ def main():
     global PROGRAM_DIR, CONVERTER, REALTEXT, SCRIPT_DIR
     PROGRAM_DIR, CONVERTER, REALTEXT = sys.argv[1:4]
     SCRIPT_DIR = os.path.join(PROGRAM_DIR, "script")
+    books.PROGRAM_DIR, books.CONVERTER, books.SCRIPT_DIR = PROGRAM_DIR, CONVERTER, SCRIPT_DIR
     unittest.main(argv=[sys.argv[0]] + sys.argv[4:], verbosity=2)
 
 
