@@ -6,26 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
 #include <cstdio>
 
+#include "base/WriteAll.h"
+
 namespace quirtle {
-
-namespace {
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-}  // namespace
 
 FragmentFile::FragmentFile() {
     // A temporary folder that is not there is not replaced by another place.
@@ -43,7 +28,7 @@ bool FragmentFile::Write(std::string_view bytes) const {
     if (!IsValid()) return false;
     const int fd = ::open(partPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return false;
-    const bool written = WriteAll(fd, bytes);
+    const bool written = WriteAll(fd, bytes) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(partPath.c_str(), filePath.c_str()) != 0) {
         ::unlink(partPath.c_str());
