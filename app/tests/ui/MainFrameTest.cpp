@@ -160,21 +160,23 @@ class MainFrameTest : public QObject {
         MainFrame& frame = *window.frame;
         WindowProbe probe(frame);
         frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame, 15000));
         EditorPane& editor = probe.Editor();
         vertical::VerticalView& view = probe.Vertical();
         QAction* paper = probe.MenuAction(command::kManuscriptPaper);
         frame.UpdateMenuStates();
         QVERIFY(!paper->isEnabled());
         editor.setFocus();
-        QTest::keyClicks(&editor, u"吾輩は猫である。\n名前はまだ無い。"_qs);
+        QTRY_VERIFY(editor.hasFocus());
+        editor.insertPlainText(u"吾輩は猫である。\n名前はまだ無い。"_qs);
         QTextCursor cursor = editor.textCursor();
         cursor.setPosition(3);
         cursor.setPosition(5, QTextCursor::KeepAnchor);
         editor.setTextCursor(cursor);
 
         QTest::keyClick(&editor, Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(view.isVisible());
+        QTRY_VERIFY(view.isVisible());
         QVERIFY(!editor.isVisible());
         QVERIFY(view.hasFocus());
         QVERIFY(probe.MenuAction(command::kVertical)->isChecked());
@@ -182,7 +184,8 @@ class MainFrameTest : public QObject {
         QCOMPARE(editor.textCursor().anchor(), 3);
         QCOMPARE(editor.textCursor().position(), 5);
         // Typing over the selection, then undoing in the vertical view.
-        QTest::keyClicks(&view, u"犬"_qs);
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, u"犬"_qs);
+        QApplication::sendEvent(&view, &typed);
         QCOMPARE(editor.Text(), u"吾輩は犬ある。\n名前はまだ無い。"_qs);
         frame.RunCommand(command::kUndo);
         QCOMPARE(editor.Text(), u"吾輩は猫である。\n名前はまだ無い。"_qs);
@@ -194,7 +197,7 @@ class MainFrameTest : public QObject {
         emit probe.FindBar().FindField().textEdited(u"無い"_qs);
         QCOMPARE(editor.textCursor().selectedText(), u"無い"_qs);
         QTest::keyClick(&probe.FindBar().FindField(), Qt::Key_Escape);
-        QVERIFY(view.hasFocus());
+        QTRY_VERIFY(view.hasFocus());
 
         // Manuscript paper: 20 cells a column; the menu item follows.
         frame.RunCommand(command::kManuscriptPaper);
@@ -205,7 +208,7 @@ class MainFrameTest : public QObject {
         frame.RunCommand(command::kVertical);
         QVERIFY(editor.isVisible());
         QVERIFY(!view.isVisible());
-        QVERIFY(editor.hasFocus());
+        QTRY_VERIFY(editor.hasFocus());
         QCOMPARE(editor.textCursor().selectedText(), u"無い"_qs);
         QVERIFY(editor.IsModified());
         frame.RunCommand(command::kUndo);
