@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <cmath>
 
 namespace quirtle::vertical {
 
@@ -15,7 +16,8 @@ char32_t FirstCodePoint(QStringView text) {
 
 }  // namespace
 
-CellPainter::CellPainter(const QFont& font) : font(font), raw(QRawFont::fromFont(font)) {
+CellPainter::CellPainter(const QFont& font, qreal pixelRatio)
+    : font(font), raw(QRawFont::fromFont(font)), pixelRatio(pixelRatio) {
     const QFontMetricsF metrics(font);
     cell = metrics.horizontalAdvance(QChar(0x3042));
     if (cell <= 0) cell = metrics.height();
@@ -40,9 +42,8 @@ CellPainter::GlyphInfo CellPainter::GlyphOfCode(char32_t code) {
 
 void CellPainter::Add(QStringView text, Glyph glyph, QPointF corner, const QColor& colour) {
     char32_t code = FirstCodePoint(text);
-    const QPointF centre = corner + QPointF(cell / 2, cell / 2);
     if (glyph == Glyph::SideBySide) {
-        turned.push_back({text.toString(), centre, colour, true, false});
+        pictures.push_back({CellPicture(text, glyph, false, colour), corner});
         return;
     }
     if (glyph == Glyph::Turned || glyph == Glyph::Comma) {
@@ -51,21 +52,21 @@ void CellPainter::Add(QStringView text, Glyph glyph, QPointF corner, const QColo
         if (const char32_t form = VerticalForm(code); form != 0 && GlyphOfCode(form).index != 0) {
             code = form;
         } else if (glyph == Glyph::Turned) {
-            turned.push_back({text.toString(), centre, colour});
+            pictures.push_back({CellPicture(text, glyph, true, colour), corner});
             return;
         } else {
             corner += QPointF(cell * 0.6, -cell * 0.6);
         }
     }
     if (glyph == Glyph::Sideways) {
-        turned.push_back({text.toString(), centre, colour});
+        pictures.push_back({CellPicture(text, glyph, true, colour), corner});
         return;
     }
     if (glyph == Glyph::Small) corner += QPointF(cell * 0.1, -cell * 0.1);
     const GlyphInfo info = GlyphOfCode(code);
     if (info.index == 0) {
         // Not in the font: drawn through the font's fallbacks, upright.
-        turned.push_back({text.toString(), centre, colour, false, false});
+        pictures.push_back({CellPicture(text, glyph, false, colour), corner});
         return;
     }
     // Each glyph centred in its cell: full-width glyphs fill it, narrower ones are centred.
@@ -87,25 +88,36 @@ void CellPainter::Flush(QPainter& painter) {
         it->glyphs.clear();
         it->positions.clear();
     }
-    if (turned.isEmpty()) return;
-    painter.save();
+    for (const Picture& picture : pictures) painter.drawPixmap(picture.corner, picture.pixmap);
+    pictures.clear();
+}
+
+QPixmap CellPainter::CellPicture(QStringView text, Glyph glyph, bool rotate, const QColor& colour) {
+    const QString key =
+        text.toString() + QChar(rotate ? u'r' : u'u') + QString::number(colour.rgba(), 16);
+    const auto found = pictureCache.constFind(key);
+    if (found != pictureCache.constEnd()) return *found;
+    const int side = static_cast<int>(std::ceil(cell * pixelRatio));
+    QPixmap pixmap(side, side);
+    pixmap.setDevicePixelRatio(pixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(font);
+    painter.setPen(colour);
     const QFontMetricsF metrics(font);
-    for (const Turned& item : turned) {
-        painter.setPen(item.colour);
-        painter.save();
-        painter.translate(item.centre);
-        if (item.rotate) painter.rotate(90);
-        qreal width = metrics.horizontalAdvance(item.text);
-        if (item.pair && width > cell) {
-            // Two characters side by side fit the cell's width.
-            painter.scale(cell / width, 1);
-        }
-        painter.drawText(QPointF(-width / 2, (ascent - descent) / 2), item.text);
-        painter.restore();
-    }
-    painter.restore();
-    turned.clear();
+    const QString shown = text.toString();
+    const qreal width = metrics.horizontalAdvance(shown);
+    painter.translate(cell / 2, cell / 2);
+    if (rotate) painter.rotate(90);
+    // Two characters side by side fit the cell's width.
+    if (glyph == Glyph::SideBySide && width > cell) painter.scale(cell / width, 1);
+    painter.drawText(QPointF(-width / 2, (ascent - descent) / 2), shown);
+    painter.end();
+    // A screen has few distinct turned characters; colours multiply them only a little.
+    if (pictureCache.size() > 4096) pictureCache.clear();
+    pictureCache.insert(key, pixmap);
+    return pixmap;
 }
 
 }  // namespace quirtle::vertical

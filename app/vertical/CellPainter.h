@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QGlyphRun>
 #include <QHash>
+#include <QPixmap>
 #include <QPointF>
 #include <QRawFont>
 #include <QStringView>
@@ -18,7 +19,7 @@ namespace quirtle::vertical {
 
 class CellPainter {
   public:
-    explicit CellPainter(const QFont& font);
+    CellPainter(const QFont& font, qreal pixelRatio);
     const QFont& Font() const { return font; }
     qreal Cell() const { return cell; }
 
@@ -33,13 +34,13 @@ class CellPainter {
         QVector<quint32> glyphs;
         QVector<QPointF> positions;
     };
-    struct Turned {
-        QString text;
-        QPointF centre;
-        QColor colour;
-        bool pair = false;  // two characters side by side, upright
-        bool rotate = true;
+    // A cell drawn through a picture of its own: turned characters, two side by side, and
+    // characters the font lacks (drawn through its fallbacks). Made once, then copied.
+    struct Picture {
+        QPixmap pixmap;
+        QPointF corner;
     };
+    QPixmap CellPicture(QStringView text, Glyph glyph, bool rotate, const QColor& colour);
     struct GlyphInfo {
         quint32 index = 0;  // 0: not in the font
         qreal advance = 0;
@@ -54,7 +55,9 @@ class CellPainter {
     qreal descent = 4;
     QHash<char32_t, GlyphInfo> glyphCache;
     QHash<QRgb, Run> runs;
-    QVector<Turned> turned;
+    QVector<Picture> pictures;
+    QHash<QString, QPixmap> pictureCache;
+    qreal pixelRatio = 1;
 };
 
 }  // namespace quirtle::vertical

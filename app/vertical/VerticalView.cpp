@@ -87,7 +87,7 @@ bool VerticalView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void VerticalView::FontChanged() {
-    cells = std::make_unique<CellPainter>(editor.font());
+    cells = std::make_unique<CellPainter>(editor.font(), devicePixelRatioF());
     setFont(editor.font());
     UpdateGeometry();
     viewport()->update();
