@@ -138,8 +138,10 @@ void VerticalView::paintEvent(QPaintEvent*) {
     if (paper) {
         // Ruled cells, the page boundaries and the page numbers in the margin below.
         painter.setPen(QPen(rule, 0));
-        for (int global = first;
-             global < first + shown && global < std::max(1, TotalColumns()) + 20; ++global) {
+        // The pages the text fills, and no further.
+        const int paperColumns =
+            std::max(1, PaperPages()) * static_cast<int>(counts::kLinesPerPage);
+        for (int global = first; global < std::min(first + shown, paperColumns); ++global) {
             for (int row = 0; row < perColumn; ++row) painter.drawRect(CellRect(global, row));
             const QRectF top = CellRect(global, 0);
             const qreal right = top.right() + (pitch - cell) / 2;
