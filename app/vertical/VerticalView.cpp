@@ -104,7 +104,19 @@ void VerticalView::UpdateGeometry() {
         // One row below the last stays free for a hanging mark.
         perColumn = std::max(kSmallestColumn, static_cast<int>(room / cell) - 1);
     }
-    if (index.Active()) index.SetCellsPerColumn(perColumn);
+    if (index.Active() && perColumn != index.CellsPerColumn()) {
+        // The lines flow into other columns: the line at the right edge stays there, and
+        // a caret that was in view stays in view.
+        const int first = FirstVisibleColumn();
+        const int line = index.LineAt(first);
+        const int caretColumn = PlaceOf(editor.textCursor().position()).column;
+        const bool caretShown = caretColumn >= first && caretColumn < first + VisibleColumns();
+        index.SetCellsPerColumn(perColumn);
+        UpdateScrollBar();
+        ScrollToColumn(index.FirstColumn(line));
+        if (caretShown) ShowCaret();
+        return;
+    }
     UpdateScrollBar();
 }
 

@@ -23,6 +23,7 @@ class ViewTest : public QObject {
     void TypingAndUndo();
     void InputMethod();
     void ManuscriptPaperColumns();
+    void ReflowKeepsTheCaretInView();
 };
 
 namespace {
@@ -224,6 +225,21 @@ void ViewTest::ManuscriptPaperColumns() {
     QCOMPARE(window.view.PaperPages(), (columns + 19) / 20);
     window.view.SetManuscriptPaper(false);
     QCOMPARE(window.view.CellsPerColumn(), fitting);
+}
+
+void ViewTest::ReflowKeepsTheCaretInView() {
+    // A lower window (the find bar opening) flows the lines into more columns: the caret
+    // the author was looking at stays on screen.
+    QString text;
+    for (int line = 0; line < 400; ++line) text += QString(30 + line % 20, u'あ') + u'\n';
+    Window window(text, QSize(400, 400));
+    window.SetPosition(window.editor.document()->findBlockByNumber(300).position() + 5);
+    for (const int height : {250, 400, 180, 600}) {
+        window.view.resize(400, height);
+        const int column = window.view.PlaceOf(window.Position()).column;
+        const int first = window.view.FirstVisibleColumn();
+        QVERIFY(column >= first && column < first + window.view.VisibleColumns());
+    }
 }
 
 QTEST_MAIN(ViewTest)
