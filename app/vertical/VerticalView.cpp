@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -48,6 +49,8 @@ VerticalView::VerticalView(QPlainTextEdit& editor, QWidget* parent)
         if (!Active()) return;
         ShowCaret();
         viewport()->update();
+        // The input method's candidate window follows the caret.
+        if (hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
     });
     connect(&editor, &QPlainTextEdit::selectionChanged, this, [this] {
         if (Active()) viewport()->update();
@@ -148,6 +151,7 @@ void VerticalView::ScrollToColumn(int column) {
 
 void VerticalView::scrollContentsBy(int, int) {
     viewport()->update();
+    if (hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
 
 qreal VerticalView::ColumnRight(int visibleIndex) const {
