@@ -200,7 +200,11 @@ void VerticalView::ShowCaret() {
     const int visible = VisibleColumns();
     if (place.column >= first && place.column < first + visible) return;
     if (place.column < first - visible || place.column >= first + 2 * visible) {
-        ScrollToColumn(place.column - visible / 2);  // a jump: the caret in the middle
+        // A jump: to the start of a line (a heading of the outline, a block of the
+        // preview) puts that line at the right edge, elsewhere the caret in the middle.
+        const QTextCursor cursor = editor.textCursor();
+        const bool lineStart = !cursor.hasSelection() && cursor.atBlockStart();
+        ScrollToColumn(lineStart ? place.column : place.column - visible / 2);
     } else if (place.column < first) {
         ScrollToColumn(place.column);
     } else {

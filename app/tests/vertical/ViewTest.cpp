@@ -23,7 +23,7 @@ class ViewTest : public QObject {
     void TypingAndUndo();
     void InputMethod();
     void ManuscriptPaperColumns();
-    void ReflowKeepsTheCaretInView();
+    void JumpsAndReflowsShowTheCaret();
 };
 
 namespace {
@@ -229,12 +229,20 @@ void ViewTest::ManuscriptPaperColumns() {
     QCOMPARE(window.view.CellsPerColumn(), fitting);
 }
 
-void ViewTest::ReflowKeepsTheCaretInView() {
+void ViewTest::JumpsAndReflowsShowTheCaret() {
     // A lower window (the find bar opening) flows the lines into more columns: the caret
     // the author was looking at stays on screen.
     QString text;
     for (int line = 0; line < 400; ++line) text += QString(30 + line % 20, u'あ') + u'\n';
     Window window(text, QSize(400, 400));
+    window.SetPosition(window.editor.document()->findBlockByNumber(300).position());
+    // A jump to a line's start (the outline's heading) puts the line at the right edge.
+    QCOMPARE(window.view.FirstVisibleColumn(), window.view.PlaceOf(window.Position()).column);
+    QTextCursor cursor(window.editor.document()->findBlockByNumber(100));
+    cursor.setPosition(cursor.position() + 3);
+    window.editor.setTextCursor(cursor);
+    const int middle = window.view.PlaceOf(window.Position()).column;
+    QCOMPARE(window.view.FirstVisibleColumn(), middle - window.view.VisibleColumns() / 2);
     window.SetPosition(window.editor.document()->findBlockByNumber(300).position() + 5);
     for (const int height : {250, 400, 180, 600}) {
         window.view.resize(400, height);
