@@ -40,6 +40,8 @@ inline constexpr int kOutline = 33011;
 inline constexpr int kZoomIn = 33012;
 inline constexpr int kZoomOut = 33013;
 inline constexpr int kZoomReset = 33014;
+inline constexpr int kVertical = 33015;
+inline constexpr int kManuscriptPaper = 33016;
 inline constexpr int kRuby = 33021;
 inline constexpr int kEmphasis = 33022;
 }  // namespace command

@@ -16,6 +16,7 @@
 
 class QLabel;
 class QSplitter;
+class QStackedWidget;
 class QToolBar;
 
 namespace quirtle {
@@ -39,6 +40,10 @@ class MarkupHighlighter;
 class OutlinePanel;
 struct ManuscriptAnalysis;
 }  // namespace editing
+
+namespace vertical {
+class VerticalView;
+}
 
 // The one top-level window: menus, toolbar, status bar, the editor and preview panes side
 // by side, the once-a-second automatic preview and the closing rule.
@@ -137,6 +142,8 @@ class MainFrame : public QMainWindow {
     void ZoomReset();
     void InsertRuby();
     void InsertEmphasis();
+    void ToggleVertical();
+    void ToggleManuscriptPaper();
 
   private:
     friend class WindowProbe;
@@ -196,6 +203,8 @@ class MainFrame : public QMainWindow {
     PreviewPane* preview = nullptr;
     QWidget* editorArea = nullptr;  // the left pane: outline, editor and find bar
     QSplitter* outlineSplitter = nullptr;
+    QStackedWidget* editorViews = nullptr;  // the editor, or the vertical view of its text
+    vertical::VerticalView* verticalView = nullptr;
     editing::FindBar* findBar = nullptr;
     editing::OutlinePanel* outline = nullptr;
     editing::MarkupHighlighter* highlighter = nullptr;
