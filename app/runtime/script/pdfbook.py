@@ -41,6 +41,13 @@ BLOCK_SHARE = 0.8
 # The part of the free space that goes to the head (天) and to the inner margin (ノド).
 HEAD_SHARE = 0.45
 INNER_SHARE = 0.56
+# Room (em) past the end of the lines on the printing canvas, and how far past the line
+# end the text may paint there (a reading at a line's end): the engine shrinks a printed
+# page whose content reaches beyond the canvas, so that every line pitch comes out a little
+# short and a page takes a line more than the grid. The body clips its overflow short of
+# the canvas edge.
+SLACK_ALONG = 1.0
+PAINT_PAST_END = 0.8
 # Space around the trim for crop marks (トンボ), and where the bleed line mark sits.
 MARK_SPACE = 13 * MM
 MARK_BLEED = 3 * MM
@@ -143,7 +150,7 @@ class Geometry:
         """(top, right, bottom, left) millimetres of the printing canvas around the text
         block, with a little slack so that exactly the grid's lines and characters fit
         whatever the engine rounds its lengths to."""
-        slack_along, slack_across = 0.4 * self.font, 0.9 * self.pitch
+        slack_along, slack_across = SLACK_ALONG * self.font, 0.9 * self.pitch
         width = self.block_width + (slack_across if self.vertical else slack_along)
         height = self.block_height + (slack_along if self.vertical else slack_across)
         left = self.slug + self.inner
@@ -198,7 +205,8 @@ class Geometry:
         return face + """\
 @media screen { body > * { display: none; } body::before { content: "あ"; } }
 html { font-family: %(family)s"IPAMincho", "IPA明朝", "Noto Serif CJK JP", serif; font-size: %(font).2fpt; line-height: %(pitch)s; }
-body { margin: 0; padding: 0; inline-size: %(line).3fpt; }
+html { overflow: clip; }
+body { margin: 0; padding: 0; inline-size: %(line).3fpt; overflow: clip; overflow-clip-margin: %(past).2fem; }
 p { text-align: justify; orphans: 1; widows: 1; }
 ul, ol, dl, blockquote { margin-block: 0; }
 h1, h2, h3, h4, h5, h6 { line-height: %(double)s; margin-block: 0 %(pitch)s; page-break-after: avoid; break-after: avoid; page-break-inside: avoid; break-inside: avoid; }
@@ -217,7 +225,7 @@ figure.cover-page img { max-width: %(width).2fpt; max-height: %(height).2fpt; }
        # and their characters stand on its rows; a fiftieth of a character covers the
        # engine's rounding of the glyph advances.
        "line": (self.chars + 0.02) * self.font,
-       "keep": self._keep_rules(),
+       "keep": self._keep_rules(), "past": PAINT_PAST_END,
        "width": self.picture_box()[0], "height": self.picture_box()[1]}
 
     def figure_style(self, width, height, caption):
