@@ -85,10 +85,17 @@ def parse_length(text):
 class Geometry:
     """Where the text block and the furniture sit on the pages of one book."""
 
-    def __init__(self, size, vertical, grid=None, bleed=0.0, crop_marks=False):
+    def __init__(self, size, vertical, grid=None, bleed=0.0, crop_marks=False,
+                 landscape=False, pitch=PITCH, share=BLOCK_SHARE, inner_share=INNER_SHARE):
+        """landscape: the trim turned a quarter; pitch: the line pitch in font sizes;
+        share: the part of the page the text block may take each way; inner_share: the
+        part of the free space across the page that goes to the binding (0.5: the block
+        centred)."""
         self.size = size
         self.vertical = vertical
         self.trim_width, self.trim_height = TRIM_SIZES[size]
+        if landscape:
+            self.trim_width, self.trim_height = self.trim_height, self.trim_width
         self.chars, self.lines = grid or DEFAULT_GRIDS[size]
         self.bleed = bleed
         self.crop_marks = crop_marks
@@ -96,21 +103,20 @@ class Geometry:
         self.slug = max(MARK_SPACE, bleed + 2 * MM) if crop_marks else bleed
         along, across = ((self.trim_height, self.trim_width) if vertical
                          else (self.trim_width, self.trim_height))
-        font = min(along * BLOCK_SHARE / self.chars,
-                   across * BLOCK_SHARE / (self.lines * PITCH))
+        font = min(along * share / self.chars, across * share / (self.lines * pitch))
         self.font = int(font * 20) / 20  # a twentieth of a point
-        self.pitch = round(self.font * PITCH, 3)
+        self.pitch = round(self.font * pitch, 3)
         line_length = self.chars * self.font
         block_depth = self.lines * self.pitch
         free_along, free_across = along - line_length, across - block_depth
         if vertical:
             self.block_width, self.block_height = block_depth, line_length
             self.head = free_along * HEAD_SHARE
-            self.inner = free_across * INNER_SHARE
+            self.inner = free_across * inner_share
         else:
             self.block_width, self.block_height = line_length, block_depth
             self.head = free_across * HEAD_SHARE
-            self.inner = free_along * INNER_SHARE
+            self.inner = free_along * inner_share
         self.outer = self.trim_width - self.block_width - self.inner
         self.foot = self.trim_height - self.block_height - self.head
         self.media_width = self.trim_width + 2 * self.slug
