@@ -555,9 +555,13 @@ def split_chapters(document, depth=None, page_breaks=False):
                 entry[1] = None
         elif id(child) in starts:
             chapters.append(Chapter(child))
-            chapters[-1].elements.append(child)
             for entry in open_holders:
                 entry[1] = None
+            if id(child) in holds:  # it holds a page break: opened like any holder
+                open_holders.append([child, None])
+                iterators.append(iter(child.children))
+            else:
+                chapters[-1].elements.append(child)
         elif id(child) in holds:
             open_holders.append([child, None])
             iterators.append(iter(child.children))
