@@ -41,6 +41,8 @@ BLOCK_SHARE = 0.8
 # The part of the free space that goes to the head (天) and to the inner margin (ノド).
 HEAD_SHARE = 0.45
 INNER_SHARE = 0.56
+# A CSS pixel in points.
+PIXEL = 0.75
 # Room (em) past the end of the lines on the printing canvas, and how far past the line
 # end the text may paint there (a reading at a line's end): the engine shrinks a printed
 # page whose content reaches beyond the canvas, so that every line pitch comes out a little
@@ -86,11 +88,14 @@ class Geometry:
     """Where the text block and the furniture sit on the pages of one book."""
 
     def __init__(self, size, vertical, grid=None, bleed=0.0, crop_marks=False,
-                 landscape=False, pitch=PITCH, share=BLOCK_SHARE, inner_share=INNER_SHARE):
+                 landscape=False, pitch=PITCH, share=BLOCK_SHARE, inner_share=INNER_SHARE,
+                 whole_pixels=False):
         """landscape: the trim turned a quarter; pitch: the line pitch in font sizes;
         share: the part of the page the text block may take each way; inner_share: the
         part of the free space across the page that goes to the binding (0.5: the block
-        centred)."""
+        centred); whole_pixels: a line pitch of whole CSS pixels (the engine puts lines
+        on whole pixels: any other pitch comes out a pixel shorter or longer now and
+        then)."""
         self.size = size
         self.vertical = vertical
         self.trim_width, self.trim_height = TRIM_SIZES[size]
@@ -106,6 +111,9 @@ class Geometry:
         font = min(along * share / self.chars, across * share / (self.lines * pitch))
         self.font = int(font * 20) / 20  # a twentieth of a point
         self.pitch = round(self.font * pitch, 3)
+        if whole_pixels:
+            self.pitch = int(self.pitch / PIXEL) * PIXEL
+            self.font = int(self.pitch / pitch * 20) / 20
         line_length = self.chars * self.font
         block_depth = self.lines * self.pitch
         free_along, free_across = along - line_length, across - block_depth

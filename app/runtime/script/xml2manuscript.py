@@ -41,9 +41,10 @@ SHARE = 0.85
 # Line pitch in font sizes: with the readings inline the lines need no room for them.
 INLINE_PITCH = 1.75
 # Manuscript paper: the cell, the gap beside it (where a reading goes) and the font in
-# the cell, in points; the column between the halves in cells.
-CELL = 22.0
-GAP = 0.4 * CELL
+# the cell, in points (the line pitch, cell and gap, whole CSS pixels); the column
+# between the halves in cells.
+CELL = 22.5
+GAP = 9.0
 CELL_FONT = 0.7 * CELL
 CENTRE = 1.5
 RULE = 0.5
@@ -51,7 +52,8 @@ RULE = 0.5
 
 def manuscript_geometry(grid, ruby):
     return pdfbook.Geometry("A4", True, grid, landscape=True, share=SHARE,
-                            pitch=pdfbook.PITCH if ruby else INLINE_PITCH, inner_share=0.5)
+                            pitch=pdfbook.PITCH if ruby else INLINE_PITCH, inner_share=0.5,
+                            whole_pixels=True)
 
 
 class Paper:

@@ -184,13 +184,14 @@ def episode_folder(output):
 
 
 def write_episodes(folder, files):
-    """Writes {name: bytes} into `folder` (made when missing), after removing the files
-    an earlier export left there."""
+    """Writes {name: bytes} into `folder` (made when missing, beside the whole text),
+    after removing the files an earlier export left there."""
     if os.path.lexists(folder) and not os.path.isdir(folder):
         raise exportxml.ExportError("cannot write the episodes into %s: it is not a folder"
                                     % folder)
     try:
-        os.makedirs(folder, exist_ok=True)
+        if not os.path.isdir(folder):
+            os.mkdir(folder)
         for name in os.listdir(folder):
             if _OLD_EPISODE.match(name) and name not in files \
                     and os.path.isfile(os.path.join(folder, name)):
@@ -241,9 +242,10 @@ def main():
     document = exportxml.parse(exportxml.read_input())
     site = SITES[options.site]()
     whole, files = render(document, site)
+    # The whole text first: where it cannot be written, no folder is made either.
+    exportxml.write_output(options.output, whole.encode("utf-8"))
     write_episodes(episode_folder(options.output),
                    {name: text.encode("utf-8") for name, text in files})
-    exportxml.write_output(options.output, whole.encode("utf-8"))
     report(site)
 
 
