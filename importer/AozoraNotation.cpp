@@ -49,8 +49,8 @@ bool SplitTarget(std::u32string_view content, std::u32string_view& target,
 
 // Dashes alone: the rules around the legend.
 bool IsRule(std::u32string_view line) {
-    return line.size() >= 10 &&
-           std::all_of(line.begin(), line.end(), [](char32_t c) { return c == U'-' || c == U'－'; });
+    return line.size() >= 10 && std::all_of(line.begin(), line.end(),
+                                            [](char32_t c) { return c == U'-' || c == U'－'; });
 }
 
 // The end of the annotation that starts at `open` ("［＃"), nested brackets included.
@@ -198,7 +198,8 @@ bool AozoraReader::Annotation(std::u32string_view content, std::u32string_view w
         for (std::size_t i = nodes.size(); i-- > 0;) {
             if (nodes[i].kind == Kind::RangeStart && nodes[i].range == kHeadingRange + depth) {
                 InlineLine before;
-                before.Nodes().assign(nodes.begin(), nodes.begin() + static_cast<std::ptrdiff_t>(i));
+                before.Nodes().assign(nodes.begin(),
+                                      nodes.begin() + static_cast<std::ptrdiff_t>(i));
                 const std::u32string text = before.Visible();
                 found = std::all_of(text.begin(), text.end(), IsLineSpace);
                 break;
@@ -324,7 +325,8 @@ std::size_t AozoraReader::ReadHeader(const std::vector<std::u32string_view>& lin
             return 0;
         }
         // Annotations other than 外字注記 belong to the body.
-        for (std::size_t at = line.find(U"［＃"); at != line.npos; at = line.find(U"［＃", at + 1)) {
+        for (std::size_t at = line.find(U"［＃"); at != line.npos;
+             at = line.find(U"［＃", at + 1)) {
             if (at == 0 || line[at - 1] != U'※') return 0;
         }
         ++count;

@@ -216,8 +216,7 @@ std::u32string InlineLine::Visible() const {
     return text;
 }
 
-bool InlineLine::FindTarget(std::u32string_view target, std::size_t& from,
-                            std::size_t& to) const {
+bool InlineLine::FindTarget(std::u32string_view target, std::size_t& from, std::size_t& to) const {
     if (target.empty()) return false;
     const std::u32string visible = Visible();
     std::size_t at = std::u32string::npos;

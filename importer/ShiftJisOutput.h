@@ -7,10 +7,10 @@
 namespace quirtle::importer {
 
 struct ShiftJisResult {
-    std::string bytes;        // the whole text in CP932 when `ok`
+    std::string bytes;  // the whole text in CP932 when `ok`
     bool ok = false;
-    char32_t character = 0;   // otherwise the first character CP932 cannot hold
-    int line = 0;             // and its 1-based line
+    char32_t character = 0;  // otherwise the first character CP932 cannot hold
+    int line = 0;            // and its 1-based line
 };
 
 // Converts UTF-8 text to CP932. A character counts as held only when it comes back as

@@ -25,8 +25,8 @@ std::optional<DecodedSource> DecodeSource(std::string_view bytes, int* badLine) 
             const std::string_view before = bytes.substr(0, failedAt);
             int line = 1;
             for (std::size_t i = 0; i < before.size(); ++i) {
-                if (before[i] == '\n' || (before[i] == '\r' && (i + 1 >= before.size() ||
-                                                                 before[i + 1] != '\n'))) {
+                if (before[i] == '\n' ||
+                    (before[i] == '\r' && (i + 1 >= before.size() || before[i + 1] != '\n'))) {
                     ++line;
                 }
             }

@@ -24,9 +24,9 @@ bool AddRuby(InlineLine& line, std::u32string_view reading, const WebNovelRules&
     if (line.RubyFromBar(reading, rules.maxBase)) return true;
     // A bar whose base is too long makes no ruby at all (the bar stays as text).
     const auto& nodes = line.Nodes();
-    const bool barPending =
-        std::any_of(nodes.begin(), nodes.end(),
-                    [](const InlineNode& node) { return node.kind == InlineNode::Kind::Bar; });
+    const bool barPending = std::any_of(nodes.begin(), nodes.end(), [](const InlineNode& node) {
+        return node.kind == InlineNode::Kind::Bar;
+    });
     if (barPending && !nodes.empty() && nodes.back().kind != InlineNode::Kind::Bar) {
         return false;
     }
@@ -79,9 +79,10 @@ InlineLine ReadWebNovelLine(std::u32string_view text, const WebNovelRules& rules
             const std::size_t close = text.find(U"》》", i + 2);
             if (close != std::u32string_view::npos && close > i + 2) {
                 InlineNode emphasis{InlineNode::Kind::Emphasis, {}, {}, 0};
-                emphasis.children.push_back(
-                    {InlineNode::Kind::Text, std::u32string(text.substr(i + 2, close - i - 2)),
-                     {}, 0});
+                emphasis.children.push_back({InlineNode::Kind::Text,
+                                             std::u32string(text.substr(i + 2, close - i - 2)),
+                                             {},
+                                             0});
                 line.Nodes().push_back(std::move(emphasis));
                 i = close + 2;
                 continue;
@@ -114,8 +115,7 @@ InlineLine ReadWebNovelLine(std::u32string_view text, const WebNovelRules& rules
     return line;
 }
 
-void ReadWebNovelText(std::u32string_view text, const WebNovelRules& rules,
-                      MarkupWriter& writer) {
+void ReadWebNovelText(std::u32string_view text, const WebNovelRules& rules, MarkupWriter& writer) {
     for (std::u32string_view source : SplitLines(text)) {
         if (source.empty()) {
             writer.Blank();

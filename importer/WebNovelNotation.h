@@ -9,11 +9,11 @@
 namespace quirtle::importer {
 
 struct WebNovelRules {
-    std::size_t maxBase;     // characters of a ruby's base
-    std::size_t maxReading;  // characters of a reading
+    std::size_t maxBase;         // characters of a ruby's base
+    std::size_t maxReading;      // characters of a reading
     bool doubleBracketEmphasis;  // 《《text》》 sets emphasis dots (カクヨム)
-    bool parenthesisRuby;        // 漢字（かんじ） and 漢字(かんじ) with kana readings (なろう)
-    bool dotRubyEmphasis;        // a ruby of one "・" per character is emphasis (なろう)
+    bool parenthesisRuby;  // 漢字（かんじ） and 漢字(かんじ) with kana readings (なろう)
+    bool dotRubyEmphasis;  // a ruby of one "・" per character is emphasis (なろう)
 };
 
 inline constexpr WebNovelRules kKakuyomuRules{20, 50, true, false, false};
@@ -23,7 +23,6 @@ inline constexpr WebNovelRules kNarouRules{10, 10, false, true, true};
 InlineLine ReadWebNovelLine(std::u32string_view line, const WebNovelRules& rules);
 
 // A whole text: one paragraph per line, blank lines kept.
-void ReadWebNovelText(std::u32string_view text, const WebNovelRules& rules,
-                      MarkupWriter& writer);
+void ReadWebNovelText(std::u32string_view text, const WebNovelRules& rules, MarkupWriter& writer);
 
 }  // namespace quirtle::importer

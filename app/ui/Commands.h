@@ -42,6 +42,8 @@ inline constexpr int kZoomOut = 33013;
 inline constexpr int kZoomReset = 33014;
 inline constexpr int kRuby = 33021;
 inline constexpr int kEmphasis = 33022;
+// Bringing in a text written in another notation (ファイル menu).
+inline constexpr int kImport = 33031;
 }  // namespace command
 
 // One command as the menus show it.

@@ -65,8 +65,7 @@ int main(int argc, char** argv) {
     int badLine = 0;
     const std::optional<DecodedSource> source = DecodeSource(bytes, &badLine);
     if (!source) {
-        return Fail(inputName, "line " + std::to_string(badLine) +
-                                   ": not UTF-8 or Shift_JIS text");
+        return Fail(inputName, "line " + std::to_string(badLine) + ": not UTF-8 or Shift_JIS text");
     }
 
     std::string manuscript = ImportText(source->text, *options.notation);

@@ -51,25 +51,25 @@ TEST(ImportKakuyomu, RubyEmphasisAndLimits) {
     ExpectAll(
         {
             {"漢字《かんじ》", "_漢字[かんじ]"},
-            {"ひらがな漢字《かんじ》", "ひらがな_漢字[かんじ]"},   // kana | kanji
-            {"カナ佐々木《ささき》", "カナ_佐々木[ささき]"},       // 々 in the run
+            {"ひらがな漢字《かんじ》", "ひらがな_漢字[かんじ]"},  // kana | kanji
+            {"カナ佐々木《ささき》", "カナ_佐々木[ささき]"},      // 々 in the run
             {"〆切ヶ月〇《しめ》", "_〆切ヶ月〇[しめ]"},
             {"ＡＢ漢《かん》", "ＡＢ_漢[かん]"},
-            {"カタカナ《かたかな》", "カタカナ《かたかな》"},     // bare ruby takes kanji only
+            {"カタカナ《かたかな》", "カタカナ《かたかな》"},  // bare ruby takes kanji only
             {"｜カタカナ《かたかな》", "_カタカナ[かたかな]"},
             {"|ABC《えー》", "_ABC[えー]"},
             {"一番｜獰悪《どうあく》", "一番_獰悪[どうあく]"},
-            {"｜《あ》と|《い》", "《あ》と《い》"},             // a bar before 《 writes it
+            {"｜《あ》と|《い》", "《あ》と《い》"},  // a bar before 《 writes it
             {"漢字《》", "漢字《》"},
             {"｜" + Repeat("字", 20) + "《じ》", "_" + Repeat("字", 20) + "[じ]"},
             {"｜" + Repeat("字", 21) + "《じ》", "｜" + Repeat("字", 21) + "《じ》"},
             {Repeat("字", 21) + "《じ》", Repeat("字", 21) + "《じ》"},
             {"字《" + Repeat("あ", 50) + "》", "_字[" + Repeat("あ", 50) + "]"},
             {"字《" + Repeat("あ", 51) + "》", "字《" + Repeat("あ", 51) + "》"},
-            {"｜漢字\n《かんじ》", "｜漢字\n《かんじ》"},            // never across lines
+            {"｜漢字\n《かんじ》", "｜漢字\n《かんじ》"},  // never across lines
             {"《《強調》》した", "_強調*した"},
             {"《《閉じない", "《《閉じない"},
-            {"漢字（かんじ）", "漢字（かんじ）"},                // not カクヨム's notation
+            {"漢字（かんじ）", "漢字（かんじ）"},  // not カクヨム's notation
         },
         Notation::Kakuyomu);
 }
@@ -79,8 +79,8 @@ TEST(ImportNarou, ParenthesisRubyAndDotEmphasis) {
         {
             {"漢字（かんじ）", "_漢字[かんじ]"},
             {"漢字(カンジ)", "_漢字[カンジ]"},
-            {"漢字（感じ）", "漢字（感じ）"},                    // only kana readings
-            {"ひらがな（かな）", "ひらがな（かな）"},            // only after kanji
+            {"漢字（感じ）", "漢字（感じ）"},          // only kana readings
+            {"ひらがな（かな）", "ひらがな（かな）"},  // only after kanji
             {"字（" + Repeat("あ", 10) + "）", "_字[" + Repeat("あ", 10) + "]"},
             {"字（" + Repeat("あ", 11) + "）", "字（" + Repeat("あ", 11) + "）"},
             {Repeat("字", 10) + "《じ》", "_" + Repeat("字", 10) + "[じ]"},
@@ -89,7 +89,7 @@ TEST(ImportNarou, ParenthesisRubyAndDotEmphasis) {
             {"｜傍《・》｜点《・》を", "_傍点*を"},
             {"｜傍点《・・》", "_傍点*"},
             {"｜（かっこ）", "（かっこ）"},
-            {"《《強調》》", "《《強調》》"},                      // no emphasis notation
+            {"《《強調》》", "《《強調》》"},  // no emphasis notation
         },
         Notation::Narou);
 }
@@ -103,7 +103,7 @@ TEST(ImportAozora, RubyAtEveryKindBoundary) {
             {"漢字ＡＢＣ《えー》", "漢字_ＡＢＣ[えー]"},
             {"ＡＢabc《えー》", "ＡＢ_abc[えー]"},
             {"abc漢《かん》", "abc_漢[かん]"},
-            {"、《よみ》", "、《よみ》"},                          // no base: text
+            {"、《よみ》", "、《よみ》"},  // no base: text
             {"一番｜獰悪《どうあく》", "一番_獰悪[どうあく]"},
             {"ルビ《よみ》の後《あと》", "_ルビ[よみ]の_後[あと]"},
         },
@@ -114,7 +114,7 @@ TEST(ImportAozora, Annotations) {
     ExpectAll(
         {
             {"猫［＃「猫」に傍点］だ", "_猫*だ"},
-            {"猫だ［＃「猫」に傍点］", "_猫*だ"},                  // found earlier in the line
+            {"猫だ［＃「猫」に傍点］", "_猫*だ"},  // found earlier in the line
             {"吾輩《わがはい》［＃「吾輩」に傍点］", "__吾輩[わがはい]*"},
             {"［＃傍点］ここ［＃傍点終わり］まで", "_ここ*まで"},
             {"［＃白ゴマ傍点］ここ［＃白ゴマ傍点終わり］", "_ここ*"},
@@ -125,7 +125,8 @@ TEST(ImportAozora, Annotations) {
             {"序［＃「序」は大見出し］", "* 序"},
             {"［＃小見出し］節［＃小見出し終わり］", "*** 節"},
             {"本文［＃「本」は中見出し］", "本文［＃「本」は中見出し］"},  // not the whole line
-            {"バック［＃「バック」は底本では「バッグ」］", "バック［＃「バック」は底本では「バッグ」］"},
+            {"バック［＃「バック」は底本では「バッグ」］",
+             "バック［＃「バック」は底本では「バッグ」］"},
             {"［＃地から２字上げ］署名", "［＃地から２字上げ］署名"},
             {"※［＃「てへん＋劣」、第3水準1-84-77］", "挘"},
             {"※［＃「言＋墟のつくり」、第4水準2-88-74］", "譃"},
@@ -145,7 +146,8 @@ TEST(ImportAozora, Annotations) {
 
 TEST(ImportAozora, HeaderLegendAndColophon) {
     const std::string source =
-        "吾輩は猫である\r\n夏目漱石\r\n\r\n-------------------------------------------------------\r\n"
+        "吾輩は猫である\r\n夏目漱石\r\n\r\n-------------------------------------------------------"
+        "\r\n"
         "【テキスト中に現れる記号について】\r\n\r\n《》：ルビ\r\n（例）吾輩《わがはい》\r\n"
         "-------------------------------------------------------\r\n\r\n本文。\r\n\r\n"
         "底本：「全集」\r\n";
@@ -205,8 +207,7 @@ TEST(ImportSource, EncodingsAndGuess) {
 
     // Shift_JIS output refuses what it cannot hold, and what it would change.
     EXPECT_TRUE(EncodeShiftJis("漢字\r\n").ok);
-    for (const auto& [text, character, line] :
-         std::vector<std::tuple<std::string, char32_t, int>>{
+    for (const auto& [text, character, line] : std::vector<std::tuple<std::string, char32_t, int>>{
              {"a\r\nb𠮟", U'𠮟', 2}, {"x\r\ny\r\n¥100", U'¥', 3}, {"——", U'—', 1}}) {
         const ShiftJisResult result = EncodeShiftJis(text);
         EXPECT_FALSE(result.ok);
@@ -278,11 +279,10 @@ struct Generated {
 Generated Generate(Notation notation, std::mt19937& random) {
     // A bar is notation in the web-novel sites' texts, but text in 青空文庫's.
     const bool barIsText = notation == Notation::Aozora;
-    std::vector<std::string> plain = {"漢", "字", "かな", "カナ", "ＡＢ", "ab", "、", "。", "　",
-                                      " ", "_", "\\", "*", "[", "]", "{", "}", "&", "<", ">",
-                                      "\"", "-", "!", ":", "#", ";", "（", "）"};
-    std::vector<std::string> lineStarts = {"*", "-", "!", ">", ":", "#", ";", " ", "　", "_",
-                                           "\\"};
+    std::vector<std::string> plain = {
+        "漢", "字", "かな", "カナ", "ＡＢ", "ab", "、", "。", "　", " ", "_", "\\", "*",  "[",
+        "]",  "{",  "}",    "&",    "<",    ">",  "\"", "-",  "!",  ":", "#", ";",  "（", "）"};
+    std::vector<std::string> lineStarts = {"*", "-", "!", ">", ":", "#", ";", " ", "　", "_", "\\"};
     if (barIsText) {
         plain.push_back("|x");
         lineStarts.push_back("|");
