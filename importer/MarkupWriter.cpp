@@ -43,6 +43,9 @@ void MarkupWriter::Heading(int depth, const InlineLine& line) {
 
 void MarkupWriter::Paragraph(const InlineLine& line, int indent) {
     if (indent > 0) {
+        // Another indent needs a division of its own: a blank line ends the open one (a
+        // division line with the same name would only add an item to it).
+        if (openIndent_ != 0 && openIndent_ != indent) EndLine();
         if (openIndent_ == indent) {
             out_ += U"| ";
         } else {

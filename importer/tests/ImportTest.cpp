@@ -140,6 +140,8 @@ TEST(ImportAozora, Annotations) {
             {"［＃ここから１字下げ］\n一\n\n二\n［＃ここで字下げ終わり］",
              "|{indent 1} 一\n\n|{indent 1} 二"},
             {"［＃２字下げ］一行だけ", "|{indent 2} 一行だけ"},
+            {"［＃ここから１字下げ］\n一\n［＃ここで字下げ終わり］\n［＃ここから３字下げ］\n三",
+             "|{indent 1} 一\n\n|{indent 3} 三"},
         },
         Notation::Aozora);
 }
