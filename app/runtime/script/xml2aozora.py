@@ -22,6 +22,7 @@ notes too: 《 ※［＃始め二重山括弧、1-1-52］, 》 ※［＃終わ�
 ※［＃米印、1-2-8］.
 """
 
+import re
 import sys
 import unicodedata
 
@@ -72,8 +73,17 @@ def gaiji(chars):
     return "※［＃「%s」、%s］" % (name, "、".join("U+%04X" % ord(c) for c in chars))
 
 
+_SPECIAL = re.compile("[《》｜［\u2014\u2016\u2212\u00a2\u00a3\u00ac]")
+
+
 def text(value):
     """Text with the notation's characters and what Shift_JIS cannot hold as notes."""
+    if not _SPECIAL.search(value):
+        try:
+            value.encode("cp932")
+            return value
+        except UnicodeEncodeError:
+            pass
     out = []
     index = 0
     while index < len(value):

@@ -53,7 +53,7 @@ RULE = 0.5
 def manuscript_geometry(grid, ruby):
     return pdfbook.Geometry("A4", True, grid, landscape=True, share=SHARE,
                             pitch=pdfbook.PITCH if ruby else INLINE_PITCH, inner_share=0.5,
-                            whole_pixels=True)
+                            whole_pixels=True, exact_grid=True)
 
 
 class Paper:
@@ -62,7 +62,7 @@ class Paper:
     over by `offset` points."""
 
     def __init__(self):
-        g = pdfbook.Geometry("A4", True, (20, 10), landscape=True)
+        g = pdfbook.Geometry("A4", True, (20, 10), landscape=True, exact_grid=True)
         pitch = CELL + GAP
         width = 20 * pitch + CENTRE * CELL
         self.left = (g.trim_width - width) / 2  # the left half's first line's left edge
@@ -179,7 +179,11 @@ def build(document, data, options, folder):
         ruby_font = ruby.result() if ruby and font else None
     url = xml2pdf._file_url
     style = geometry.style(url(font) if font else None, url(ruby_font) if ruby_font else None)
-    # Chapters run on; headings in the text's own size, on a line of their own.
+    # Chapters run on; headings in the text's own size, on a line of their own; every
+    # character takes a whole character's room, punctuation too (a manuscript is counted
+    # in characters a line).
+    style += (".kern-end { margin-inline-end: 0; } .kern-start { margin-inline-start: 0; }\n"
+              "html { text-spacing-trim: space-all; }\n")
     style += ("section.section_1, .chapter { page-break-before: auto; break-before: auto; }\n"
               "h1, h2, h3, h4, h5, h6 { font-size: 1em; line-height: %.3fpt; "
               "padding-inline-start: %.3fpt; }\n" % (geometry.pitch, 2 * (CELL if paper else geometry.font)))
