@@ -138,7 +138,8 @@ class AozoraReader {
     void ReadLine(std::u32string_view source);
     // Returns false when the annotation is not one the reader knows.
     bool Annotation(std::u32string_view content, std::u32string_view written);
-    bool WholeLine(std::size_t from, std::size_t to) const;
+    // Whether the target found holds all the line but the space at its head.
+    bool WholeLine(std::size_t fromEnd, std::size_t toEnd) const;
     void SetHeading(int depth, std::u32string_view written);
     void Emit();
 
@@ -148,10 +149,10 @@ class AozoraReader {
     bool emphasisCarried_ = false;  // a ［＃傍点］ range goes on from an earlier line
 };
 
-bool AozoraReader::WholeLine(std::size_t from, std::size_t to) const {
+bool AozoraReader::WholeLine(std::size_t fromEnd, std::size_t toEnd) const {
     const std::u32string visible = current_.line.Visible();
-    return to == visible.size() &&
-           std::all_of(visible.begin(), visible.begin() + static_cast<std::ptrdiff_t>(from),
+    return toEnd == 0 &&
+           std::all_of(visible.begin(), visible.end() - static_cast<std::ptrdiff_t>(fromEnd),
                        IsLineSpace);
 }
 

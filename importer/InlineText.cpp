@@ -128,6 +128,11 @@ void InlineLine::AppendKept(std::u32string_view text) {
 
 void InlineLine::AppendBar(char32_t bar) {
     nodes_.push_back({Kind::Bar, std::u32string(1, bar), {}, 0});
+    ++bars_;
+}
+
+bool InlineLine::HasBar() const {
+    return bars_ > 0;
 }
 
 void InlineLine::AppendRangeStart(int range, std::u32string_view annotation) {
@@ -145,6 +150,7 @@ bool InlineLine::RemoveLastChar(char32_t c) {
 }
 
 bool InlineLine::RubyFromBar(std::u32string_view reading, std::size_t maxBase) {
+    if (bars_ == 0) return false;
     const auto bar = std::find_if(nodes_.rbegin(), nodes_.rend(),
                                   [](const InlineNode& node) { return node.kind == Kind::Bar; });
     if (bar == nodes_.rend()) return false;
@@ -157,12 +163,18 @@ bool InlineLine::RubyFromBar(std::u32string_view reading, std::size_t maxBase) {
               std::back_inserter(ruby.children));
     nodes_.resize(index);
     nodes_.push_back(std::move(ruby));
+    --bars_;
     return true;
 }
 
 bool InlineLine::RubyFromRun(std::u32string_view reading, unsigned allowedKinds,
                              std::size_t maxBase) {
-    JoinText(nodes_);
+    // Text split where an earlier annotation looked for its target is one run again.
+    while (nodes_.size() >= 2 && nodes_.back().kind == Kind::Text &&
+           nodes_[nodes_.size() - 2].kind == Kind::Text) {
+        nodes_[nodes_.size() - 2].text += nodes_.back().text;
+        nodes_.pop_back();
+    }
     if (nodes_.empty() || nodes_.back().kind != Kind::Text) return false;
     const std::u32string& text = nodes_.back().text;
     unsigned kinds = allowedKinds;
@@ -216,45 +228,62 @@ std::u32string InlineLine::Visible() const {
     return text;
 }
 
-bool InlineLine::FindTarget(std::u32string_view target, std::size_t& from, std::size_t& to) const {
+bool InlineLine::FindTarget(std::u32string_view target, std::size_t& fromEnd,
+                            std::size_t& toEnd) const {
     if (target.empty()) return false;
-    const std::u32string visible = Visible();
-    std::size_t at = std::u32string::npos;
-    if (visible.size() >= target.size() &&
-        std::u32string_view(visible).substr(visible.size() - target.size()) == target) {
-        at = visible.size() - target.size();
-    } else {
-        at = visible.rfind(target);
+    // The usual place, right before the annotation: only the end of the line is read.
+    std::vector<const InlineNode*> tail;
+    std::size_t tailLength = 0;
+    for (auto node = nodes_.rbegin(); node != nodes_.rend() && tailLength < target.size(); ++node) {
+        tail.push_back(&*node);
+        tailLength += VisibleLength(*node);
     }
+    std::u32string end;
+    for (auto node = tail.rbegin(); node != tail.rend(); ++node) AppendVisible(**node, end);
+    if (end.size() >= target.size() &&
+        std::u32string_view(end).substr(end.size() - target.size()) == target) {
+        fromEnd = target.size();
+        toEnd = 0;
+        return true;
+    }
+    const std::u32string visible = Visible();
+    const std::size_t at = visible.rfind(target);
     if (at == std::u32string::npos) return false;
-    from = at;
-    to = at + target.size();
+    fromEnd = visible.size() - at;
+    toEnd = visible.size() - at - target.size();
     return true;
 }
 
-std::ptrdiff_t InlineLine::SplitAt(std::size_t pos) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < nodes_.size(); ++i) {
-        const std::size_t length = VisibleLength(nodes_[i]);
-        if (pos == start) return static_cast<std::ptrdiff_t>(i);
-        if (pos < start + length) {
-            if (nodes_[i].kind != Kind::Text) return -1;
-            InlineNode tail{Kind::Text, nodes_[i].text.substr(pos - start), {}, 0};
-            nodes_[i].text.resize(pos - start);
-            nodes_.insert(nodes_.begin() + static_cast<std::ptrdiff_t>(i) + 1, std::move(tail));
-            return static_cast<std::ptrdiff_t>(i) + 1;
+std::ptrdiff_t InlineLine::SplitAtFromEnd(std::size_t fromEnd) {
+    std::size_t counted = 0;  // visible characters after index i
+    std::size_t i = nodes_.size();
+    while (true) {
+        if (counted == fromEnd) {
+            // The first node at this place: marks standing here come after it.
+            while (i > 0 && VisibleLength(nodes_[i - 1]) == 0) --i;
+            return static_cast<std::ptrdiff_t>(i);
         }
-        start += length;
+        if (i == 0) return -1;
+        const std::size_t length = VisibleLength(nodes_[i - 1]);
+        if (counted + length > fromEnd) {
+            if (nodes_[i - 1].kind != Kind::Text) return -1;
+            const std::size_t keep = length - (fromEnd - counted);
+            InlineNode rest{Kind::Text, nodes_[i - 1].text.substr(keep), {}, 0};
+            nodes_[i - 1].text.resize(keep);
+            nodes_.insert(nodes_.begin() + static_cast<std::ptrdiff_t>(i), std::move(rest));
+            return static_cast<std::ptrdiff_t>(i);
+        }
+        counted += length;
+        --i;
     }
-    return pos == start ? static_cast<std::ptrdiff_t>(nodes_.size()) : -1;
 }
 
-bool InlineLine::Wrap(std::size_t from, std::size_t to, InlineNode::Kind kind) {
-    if (from >= to) return false;
-    std::ptrdiff_t end = SplitAt(to);
+bool InlineLine::Wrap(std::size_t fromEnd, std::size_t toEnd, InlineNode::Kind kind) {
+    if (fromEnd <= toEnd) return false;
+    std::ptrdiff_t end = SplitAtFromEnd(toEnd);
     if (end < 0) return false;
     const std::size_t before = nodes_.size();
-    std::ptrdiff_t begin = SplitAt(from);
+    std::ptrdiff_t begin = SplitAtFromEnd(fromEnd);
     if (begin < 0) return false;
     if (nodes_.size() > before) ++end;
     // Marks standing where the range starts stay outside it (a bar then takes the whole
@@ -269,6 +298,7 @@ bool InlineLine::Wrap(std::size_t from, std::size_t to, InlineNode::Kind kind) {
 
 void InlineLine::Finish() {
     FinishNodes(nodes_);
+    bars_ = 0;
 }
 
 void WriteInline(const std::vector<InlineNode>& nodes, std::u32string& out) {

@@ -36,6 +36,8 @@ class InlineLine {
     void AppendText(std::u32string_view text);
     void AppendKept(std::u32string_view text);
     void AppendBar(char32_t bar);
+    // Whether a starting bar may still be waiting for its reading (false: surely not).
+    bool HasBar() const;
     void AppendRangeStart(int range, std::u32string_view annotation);
     // The last character of plain text, removed (for a mark that turns out to belong to
     // the notation that follows it). False when the line does not end in plain text.
@@ -57,23 +59,26 @@ class InlineLine {
 
     // The text a reader sees: plain and kept text, ruby bases; marks count as nothing.
     std::u32string Visible() const;
-    // Where `target` ends the visible text, or else its last place in it: [from, to).
-    // False when it does not occur.
-    bool FindTarget(std::u32string_view target, std::size_t& from, std::size_t& to) const;
-    // Wraps the visible characters [from, to) into a node of `kind`. False, changing
-    // nothing visible, when a ruby or another element would be cut.
-    bool Wrap(std::size_t from, std::size_t to, InlineNode::Kind kind);
+    // Where `target` ends the visible text, or else its last place in it, as counts of
+    // visible characters after its start and after its end. False when it does not occur.
+    bool FindTarget(std::u32string_view target, std::size_t& fromEnd, std::size_t& toEnd) const;
+    // Wraps the visible characters from `fromEnd` to `toEnd` before the end of the line into
+    // a node of `kind`. False, changing nothing visible, when a ruby or another element
+    // would be cut.
+    bool Wrap(std::size_t fromEnd, std::size_t toEnd, InlineNode::Kind kind);
 
     // Marks left unresolved become text again: a bar is a bar, a range start the
     // annotation as written; adjacent plain text is joined.
     void Finish();
 
   private:
-    // Index of the node that starts at visible position `pos`, splitting a text node when
-    // `pos` falls inside it; -1 when it falls inside another node.
-    std::ptrdiff_t SplitAt(std::size_t pos);
+    // Index of the first node that starts `fromEnd` visible characters before the end,
+    // splitting a text node when the place falls inside it; -1 when it falls inside
+    // another node. Work grows with `fromEnd`, not with the line.
+    std::ptrdiff_t SplitAtFromEnd(std::size_t fromEnd);
 
     std::vector<InlineNode> nodes_;
+    std::size_t bars_ = 0;  // bars appended and not yet taken by a ruby
 };
 
 // The markup of inline nodes at the top level of a line: "_" and "\" escaped.

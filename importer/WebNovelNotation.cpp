@@ -23,12 +23,12 @@ bool AddRuby(InlineLine& line, std::u32string_view reading, const WebNovelRules&
     if (reading.empty() || reading.size() > rules.maxReading) return false;
     if (line.RubyFromBar(reading, rules.maxBase)) return true;
     // A bar whose base is too long makes no ruby at all (the bar stays as text).
-    const auto& nodes = line.Nodes();
-    const bool barPending = std::any_of(nodes.begin(), nodes.end(), [](const InlineNode& node) {
-        return node.kind == InlineNode::Kind::Bar;
-    });
-    if (barPending && !nodes.empty() && nodes.back().kind != InlineNode::Kind::Bar) {
-        return false;
+    if (line.HasBar()) {
+        const auto& nodes = line.Nodes();
+        const bool barPending = std::any_of(nodes.begin(), nodes.end(), [](const InlineNode& n) {
+            return n.kind == InlineNode::Kind::Bar;
+        });
+        if (barPending && nodes.back().kind != InlineNode::Kind::Bar) return false;
     }
     return line.RubyFromRun(reading, kKanji, rules.maxBase);
 }
