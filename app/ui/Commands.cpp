@@ -10,6 +10,7 @@ const QList<CommandInfo>& MenuCommands() {
     static const QList<CommandInfo> commands = {
         {kNew, QStringLiteral("新規作成(&N)"), {QKeySequence(Qt::CTRL | Qt::Key_N)}},
         {kOpen, QStringLiteral("開く(&O)"), {QKeySequence(Qt::CTRL | Qt::Key_O)}},
+        {kImport, QStringLiteral("取り込み(&I)..."), {}},
         {kSave, QStringLiteral("上書き保存(&S)"), {QKeySequence(Qt::CTRL | Qt::Key_S)}},
         {kSaveAs, QStringLiteral("名前をつけて保存(&A)"), {}},
         {kExit, QStringLiteral("終了(&x)"), {}},
@@ -67,7 +68,7 @@ const CommandInfo* FindCommand(int id) {
 
 const QList<MenuLayout>& MenuBarLayout() {
     static const QList<MenuLayout> menus = {
-        {QStringLiteral("ファイル(&F)"), {kNew, kOpen, kSave, kSaveAs, kSeparator, kExit}},
+        {QStringLiteral("ファイル(&F)"), {kNew, kOpen, kImport, kSave, kSaveAs, kSeparator, kExit}},
         {QStringLiteral("編集(&E)"),
          {kUndo, kRedo, kSeparator, kCut, kCopy, kPaste, kSeparator, kSelectAll, kSeparator,
           kLaunchExternalEditor}},

@@ -44,6 +44,8 @@ inline constexpr int kVertical = 33015;
 inline constexpr int kManuscriptPaper = 33016;
 inline constexpr int kRuby = 33021;
 inline constexpr int kEmphasis = 33022;
+// Bringing in a text written in another notation (ファイル menu).
+inline constexpr int kImport = 33031;
 }  // namespace command
 
 // One command as the menus show it.

@@ -266,6 +266,7 @@ const QHash<int, MainFrame::CommandSlot>& MainFrame::CommandSlots() {
     static const QHash<int, CommandSlot> table = {
         {command::kNew, &MainFrame::NewDocument},
         {command::kOpen, &MainFrame::OpenDocument},
+        {command::kImport, &MainFrame::ImportDocument},
         {command::kSave, &MainFrame::SaveDocument},
         {command::kSaveAs, &MainFrame::SaveDocumentAs},
         {command::kExit, &MainFrame::Exit},
@@ -315,6 +316,10 @@ void MainFrame::NewDocument() {
 
 void MainFrame::OpenDocument() {
     documents->OpenDocument();
+}
+
+void MainFrame::ImportDocument() {
+    documents->ImportDocument();
 }
 
 void MainFrame::SaveDocument() {

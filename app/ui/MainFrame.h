@@ -117,6 +117,7 @@ class MainFrame : public QMainWindow {
     // One slot per command of the menus, the toolbar and the accelerators.
     void NewDocument();
     void OpenDocument();
+    void ImportDocument();
     void SaveDocument();
     void SaveDocumentAs();
     void Exit();
