@@ -81,7 +81,7 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
     }
     convertingBegin = begin;
     convertingEnd = end;
-    textBlocks.Start(begin, end, plainStops, textClassify, utf8);
+    textBlocks.Start(begin, end, plainStops, textClassify, encoding);
     const char* start = begin;
     while (start < end) {
         const char* stop = textBlocks.NextLineEnd(start);
