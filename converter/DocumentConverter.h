@@ -60,8 +60,9 @@ class DocumentConverter {
     static bool IsWellFormedName(std::string_view name,
                                  TextEncoding encoding = TextEncoding::ShiftJis);
 
-    // Character operations; `leads` are the bytes that start a two-byte character in the
-    // text's encoding (ByteRules.h).
+    // Character operations. IsLeadByte is the Shift_JIS lead-byte test; the others step
+    // by the lead bytes of the text's encoding (`leads`, ByteRules.h), Shift_JIS unless
+    // told otherwise.
     static constexpr bool IsLeadByte(unsigned char byte) {
         return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     }
