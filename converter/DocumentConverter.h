@@ -243,8 +243,12 @@ class DocumentConverter {
     void Flush();
     // Sets up the rules of `encoding`; the constructors call it before Start.
     void SetEncoding(TextEncoding newEncoding);
+    // ConvertLines after the byte-order mark, for each encoding.
+    template <TextEncoding textEncoding>
+    std::size_t ConvertLinesIn(std::string_view text, bool last);
     // Converts a line that holds invalid UTF-8, with each invalid sequence replaced.
     void ConvertRepairedLine(std::string_view line);
+    int32_t DispatchLine(std::string_view line);
 
     // The output is appended here: the caller's result, or `buffer` on its way to `sink`.
     std::optional<OutputBuffer> output;
