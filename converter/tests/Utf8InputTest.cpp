@@ -6,7 +6,6 @@
 
 #include "ConverterTestSupport.h"
 #include "StopScanner.h"
-#include "Utf8Check.h"
 #include "Utf8Repair.h"
 
 namespace quirtle {
@@ -19,14 +18,6 @@ std::string Convert(std::string_view text, OutputMode mode,
     std::string result;
     EXPECT_GE(ConvertManuscript(text, mode, result, encoding), 0);
     return result;
-}
-
-std::string Repeat(std::string_view piece, int times) {
-    std::string text;
-    for (int i = 0; i < times; ++i) {
-        text.append(piece);
-    }
-    return text;
 }
 
 TEST(Utf8Input, ExportIsDeclaredUtf8AndTheByteOrderMarkIsNotText) {
@@ -189,49 +180,6 @@ TEST(Utf8Input, AnyBytesGiveValidUtf8AsTheRepairedTextDoes) {
     }
 }
 
-// The check for invalid UTF-8 against the decoder that repairs it: on any bytes, a place
-// is marked exactly when the text up to it and the byte there are not valid UTF-8 while
-// the text before it is.
-TEST(Utf8Input, FaultsAreFoundWhereTheTextStopsBeingValid) {
-    std::mt19937 random(9);
-    for (int round = 0; round < 3000; ++round) {
-        const std::string text = RandomText(random, 12);
-        for (std::size_t at = 0; at < text.size(); ++at) {
-            const auto byte = [&](std::size_t back) {
-                return back > at ? std::uint8_t{0} : static_cast<std::uint8_t>(text[at - back]);
-            };
-            const bool fault = scan::utf8check::Fault(byte(3), byte(2), byte(1), byte(0)) != 0;
-            // Where the valid characters of the text end, counted from the start.
-            std::size_t valid = 0;
-            while (valid < text.size()) {
-                const std::size_t length =
-                    utf8::ValidCharLength(text.data() + valid, text.data() + text.size());
-                if (length == 0) {
-                    break;
-                }
-                valid += length;
-            }
-            if (at < valid) {
-                ASSERT_FALSE(fault) << ::testing::PrintToString(text) << " at " << at;
-            } else if (at == valid) {
-                // The first invalid character is found at its first byte, or after it.
-                bool found = false;
-                for (std::size_t next = at; next <= at + 3 && next <= text.size(); ++next) {
-                    const auto later = [&](std::size_t back) {
-                        return back > next ? std::uint8_t{0}
-                               : next - back < text.size()
-                                   ? static_cast<std::uint8_t>(text[next - back])
-                                   : std::uint8_t{0};
-                    };
-                    found = found ||
-                            scan::utf8check::Fault(later(3), later(2), later(1), later(0)) != 0;
-                }
-                ASSERT_TRUE(found) << ::testing::PrintToString(text) << " at " << at;
-            }
-        }
-    }
-}
-
 TEST(Utf8Input, VectorClassifiersAgreeWithPlainOnes) {
     std::mt19937 random(3);
     const scan::StopSet sets[] = {scan::StopSet(), scan::StopSet(":")};
@@ -256,19 +204,6 @@ TEST(Utf8Input, VectorClassifiersAgreeWithPlainOnes) {
                     ASSERT_EQ(found.lineEnd, expected.lineEnd);
                 }
             }
-        }
-    }
-}
-
-TEST(Utf8Input, LongLinesAcrossBlocks) {
-    // Faults right at and around the 64-byte boundaries of the text's classification.
-    for (std::size_t offset = 56; offset < 72; ++offset) {
-        for (std::string_view bad : {"\x80", "\xE3\x81", "\xF0\x9F\x98", "\xED\xA0\x80"}) {
-            std::string text(offset, 'a');
-            text.append(bad).append("\r\n").append(Repeat("あ", 30));
-            text.append(bad);
-            const std::string out = Convert(text, OutputMode::Html);
-            EXPECT_TRUE(utf8::IsValid(out)) << offset << ::testing::PrintToString(text);
         }
     }
 }
