@@ -15,11 +15,12 @@ constexpr std::size_t dropAfter = 256;
 }  // namespace
 
 void TextBlocks::Start(const char* textBegin, const char* textEnd, const scan::StopSet& stops,
-                       scan::ClassifyFunction classifier) {
+                       scan::ClassifyFunction classifier, TextEncoding encoding) {
     begin = textBegin;
     end = textEnd;
     stopSet = &stops;
     classify = classifier;
+    utf8 = encoding == TextEncoding::Utf8;
     blocks.clear();
     head = 0;
     first = 0;
@@ -76,25 +77,40 @@ void TextBlocks::ClassifyMore() {
     std::size_t count = remaining / 64 < batchBlocks ? remaining / 64 : batchBlocks;
     std::size_t lastLength = 64;  // of the last block classified
     if (count != 0) {
-        classify(start, count, *stopSet, classes);
+        if (utf8 && start == begin) {
+            // Nothing may be read before the text: its first block is classified in a copy.
+            classes[0] = scan::ClassifyCopy(classify, begin, start, 64, *stopSet);
+            classify(start + 64, count - 1, *stopSet, classes + 1);
+        } else {
+            classify(start, count, *stopSet, classes);
+        }
     } else {
         count = 1;
         lastLength = remaining;
-        classes[0] = scan::ClassifyLastBytes(classify, begin, start, end, *stopSet);
+        classes[0] = utf8 ? scan::ClassifyCopy(classify, begin, start, remaining, *stopSet)
+                          : scan::ClassifyLastBytes(classify, begin, start, end, *stopSet);
     }
     // A text that ends with a whole block gets a block for its end.
     const bool endBlock = start + 64 * count == end;
     const std::size_t oldSize = blocks.size();
     blocks.resize(oldSize + count + (endBlock ? 1 : 0));
     Block* const out = blocks.data() + oldSize;
-    std::uint64_t parity = carry;
-    for (std::size_t block = 0; block < count; ++block) {
-        const scan::ByteClasses& found = classes[block];
-        const char* const blockStart = start + 64 * block;
-        const std::uint64_t stops = scan::StopsOf(found, parity, blockStart, lastLength, end);
-        out[block] = {stops | found.lineEnd, found.lineEnd};
+    if (utf8) {
+        // UTF-8: no byte is a second byte, so the stops are the stop bytes (none past the end).
+        for (std::size_t block = 0; block < count; ++block) {
+            const scan::ByteClasses& found = classes[block];
+            out[block] = {found.stop | found.lineEnd, found.lineEnd};
+        }
+    } else {
+        std::uint64_t parity = carry;
+        for (std::size_t block = 0; block < count; ++block) {
+            const scan::ByteClasses& found = classes[block];
+            const char* const blockStart = start + 64 * block;
+            const std::uint64_t stops = scan::StopsOf(found, parity, blockStart, lastLength, end);
+            out[block] = {stops | found.lineEnd, found.lineEnd};
+        }
+        carry = parity;
     }
-    carry = parity;
     if (lastLength < 64) {
         out[0].stops |= std::uint64_t{1} << lastLength;  // the end of the text
         out[0].lineEnds |= std::uint64_t{1} << lastLength;
