@@ -4,14 +4,16 @@
 
 namespace quirtle {
 
-int32_t ConvertManuscript(std::string_view text, OutputMode mode, OutputSink& sink) {
-    DocumentConverter converter(mode, sink);
+int32_t ConvertManuscript(std::string_view text, OutputMode mode, OutputSink& sink,
+                          TextEncoding encoding) {
+    DocumentConverter converter(mode, sink, encoding);
     converter.ConvertLines(text, true);
     return converter.Finish();
 }
 
-int32_t ConvertManuscript(std::string_view text, OutputMode mode, std::string& result) {
-    DocumentConverter converter(mode, result);
+int32_t ConvertManuscript(std::string_view text, OutputMode mode, std::string& result,
+                          TextEncoding encoding) {
+    DocumentConverter converter(mode, result, encoding);
     converter.ConvertLines(text, true);
     return converter.Finish();
 }

@@ -3,6 +3,7 @@
 #include "DocumentConverter.h"
 
 #include "LineEnds.h"
+#include "Utf8Repair.h"
 
 namespace quirtle {
 
@@ -14,17 +15,27 @@ constexpr std::size_t flushSize = 64 * 1024;
 
 }  // namespace
 
-DocumentConverter::DocumentConverter(OutputMode mode, OutputSink& sink) {
+DocumentConverter::DocumentConverter(OutputMode mode, OutputSink& sink, TextEncoding encoding) {
+    SetEncoding(encoding);
     Start(mode, &sink, buffer);
 }
 
-DocumentConverter::DocumentConverter(OutputMode mode, std::string& result) {
+DocumentConverter::DocumentConverter(OutputMode mode, std::string& result, TextEncoding encoding) {
+    SetEncoding(encoding);
     Start(mode, nullptr, result);
+}
+
+void DocumentConverter::SetEncoding(TextEncoding newEncoding) {
+    encoding = newEncoding;
+    leads = &LeadBytesOf(newEncoding);
+    classify = scan::Classifier(newEncoding);
+    textClassify = scan::TextClassifier(newEncoding);
 }
 
 void DocumentConverter::Start(OutputMode newMode, OutputSink* newSink, std::string& result) {
     mode = newMode;
-    spell = &SpellingsOf(newMode);
+    spell = &SpellingsOf(newMode, encoding);
+    atTextStart = true;
     sink = newSink;
     reportLines = newSink != nullptr && newSink->ReportsLines();
     lineIndex = 0;
@@ -43,6 +54,24 @@ void DocumentConverter::Start(OutputMode newMode, OutputSink* newSink, std::stri
 }
 
 std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
+    const bool utf8 = encoding == TextEncoding::Utf8;
+    std::size_t skipped = 0;
+    if (atTextStart && utf8) {
+        // A byte-order mark is not part of the text. Until three bytes have come, the
+        // start may yet be one.
+        constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+        const std::string_view start = text.substr(0, byteOrderMark.size());
+        if (byteOrderMark.starts_with(start)) {
+            if (start.size() < byteOrderMark.size() && !last) {
+                return 0;
+            }
+            if (start.size() == byteOrderMark.size()) {
+                skipped = byteOrderMark.size();
+                text.remove_prefix(skipped);
+            }
+        }
+    }
+    atTextStart = false;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
     if (sink == nullptr) {
@@ -52,20 +81,36 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
     }
     convertingBegin = begin;
     convertingEnd = end;
-    textBlocks.Start(begin, end, plainStops, classify);
+    textBlocks.Start(begin, end, plainStops, textClassify, utf8);
     const char* start = begin;
     while (start < end) {
-        const char* const stop = textBlocks.NextLineEnd(start);
+        const char* stop = textBlocks.NextLineEnd(start);
+        // In UTF-8 the text's classifier marks the places where it is not valid as line
+        // ends too; a line that holds one, or that ends inside a character (marked on its
+        // line end), is repaired before it is read.
+        bool repair = false;
+        while (stop < end && *stop != '\r' && *stop != '\n') {
+            repair = true;
+            stop = textBlocks.NextLineEnd(stop + 1);
+        }
         const char* const next = NextLineStart(stop, end, last);
         if (next == nullptr) {
             break;
         }
-        currentLineStart = start;
-        currentLineEnd = stop;
+        if (utf8) {
+            repair = repair || utf8::EndsInsideChar(start, stop);
+        }
+        const std::string_view line(start, static_cast<std::size_t>(stop - start));
         if (reportLines) {
             sink->LineBegins(lineIndex, flushedBytes + output->size());
         }
-        ConvertLine(std::string_view(start, static_cast<std::size_t>(stop - start)));
+        if (repair) {
+            ConvertRepairedLine(line);
+        } else {
+            currentLineStart = start;
+            currentLineEnd = stop;
+            ConvertLine(line);
+        }
         start = next;
         ++lineIndex;
         if (sink != nullptr && output->size() >= flushSize) {
@@ -77,7 +122,16 @@ std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
     currentLineEnd = nullptr;
     convertingBegin = nullptr;
     convertingEnd = nullptr;
-    return static_cast<std::size_t>(start - begin);
+    return skipped + static_cast<std::size_t>(start - begin);
+}
+
+void DocumentConverter::ConvertRepairedLine(std::string_view line) {
+    repairedLine.clear();
+    utf8::AppendRepaired(line, repairedLine);
+    // The repaired copy lies outside the classified text: its scans classify it themselves.
+    currentLineStart = nullptr;
+    currentLineEnd = nullptr;
+    ConvertLine(repairedLine);
 }
 
 int32_t DocumentConverter::Finish() {

@@ -1,6 +1,7 @@
-// The manuscript markup converter: turns Shift_JIS manuscript lines into an HTML
-// preview fragment or a Shift_JIS XML export document. Byte strings in, byte strings
-// out; nothing is decoded. ConvertManuscript.h has the one call most callers need.
+// The manuscript markup converter: turns manuscript lines into an HTML preview fragment
+// or an XML export document, in Shift_JIS or in UTF-8 (the output in the encoding of the
+// input). Byte strings in, byte strings out; nothing is decoded. ConvertManuscript.h has
+// the one call most callers need.
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ByteRules.h"
 #include "ElementStack.h"
 #include "Entities.h"
 #include "OutputBuffer.h"
@@ -18,6 +20,7 @@
 #include "Spellings.h"
 #include "StopScanner.h"
 #include "TextBlocks.h"
+#include "TextEncoding.h"
 
 namespace quirtle {
 
@@ -34,10 +37,12 @@ class DocumentConverter {
   public:
     // A conversion into `sink`: the output is handed over between lines whenever some
     // 64 kilobytes have gathered, so no more than that and one line's output is held.
-    DocumentConverter(OutputMode mode, OutputSink& sink);
+    DocumentConverter(OutputMode mode, OutputSink& sink,
+                      TextEncoding encoding = TextEncoding::ShiftJis);
     // A conversion collected in `result`, which it replaces; `result` holds the output once
     // Finish has returned (until then it is working storage).
-    DocumentConverter(OutputMode mode, std::string& result);
+    DocumentConverter(OutputMode mode, std::string& result,
+                      TextEncoding encoding = TextEncoding::ShiftJis);
     virtual ~DocumentConverter() = default;
     DocumentConverter(const DocumentConverter&) = delete;
     DocumentConverter& operator=(const DocumentConverter&) = delete;
@@ -45,15 +50,18 @@ class DocumentConverter {
     // Converts the complete lines at the start of `text` and returns how many bytes they
     // took; the caller passes the rest again with more text. CR, LF and CR LF each end a
     // line, so a CR at the very end waits for the next byte. With `last`, everything is
-    // converted: bytes after the last terminator form the last line.
+    // converted: bytes after the last terminator form the last line. In UTF-8 a byte-order
+    // mark at the start of the first text is skipped (and counted as taken).
     std::size_t ConvertLines(std::string_view text, bool last);
     // Closes every open element and writes the end of the document.
     int32_t Finish();
 
     // True when `name` may be written as an element name.
-    static bool IsWellFormedName(std::string_view name);
+    static bool IsWellFormedName(std::string_view name,
+                                 TextEncoding encoding = TextEncoding::ShiftJis);
 
-    // Character operations on Shift_JIS text.
+    // Character operations; `leads` are the bytes that start a two-byte character in the
+    // text's encoding (ByteRules.h).
     static constexpr bool IsLeadByte(unsigned char byte) {
         return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     }
@@ -68,15 +76,18 @@ class DocumentConverter {
     }
     // Steps over one character; fails when the text ends inside it. Both are defined
     // here, for the parsing loops that call them for every character.
-    static int32_t AdvanceChar(const char*& cursor, const char* end);
+    static int32_t AdvanceChar(const char*& cursor, const char* end,
+                               const LeadBytes& leads = shiftJisLeadBytes);
     // Appends one character, escaped; fails when the text ends inside it.
     template <typename Out>
-    static int32_t AppendEscapedChar(const char*& cursor, const char* end, Out& out);
+    static int32_t AppendEscapedChar(const char*& cursor, const char* end, Out& out,
+                                     const LeadBytes& leads = shiftJisLeadBytes);
     // Appends the escaped text from `cursor` up to `closer`, which is left under the
     // cursor; a backslash takes the character after it as it is. Fails when the text
     // ends first.
     template <typename Out>
-    static int32_t AppendEscapedUntil(const char*& cursor, const char* end, char closer, Out& out);
+    static int32_t AppendEscapedUntil(const char*& cursor, const char* end, char closer, Out& out,
+                                      const LeadBytes& leads = shiftJisLeadBytes);
     static std::string EscapeText(std::string_view text);
     template <typename Out>
     static void AppendEscapedText(std::string_view text, Out& out);
@@ -123,6 +134,7 @@ class DocumentConverter {
 
     const std::string& LastDivisionName() const { return lastDivisionName; }
     OutputMode Mode() const { return mode; }
+    TextEncoding Encoding() const { return encoding; }
 
   private:
     // An inline element of one line: its kind, where it ends, and the texts written
@@ -183,7 +195,7 @@ class DocumentConverter {
     // Writes one character outside every element, or a backslash and the character it
     // takes, straight to `out` (with what comes before it from `written`).
     static int32_t WriteTopLevelChar(const char*& cursor, const char* end, OutputBuffer& out,
-                                     const char*& written);
+                                     const char*& written, const LeadBytes& leads);
     // Writes the text from `text` with the gathered events applied, up to the last event.
     void WriteInlineEvents(const InlineScratch& scratch, const char*& text,
                            OutputBuffer& out) const;
@@ -212,7 +224,7 @@ class DocumentConverter {
     // Reads the parameters, giving each escaped value (in `value`) to `take`.
     template <typename Take>
     static int32_t ParseParams(const char*& cursor, const char* end, std::string_view terminators,
-                               std::string& value, Take&& take);
+                               std::string& value, const LeadBytes& leads, Take&& take);
     // Reads an element head as ParseElementHead does, but writes its whole start tag to
     // `out` while reading, in one pass, instead of keeping the class, id and parameters.
     // Only the name is kept: in `name`, a view of the head or of `defaultName`. `bytes`
@@ -228,6 +240,10 @@ class DocumentConverter {
     int32_t ConvertListTerm(const char*& cursor, const char* end);
     // Hands the output written so far to the sink, if there is one.
     void Flush();
+    // Sets up the rules of `encoding`; the constructors call it before Start.
+    void SetEncoding(TextEncoding newEncoding);
+    // Converts a line that holds invalid UTF-8, with each invalid sequence replaced.
+    void ConvertRepairedLine(std::string_view line);
 
     // The output is appended here: the caller's result, or `buffer` on its way to `sink`.
     std::optional<OutputBuffer> output;
@@ -240,15 +256,22 @@ class DocumentConverter {
     ElementStack elementStack;
     std::string lastDivisionName;
     OutputMode mode = OutputMode::Html;
+    TextEncoding encoding = TextEncoding::ShiftJis;
+    const LeadBytes* leads = &shiftJisLeadBytes;
     const Spellings* spell = &htmlSpellings;
+    // No text has been converted since Start: a UTF-8 byte-order mark is still skipped.
+    bool atTextStart = true;
+    std::string repairedLine;  // a line of invalid UTF-8, repaired
     InlineScratch inlineScratch;
     OpenElement blockHead;  // the head of the list line being read
     // The bytes an inline scan without terminators stops at, and those a definition term
     // (up to ":") stops at.
     scan::StopSet plainStops;
     scan::StopSet termStops{":"};
-    // The fastest byte classifier of this processor.
+    // The fastest byte classifiers of this processor for the encoding: for a line, and for
+    // the whole text (which marks invalid UTF-8 as line ends, ConvertLines).
     scan::ClassifyFunction classify = scan::Classifier();
+    scan::ClassifyFunction textClassify = scan::Classifier();
     // The text ConvertLines is converting, while it does, classified as it goes, and the
     // line it is at.
     const char* convertingBegin = nullptr;
@@ -258,11 +281,12 @@ class DocumentConverter {
     const char* currentLineEnd = nullptr;
 };
 
-inline int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* end) {
+inline int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* end,
+                                              const LeadBytes& leads) {
     if (cursor >= end) {
         return statusFail;
     }
-    if (IsLeadByte(static_cast<unsigned char>(*cursor))) {
+    if (leads[static_cast<unsigned char>(*cursor)]) {
         ++cursor;
         if (cursor == end) {
             return statusFail;
@@ -273,12 +297,12 @@ inline int32_t DocumentConverter::AdvanceChar(const char*& cursor, const char* e
 }
 
 template <typename Out>
-inline int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* end,
-                                                    Out& out) {
+inline int32_t DocumentConverter::AppendEscapedChar(const char*& cursor, const char* end, Out& out,
+                                                    const LeadBytes& leads) {
     if (cursor >= end) {
         return statusFail;
     }
-    if (IsLeadByte(static_cast<unsigned char>(*cursor))) {
+    if (leads[static_cast<unsigned char>(*cursor)]) {
         if (cursor + 1 == end) {
             cursor = end;
             return statusFail;

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "DocumentConverter.h"
+#include "Utf8Repair.h"
 
 namespace quirtle {
 
@@ -47,7 +48,7 @@ constexpr std::array<unsigned char, 256> nameBytes = [] {
 
 }  // namespace
 
-bool DocumentConverter::IsWellFormedName(std::string_view name) {
+bool DocumentConverter::IsWellFormedName(std::string_view name, TextEncoding encoding) {
     if (name.empty()) {
         return false;
     }
@@ -55,13 +56,25 @@ bool DocumentConverter::IsWellFormedName(std::string_view name) {
     if ((first >= '0' && first <= '9') || first == '-' || first == '.') {
         return false;
     }
+    const bool utf8 = encoding == TextEncoding::Utf8;
+    const char* const end = name.data() + name.size();
     for (std::size_t i = 0; i < name.size(); ++i) {
         const unsigned char kind = nameBytes[static_cast<unsigned char>(name[i])];
-        if (kind == inName) {
+        if (kind == inName && !(utf8 && static_cast<unsigned char>(name[i]) >= 0x80)) {
             continue;
         }
         if (kind == notInName) {
             return false;
+        }
+        if (utf8) {
+            // A UTF-8 character is accepted whole when it is valid, and not U+FFFD, which
+            // stands for invalid bytes.
+            const std::size_t length = utf8::ValidCharLength(name.data() + i, end);
+            if (length == 0 || name.substr(i, length) == utf8::replacement) {
+                return false;
+            }
+            i += length - 1;
+            continue;
         }
         // A double-byte character is accepted whole when its second byte is a valid one
         // (0x40-0x7E or 0x80-0xFC), so a name can never hide a quote or an angle bracket
@@ -103,12 +116,12 @@ int32_t DocumentConverter::ParseClassAndId(const char*& cursor, const char* end,
             ++cursor;
             readingId = true;
             // The character right after "#" always belongs to the id, whatever it is.
-            if (AppendEscapedChar(cursor, end, text) < 0) {
+            if (AppendEscapedChar(cursor, end, text, *leads) < 0) {
                 return statusFail;
             }
             continue;
         }
-        if (AppendEscapedChar(cursor, end, text) < 0) {
+        if (AppendEscapedChar(cursor, end, text, *leads) < 0) {
             return statusFail;
         }
     }
@@ -157,13 +170,13 @@ int32_t DocumentConverter::ParseName(const char*& cursor, const char* end, std::
                                                                               : statusOk;
     }
     while (!endsName(cursor)) {
-        if (AdvanceChar(cursor, end) < 0) {
+        if (AdvanceChar(cursor, end, *leads) < 0) {
             return statusFail;
         }
     }
     name = std::string_view(nameStart, static_cast<std::size_t>(cursor - nameStart));
     // A name that is not well-formed would be written raw into the output.
-    return IsWellFormedName(name) ? statusOk : statusFail;
+    return IsWellFormedName(name, encoding) ? statusOk : statusFail;
 }
 
 int32_t DocumentConverter::ParseNameAndClass(const char*& cursor, const char* end,
@@ -190,19 +203,19 @@ int32_t DocumentConverter::ParseNameAndClass(const char*& cursor, const char* en
 template <typename Take>
 int32_t DocumentConverter::ParseParams(const char*& cursor, const char* end,
                                        std::string_view terminators, std::string& value,
-                                       Take&& take) {
+                                       const LeadBytes& leads, Take&& take) {
     // Parameters, separated by spaces; quoted ones may hold spaces and terminators.
     while (cursor < end && !IsTerminator(terminators, *cursor)) {
         value.clear();
         if (*cursor == '"') {
             ++cursor;
-            if (AppendEscapedUntil(cursor, end, '"', value) < 0) {
+            if (AppendEscapedUntil(cursor, end, '"', value, leads) < 0) {
                 return statusFail;  // no closing quote
             }
             ++cursor;  // the closing quote
         } else {
             while (cursor < end && *cursor != ' ' && !IsTerminator(terminators, *cursor)) {
-                if (AppendEscapedChar(cursor, end, value) < 0) {
+                if (AppendEscapedChar(cursor, end, value, leads) < 0) {
                     return statusFail;
                 }
             }
@@ -220,7 +233,7 @@ int32_t DocumentConverter::ParseElementHead(const char*& cursor, const char* end
         return statusFail;
     }
     std::string value;
-    return ParseParams(cursor, end, terminators, value,
+    return ParseParams(cursor, end, terminators, value, *leads,
                        [&](const std::string& taken) { element.params.push_back(taken); });
 }
 

@@ -3,7 +3,8 @@
 //
 // The class, the id and each parameter are written straight from the manuscript's bytes.
 // Escaping a run of bytes byte by byte gives what escaping it character by character
-// gives, since no valid second byte of a double-byte character is ever escaped (and the
+// gives, since no valid second byte of a Shift_JIS character is ever escaped (and no
+// byte of a UTF-8 one) (and the
 // second byte of a broken pair is escaped either way). The shown form is the markup form
 // escaped once more, so a value there is escaped twice in one step.
 #include <array>
@@ -108,10 +109,10 @@ enum HeadByte : unsigned char {
 };
 using HeadBytes = std::array<unsigned char, 256>;
 
-constexpr HeadBytes MakeHeadBytes(std::string_view terminators) {
+constexpr HeadBytes MakeHeadBytes(std::string_view terminators, const LeadBytes& leads) {
     HeadBytes bytes{};
     for (int byte = 0; byte < 256; ++byte) {
-        if (DocumentConverter::IsLeadByte(static_cast<unsigned char>(byte))) {
+        if (leads[static_cast<unsigned char>(byte)]) {
             bytes[byte] |= leadsPair;
         }
     }
@@ -126,9 +127,12 @@ constexpr HeadBytes MakeHeadBytes(std::string_view terminators) {
     return bytes;
 }
 
-// The heads of inline commands end at "}", those of one-line commands at the line's end.
-constexpr HeadBytes braceHeadBytes = MakeHeadBytes("}");
-constexpr HeadBytes lineHeadBytes = MakeHeadBytes({});
+// The heads of inline commands end at "}", those of one-line commands at the line's end;
+// one table for each encoding (EncodingIndex).
+constexpr std::array<HeadBytes, 2> braceHeadBytes = {MakeHeadBytes("}", shiftJisLeadBytes),
+                                                     MakeHeadBytes("}", utf8LeadBytes)};
+constexpr std::array<HeadBytes, 2> lineHeadBytes = {MakeHeadBytes({}, shiftJisLeadBytes),
+                                                    MakeHeadBytes({}, utf8LeadBytes)};
 
 // Steps over whole characters up to the first byte that has one of `marks`, or the end.
 // False when the text ends inside a double-byte character.
@@ -153,17 +157,19 @@ QUIRTLE_ALWAYS_INLINE bool SkipTo(const char*& cursor, const char* end, const He
 
 int32_t DocumentConverter::ReadCommandLineHead(const char*& cursor, const char* end,
                                                std::string_view& name, OutputBuffer& out) const {
+    const HeadBytes& bytes = lineHeadBytes[EncodingIndex(encoding)];
     return spell->commandTagShown
-               ? WriteHeadAsTag<TagForm::Shown>(cursor, end, name, "div", {}, lineHeadBytes, out)
-               : WriteHeadAsTag<TagForm::Markup>(cursor, end, name, "div", {}, lineHeadBytes, out);
+               ? WriteHeadAsTag<TagForm::Shown>(cursor, end, name, "div", {}, bytes, out)
+               : WriteHeadAsTag<TagForm::Markup>(cursor, end, name, "div", {}, bytes, out);
 }
 
 int32_t DocumentConverter::ReadInlineCommandHead(const char*& cursor, const char* end,
                                                  std::string_view& name, OutputBuffer& out) const {
+    const HeadBytes& bytes = braceHeadBytes[EncodingIndex(encoding)];
     const int32_t status =
         spell->inlineTagShown
-            ? WriteHeadAsTag<TagForm::Shown>(cursor, end, name, "span", "}", braceHeadBytes, out)
-            : WriteHeadAsTag<TagForm::Markup>(cursor, end, name, "span", "}", braceHeadBytes, out);
+            ? WriteHeadAsTag<TagForm::Shown>(cursor, end, name, "span", "}", bytes, out)
+            : WriteHeadAsTag<TagForm::Markup>(cursor, end, name, "span", "}", bytes, out);
     if (status < 0 || cursor >= end) {
         return statusFail;
     }
@@ -210,7 +216,7 @@ int32_t DocumentConverter::WriteHeadAsTag(const char*& cursor, const char* end,
             classEnd = cursor;
             ++cursor;
             idStart = cursor;
-            if (AdvanceChar(cursor, end) < 0) {
+            if (AdvanceChar(cursor, end, *leads) < 0) {
                 return statusFail;
             }
         }
@@ -269,8 +275,8 @@ int32_t DocumentConverter::WriteHeadAsTag(const char*& cursor, const char* end,
                             out);
                 ++cursor;
                 run = cursor;
-                if (AdvanceChar(cursor, end) < 0 || !SkipTo(cursor, end, bytes, stopsQuoted) ||
-                    cursor >= end) {
+                if (AdvanceChar(cursor, end, *leads) < 0 ||
+                    !SkipTo(cursor, end, bytes, stopsQuoted) || cursor >= end) {
                     return statusFail;
                 }
             }

@@ -3,7 +3,8 @@
 //
 // Converting a body into a string of its own and wrapping it afterwards would copy
 // every byte once per level of nesting. Instead one scan walks the line character by
-// character (so a Shift_JIS trail byte is never taken for markup), checks it whole,
+// character (so a Shift_JIS trail byte is never taken for markup; UTF-8 is walked byte by
+// byte, ByteRules.h), checks it whole,
 // matches every "_" with the closer that ends its body and records these places as
 // events, together with every byte to be written as an entity. The output is then
 // written straight into `out`: the text between events is copied whole. Both passes
@@ -111,7 +112,7 @@ int32_t DocumentConverter::MatchInlineElementsWith(Scanner& scanner, const char*
                     ++cursor;
                     continue;
                 }
-                if (WriteTopLevelChar(cursor, end, out, written) < 0) {
+                if (WriteTopLevelChar(cursor, end, out, written, *leads) < 0) {
                     return statusFail;
                 }
                 continue;
@@ -162,7 +163,7 @@ int32_t DocumentConverter::MatchInlineElementsWith(Scanner& scanner, const char*
         // One character taken as text; any of its bytes may have to be escaped (the
         // second byte of a broken pair too).
         const char* const character = cursor;
-        if (AdvanceChar(cursor, end) < 0) {
+        if (AdvanceChar(cursor, end, *leads) < 0) {
             return statusFail;
         }
         for (const char* at = character; at < cursor; ++at) {
@@ -219,7 +220,7 @@ int32_t DocumentConverter::ReadElementTail(const char*& cursor, const char* end,
     if (element.closerByte == '[') {
         // The reading is plain text up to "]"; only the backslash has a role.
         element.textStart = scratch.text.size();
-        if (AppendEscapedUntil(cursor, end, ']', scratch.text) < 0) {
+        if (AppendEscapedUntil(cursor, end, ']', scratch.text, *leads) < 0) {
             return statusFail;
         }
         element.textLength = scratch.text.size() - element.textStart;
@@ -285,13 +286,13 @@ QUIRTLE_ALWAYS_INLINE int32_t DocumentConverter::WritePlainElement(const char*& 
             }
             out.append(before).append(spell->rubyOpen);
             if (spell->readingInOpening) {
-                if (AppendEscapedUntil(after, end, ']', out) < 0) {
+                if (AppendEscapedUntil(after, end, ']', out, *leads) < 0) {
                     return statusFail;
                 }
                 out.append(spell->rubyOpenEnd).append(body).append(spell->rubyClose);
             } else {
                 out.append(spell->rubyOpenEnd).append(body).append(spell->rubyClose);
-                if (AppendEscapedUntil(after, end, ']', out) < 0) {
+                if (AppendEscapedUntil(after, end, ']', out, *leads) < 0) {
                     return statusFail;
                 }
             }
@@ -331,7 +332,8 @@ QUIRTLE_ALWAYS_INLINE int32_t DocumentConverter::WritePlainElement(const char*& 
 }
 
 int32_t DocumentConverter::WriteTopLevelChar(const char*& cursor, const char* end,
-                                             OutputBuffer& out, const char*& written) {
+                                             OutputBuffer& out, const char*& written,
+                                             const LeadBytes& leads) {
     if (*cursor == '\\') {
         // The backslash is dropped; the character after it is taken as it is.
         out.append(written, cursor);
@@ -339,7 +341,7 @@ int32_t DocumentConverter::WriteTopLevelChar(const char*& cursor, const char* en
         written = cursor;
     }
     const char* const character = cursor;
-    if (AdvanceChar(cursor, end) < 0) {
+    if (AdvanceChar(cursor, end, leads) < 0) {
         return statusFail;
     }
     for (const char* at = character; at < cursor; ++at) {

@@ -43,7 +43,7 @@ int32_t DocumentConverter::ConvertListTerm(const char*& cursor, const char* end)
     }
     out.append("</").append(spell->definitionTerm).append(">\r\n");
     // The term stays written even when no ":" follows it.
-    return AdvanceChar(cursor, end);
+    return AdvanceChar(cursor, end, *leads);
 }
 
 int32_t DocumentConverter::HandleListLine(std::string_view line) {

@@ -6,6 +6,7 @@
 
 #include "OutputMode.h"
 #include "PaddedPiece.h"
+#include "TextEncoding.h"
 
 namespace quirtle {
 
@@ -120,8 +121,19 @@ inline constexpr Spellings xmlSpellings{
     .inlineCommandCloseEnd = ">\r\n",
 };
 
-constexpr const Spellings& SpellingsOf(OutputMode mode) {
-    return mode == OutputMode::Xml ? xmlSpellings : htmlSpellings;
+// The export of a UTF-8 manuscript, which is written in UTF-8 and declared so.
+inline constexpr Spellings xmlUtf8Spellings = [] {
+    Spellings spellings = xmlSpellings;
+    spellings.documentStart = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><document>";
+    return spellings;
+}();
+
+constexpr const Spellings& SpellingsOf(OutputMode mode,
+                                       TextEncoding encoding = TextEncoding::ShiftJis) {
+    if (mode != OutputMode::Xml) {
+        return htmlSpellings;
+    }
+    return encoding == TextEncoding::Utf8 ? xmlUtf8Spellings : xmlSpellings;
 }
 
 }  // namespace quirtle

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "TextEncoding.h"
+
 namespace quirtle {
 
 namespace scan {
@@ -60,6 +62,41 @@ struct VectorClassifiers {
     ClassifyFunction functions[2] = {};
 };
 VectorClassifiers AvailableVectorClassifiers();
+
+// UTF-8 (Utf8Classifiers.cpp): the classifier of a line, which finds no lead bytes (UTF-8
+// is read byte by byte), and the classifier of a whole text, which also marks as line
+// ends the places where the text is not valid UTF-8; it reads the 3 bytes before the
+// bytes it classifies, which must be those of the text (zeros at its start). For Shift_JIS
+// both are Classifier().
+ClassifyFunction Classifier(TextEncoding encoding);
+ClassifyFunction TextClassifier(TextEncoding encoding);
+void ClassifyPlainUtf8(const char* bytes, std::size_t count, const StopSet& stops,
+                       ByteClasses* out);
+void ClassifyPlainUtf8Text(const char* bytes, std::size_t count, const StopSet& stops,
+                           ByteClasses* out);
+VectorClassifiers AvailableUtf8VectorClassifiers(bool text);
+
+// The classes of `length` (up to 64) bytes from `start`, classified in a copy that holds
+// before them the bytes from `readable` on (up to 32) and zeros before those, and zeros
+// after them: for a classifier that reads the bytes before a block, at the start and the
+// end of a text. The places past the end count as in ClassifyLastBytes.
+inline ByteClasses ClassifyCopy(ClassifyFunction classify, const char* readable, const char* start,
+                                std::size_t length, const StopSet& stops) {
+    alignas(32) char padded[32 + 64] = {};
+    const auto available = static_cast<std::size_t>(start - readable);
+    const std::size_t before = available < 32 ? available : 32;
+    std::memcpy(padded + 32 - before, start - before, before);
+    std::memcpy(padded + 32, start, length);
+    ByteClasses classes = ClassifyBlock(classify, padded + 32, stops);
+    if (length < 64) {
+        const std::uint64_t pastEnd = ~((std::uint64_t{1} << length) - 1);
+        classes.lead &= ~pastEnd;
+        classes.stop &= ~pastEnd;
+        classes.lineEnd &= ~pastEnd;
+        classes.below40 |= pastEnd;
+    }
+    return classes;
+}
 
 // The second bytes of double-byte characters among 64 bytes whose lead-range bytes are
 // `lead`. `carry` says that the first byte is the second byte of a character begun before

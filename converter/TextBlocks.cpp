@@ -15,11 +15,12 @@ constexpr std::size_t dropAfter = 256;
 }  // namespace
 
 void TextBlocks::Start(const char* textBegin, const char* textEnd, const scan::StopSet& stops,
-                       scan::ClassifyFunction classifier) {
+                       scan::ClassifyFunction classifier, bool classifierReadsBefore) {
     begin = textBegin;
     end = textEnd;
     stopSet = &stops;
     classify = classifier;
+    readsBefore = classifierReadsBefore;
     blocks.clear();
     head = 0;
     first = 0;
@@ -76,11 +77,18 @@ void TextBlocks::ClassifyMore() {
     std::size_t count = remaining / 64 < batchBlocks ? remaining / 64 : batchBlocks;
     std::size_t lastLength = 64;  // of the last block classified
     if (count != 0) {
-        classify(start, count, *stopSet, classes);
+        if (readsBefore && start == begin) {
+            // Nothing may be read before the text: its first block is classified in a copy.
+            classes[0] = scan::ClassifyCopy(classify, begin, start, 64, *stopSet);
+            classify(start + 64, count - 1, *stopSet, classes + 1);
+        } else {
+            classify(start, count, *stopSet, classes);
+        }
     } else {
         count = 1;
         lastLength = remaining;
-        classes[0] = scan::ClassifyLastBytes(classify, begin, start, end, *stopSet);
+        classes[0] = readsBefore ? scan::ClassifyCopy(classify, begin, start, remaining, *stopSet)
+                                 : scan::ClassifyLastBytes(classify, begin, start, end, *stopSet);
     }
     // A text that ends with a whole block gets a block for its end.
     const bool endBlock = start + 64 * count == end;

@@ -17,9 +17,10 @@ namespace quirtle {
 
 class TextBlocks {
   public:
-    // Classifies [begin, end) from now on, stopping at the bytes of `stopSet`.
+    // Classifies [begin, end) from now on, stopping at the bytes of `stopSet`. With
+    // `readsBefore`, `classify` reads the 3 bytes before each block (scan::TextClassifier).
     void Start(const char* begin, const char* end, const scan::StopSet& stopSet,
-               scan::ClassifyFunction classify);
+               scan::ClassifyFunction classify, bool readsBefore = false);
     // Forgets the text.
     void Stop();
 
@@ -46,6 +47,7 @@ class TextBlocks {
     const char* end = nullptr;
     const scan::StopSet* stopSet = nullptr;
     scan::ClassifyFunction classify = nullptr;
+    bool readsBefore = false;
     // The blocks from `first` on, as far as classified, from blocks[head] on (those before
     // are done with and dropped now and then).
     std::vector<Block> blocks;

@@ -1,4 +1,4 @@
-// Stepping over Shift_JIS characters and escaping the four markup characters.
+// Stepping over characters and escaping the four markup characters.
 #include <array>
 #include <cstring>
 
@@ -23,7 +23,8 @@ constexpr bool HasByteBelow0x40(std::uint64_t word) {
 template <typename Out>
 void DocumentConverter::AppendEscapedText(std::string_view text, Out& out) {
     // Copy runs of plain bytes whole; the escaped bytes are all below 0x40 and no
-    // Shift_JIS second byte is, so a byte-wise replacement never splits a character.
+    // Shift_JIS second byte is (no byte of a multibyte UTF-8 character is below 0x80), so
+    // a byte-wise replacement never splits a character.
     // Eight bytes at a time are skipped when none of them is below 0x40; the bytes of
     // any other word are looked up one by one.
     const char* run = text.data();
@@ -56,7 +57,7 @@ void DocumentConverter::AppendEscapedText(std::string_view text, Out& out) {
 
 template <typename Out>
 int32_t DocumentConverter::AppendEscapedUntil(const char*& cursor, const char* end, char closer,
-                                              Out& out) {
+                                              Out& out, const LeadBytes& leads) {
     // Whole characters are stepped over so that a trail byte is never taken for the
     // closer or a backslash; each run between backslashes is escaped at once.
     const char* run = cursor;
@@ -75,7 +76,7 @@ int32_t DocumentConverter::AppendEscapedUntil(const char*& cursor, const char* e
                 return statusFail;
             }
         }
-        if (AdvanceChar(cursor, end) < 0) {
+        if (AdvanceChar(cursor, end, leads) < 0) {
             return statusFail;
         }
     }
@@ -94,8 +95,8 @@ std::string DocumentConverter::EscapeText(std::string_view text) {
 template void DocumentConverter::AppendEscapedText(std::string_view, std::string&);
 template void DocumentConverter::AppendEscapedText(std::string_view, OutputBuffer&);
 template int32_t DocumentConverter::AppendEscapedUntil(const char*&, const char*, char,
-                                                       std::string&);
+                                                       std::string&, const LeadBytes&);
 template int32_t DocumentConverter::AppendEscapedUntil(const char*&, const char*, char,
-                                                       OutputBuffer&);
+                                                       OutputBuffer&, const LeadBytes&);
 
 }  // namespace quirtle

@@ -3,12 +3,14 @@
 namespace quirtle {
 
 const char* ConvertUsage() {
-    return "Usage: quirtle-convert [--xml | --html] [-o OUTPUT] [FILE | -]\n"
+    return "Usage: quirtle-convert [--xml | --html] [--utf-8] [-o OUTPUT] [FILE | -]\n"
            "Converts a Shift_JIS manuscript to the export XML document (the default)\n"
            "or to the preview HTML fragment, exactly as the quirtle editor does.\n"
            "\n"
            "  --xml        write the export XML document (default)\n"
            "  --html       write the preview HTML fragment\n"
+           "  --utf-8      read a UTF-8 manuscript and write UTF-8 (the XML declared\n"
+           "               so); a byte-order mark is skipped, invalid bytes become U+FFFD\n"
            "  -o OUTPUT    write to OUTPUT (replaced only by a complete result)\n"
            "               instead of standard output\n"
            "  --help       show this help\n"
@@ -30,6 +32,8 @@ bool ParseConvertArguments(const std::vector<std::string>& args, ConvertOptions&
             options.mode = OutputMode::Xml;
         } else if (isOption && arg == "--html") {
             options.mode = OutputMode::Html;
+        } else if (isOption && arg == "--utf-8") {
+            options.encoding = TextEncoding::Utf8;
         } else if (isOption && (arg == "--help" || arg == "-h")) {
             options.showHelp = true;
         } else if (isOption && arg == "-o") {

@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "OutputMode.h"
+#include "TextEncoding.h"
 
 namespace quirtle {
 
 struct ConvertOptions {
     OutputMode mode = OutputMode::Xml;
+    TextEncoding encoding = TextEncoding::ShiftJis;
     std::string inputPath;   // empty or "-" means standard input
     std::string outputPath;  // empty means standard output
     bool showHelp = false;

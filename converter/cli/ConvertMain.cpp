@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     }
 
     FileSink sink(toStdout ? STDOUT_FILENO : outputFile.Descriptor());
-    DocumentConverter converter(options.mode, sink);
+    DocumentConverter converter(options.mode, sink, options.encoding);
     std::size_t kept = 0;
     while (true) {
         std::string_view text;

@@ -125,7 +125,7 @@ TEST_F(ConvertCommand, LargeManuscriptsAreReadInPiecesWithoutLosingALineBreak) {
 TEST_F(ConvertCommand, HelpPrintsTheUsage) {
     Outcome run = Convert("--help");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out.rfind("Usage: quirtle-convert [--xml | --html] [-o OUTPUT] [FILE | -]", 0),
+    EXPECT_EQ(run.out.rfind("Usage: quirtle-convert [--xml | --html] [--utf-8] [-o OUTPUT] [FILE | -]", 0),
               0u);
 }
 
