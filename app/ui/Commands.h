@@ -42,6 +42,10 @@ inline constexpr int kZoomOut = 33013;
 inline constexpr int kZoomReset = 33014;
 inline constexpr int kRuby = 33021;
 inline constexpr int kEmphasis = 33022;
+// ファイル > エンコーディング: the encoding of the next save.
+inline constexpr int kEncodingMenu = 33031;
+inline constexpr int kEncodingShiftJis = 33032;
+inline constexpr int kEncodingUtf8 = 33033;
 }  // namespace command
 
 // One command as the menus show it.
@@ -50,6 +54,8 @@ struct CommandInfo {
     QString text;              // menu text with its "&" mnemonic, without key label
     QList<QKeySequence> keys;  // accelerators; the first is the menu's key label
     bool checkable = false;    // the item shows a check mark
+    // A submenu: its items in order. Its checkable items are radio items (one checked).
+    QList<int> submenu = {};
 };
 
 // One top-level menu: its title and its items in order (command::kSeparator = separator).
