@@ -41,16 +41,18 @@ class Prompts {
     virtual std::optional<QString> GetSaveFileName(QWidget* owner,
                                                    const FileDialogRequest& request) = 0;
     // A question answered はい (the default) or いいえ, with a list to choose from when
-    // `choices` holds more than one entry. Returns the chosen entry (0 when there is one),
-    // or nothing for いいえ. Without a list of its own, the entries are shown in the text.
+    // `choices` holds more than one entry, entry `selected` chosen when it opens. Returns the
+    // chosen entry (0 when there is one), or nothing for いいえ. Without a list of its own,
+    // the entries are shown in the text and `selected` is the answer.
     virtual std::optional<int> AskWithChoice(QWidget* owner, const QString& text,
-                                             const QString& caption, const QStringList& choices) {
+                                             const QString& caption, const QStringList& choices,
+                                             int selected = 0) {
         QString shown = text;
         if (choices.size() > 1) shown += QStringLiteral("\n\n") + choices.join(u'\n');
         if (ShowMessage(owner, shown, caption, MessageButtons::YesNo, MessageIcon::Question) !=
             MessageAnswer::Yes)
             return std::nullopt;
-        return 0;
+        return choices.size() > 1 ? selected : 0;
     }
     // A question with two buttons of its own: `accept` (the default button) and `cancel`
     // (also Esc and the close box). True when `accept` was chosen.

@@ -4,6 +4,7 @@
 
 #include "base/ManuscriptEditor.h"
 #include "base/Prompts.h"
+#include "documents/DocumentImport.h"
 #include "documents/ManuscriptFile.h"
 #include "documents/UserMessages.h"
 #include "text/EncodingDetection.h"
@@ -74,6 +75,14 @@ void DocumentFiles::NewDocument() {
 
 void DocumentFiles::OpenDocument() {
     if (SaveChangesFirst()) ChooseAndOpen();
+}
+
+void DocumentFiles::ImportDocument() {
+    if (!SaveChangesFirst()) return;
+    const std::optional<QString> manuscript = documents::ChooseAndImport(prompts_, owner_);
+    if (!manuscript) return;
+    ResetDocument();
+    RestoreUnsaved(QString(), *manuscript);
 }
 
 void DocumentFiles::ChooseAndOpen() {

@@ -35,6 +35,10 @@ class DocumentFiles {
 
     void NewDocument();
     void OpenDocument();
+    // Asks about unsaved changes as Open does, then for a text in the notation of 青空文庫,
+    // カクヨム or 小説家になろう, and puts its manuscript into the editor as a new, untitled
+    // text with unsaved changes.
+    void ImportDocument();
     void SaveDocument();
     void SaveDocumentAs();
 

@@ -40,12 +40,16 @@ inline constexpr int kOutline = 33011;
 inline constexpr int kZoomIn = 33012;
 inline constexpr int kZoomOut = 33013;
 inline constexpr int kZoomReset = 33014;
+inline constexpr int kVertical = 33015;
+inline constexpr int kManuscriptPaper = 33016;
 inline constexpr int kRuby = 33021;
 inline constexpr int kEmphasis = 33022;
+// Bringing in a text written in another notation (ファイル menu).
+inline constexpr int kImport = 33031;
 // ファイル > エンコーディング: the encoding of the next save.
-inline constexpr int kEncodingMenu = 33031;
-inline constexpr int kEncodingShiftJis = 33032;
-inline constexpr int kEncodingUtf8 = 33033;
+inline constexpr int kEncodingMenu = 33041;
+inline constexpr int kEncodingShiftJis = 33042;
+inline constexpr int kEncodingUtf8 = 33043;
 }  // namespace command
 
 // One command as the menus show it.

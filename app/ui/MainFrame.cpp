@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QToolBar>
@@ -44,6 +45,7 @@
 #include "ui/EditorPane.h"
 #include "ui/HelpWindow.h"
 #include "ui/StatusCounts.h"
+#include "vertical/VerticalView.h"
 
 namespace quirtle {
 
@@ -283,6 +285,7 @@ const QHash<int, MainFrame::CommandSlot>& MainFrame::CommandSlots() {
     static const QHash<int, CommandSlot> table = {
         {command::kNew, &MainFrame::NewDocument},
         {command::kOpen, &MainFrame::OpenDocument},
+        {command::kImport, &MainFrame::ImportDocument},
         {command::kSave, &MainFrame::SaveDocument},
         {command::kSaveAs, &MainFrame::SaveDocumentAs},
         {command::kExit, &MainFrame::Exit},
@@ -309,6 +312,8 @@ const QHash<int, MainFrame::CommandSlot>& MainFrame::CommandSlots() {
         {command::kZoomReset, &MainFrame::ZoomReset},
         {command::kRuby, &MainFrame::InsertRuby},
         {command::kEmphasis, &MainFrame::InsertEmphasis},
+        {command::kVertical, &MainFrame::ToggleVertical},
+        {command::kManuscriptPaper, &MainFrame::ToggleManuscriptPaper},
         {command::kEncodingShiftJis, &MainFrame::ChooseShiftJis},
         {command::kEncodingUtf8, &MainFrame::ChooseUtf8},
     };
@@ -332,6 +337,10 @@ void MainFrame::NewDocument() {
 
 void MainFrame::OpenDocument() {
     documents->OpenDocument();
+}
+
+void MainFrame::ImportDocument() {
+    documents->ImportDocument();
 }
 
 void MainFrame::SaveDocument() {
@@ -450,7 +459,13 @@ void MainFrame::CreateEditorArea() {
     outline = new editing::OutlinePanel(*editor, outlineSplitter);
     outline->hide();
     outlineSplitter->addWidget(outline);
-    outlineSplitter->addWidget(editor);
+    // The editor and the vertical view of the same document share one place.
+    editorViews = new QStackedWidget(outlineSplitter);
+    editorViews->addWidget(editor);
+    verticalView = new vertical::VerticalView(*editor, editorViews);
+    editorViews->addWidget(verticalView);
+    editorViews->setCurrentWidget(editor);
+    outlineSplitter->addWidget(editorViews);
     outlineSplitter->setStretchFactor(1, 1);
     outlineSplitter->setSizes({180, 400});
     column->addWidget(outlineSplitter, 1);
@@ -460,9 +475,15 @@ void MainFrame::CreateEditorArea() {
     editorArea->setFocusProxy(editor);
 
     highlighter = new editing::MarkupHighlighter(editor->document());
-    editor->SetLineToolTip([this](int line) {
+    const auto lineToolTip = [this](int line) {
         const int32_t status = highlighter->Rejection(line);
         return status < 0 ? editing::RejectionReason(status) : QString();
+    };
+    editor->SetLineToolTip(lineToolTip);
+    verticalView->SetLineToolTip(lineToolTip);
+    verticalView->SetZoom([this](int steps) {
+        for (; steps > 0; --steps) editor->ZoomIn();
+        for (; steps < 0; ++steps) editor->ZoomOut();
     });
     analyser = new editing::ManuscriptAnalyser(this);
     connect(analyser, &editing::ManuscriptAnalyser::Analysed, this, &MainFrame::ShowAnalysis);
@@ -557,6 +578,32 @@ void MainFrame::InsertEmphasis() {
     editing::InsertEmphasis(*editor);
 }
 
+void MainFrame::ToggleVertical() {
+    const bool on = editorViews->currentWidget() == editor;
+    const QWidget* focus = QApplication::focusWidget();
+    const bool focused = focus == editor || focus == verticalView;
+    if (on) {
+        editorViews->setCurrentWidget(verticalView);
+        verticalView->SetActive(true);
+    } else {
+        editorViews->setCurrentWidget(editor);
+        verticalView->SetActive(false);
+        editor->ensureCursorVisible();
+    }
+    // Whoever gives the editor the key focus (the find bar, the outline, the preview)
+    // gives it to the view shown.
+    QWidget* shown = on ? static_cast<QWidget*>(verticalView) : editor;
+    editor->setFocusProxy(on ? verticalView : nullptr);
+    editorArea->setFocusProxy(shown);
+    if (focused) shown->setFocus();
+    UpdateMenuStates();
+}
+
+void MainFrame::ToggleManuscriptPaper() {
+    verticalView->SetManuscriptPaper(!verticalView->ManuscriptPaper());
+    UpdateMenuStates();
+}
+
 void MainFrame::UpdateCounts() {
     if (editor->HasSelection()) {
         countsChanged = false;
@@ -603,7 +650,11 @@ void MainFrame::UpdateMenuStates() {
     if (QAction* item = menuActions.value(command::kAutoPreview)) item->setChecked(autoPreview);
     if (QAction* item = menuActions.value(command::kOutline); item && outline)
         item->setChecked(outline->isVisible());
-    if (!editor) return;
+    if (!editor || !verticalView) return;
+    const bool vertical = editorViews->currentWidget() == verticalView;
+    menuActions.value(command::kVertical)->setChecked(vertical);
+    menuActions.value(command::kManuscriptPaper)->setChecked(verticalView->ManuscriptPaper());
+    menuActions.value(command::kManuscriptPaper)->setEnabled(vertical);
     const bool selection = editor->HasSelection();
     menuActions.value(command::kCut)->setEnabled(selection);
     menuActions.value(command::kCopy)->setEnabled(selection);

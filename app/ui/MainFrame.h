@@ -16,6 +16,7 @@
 
 class QLabel;
 class QSplitter;
+class QStackedWidget;
 class QToolBar;
 
 namespace quirtle {
@@ -39,6 +40,10 @@ class MarkupHighlighter;
 class OutlinePanel;
 struct ManuscriptAnalysis;
 }  // namespace editing
+
+namespace vertical {
+class VerticalView;
+}
 
 // The one top-level window: menus, toolbar, status bar, the editor and preview panes side
 // by side, the once-a-second automatic preview and the closing rule.
@@ -112,6 +117,7 @@ class MainFrame : public QMainWindow {
     // One slot per command of the menus, the toolbar and the accelerators.
     void NewDocument();
     void OpenDocument();
+    void ImportDocument();
     void SaveDocument();
     void SaveDocumentAs();
     void Exit();
@@ -137,6 +143,8 @@ class MainFrame : public QMainWindow {
     void ZoomReset();
     void InsertRuby();
     void InsertEmphasis();
+    void ToggleVertical();
+    void ToggleManuscriptPaper();
     void ChooseShiftJis();
     void ChooseUtf8();
 
@@ -203,6 +211,8 @@ class MainFrame : public QMainWindow {
     PreviewPane* preview = nullptr;
     QWidget* editorArea = nullptr;  // the left pane: outline, editor and find bar
     QSplitter* outlineSplitter = nullptr;
+    QStackedWidget* editorViews = nullptr;  // the editor, or the vertical view of its text
+    vertical::VerticalView* verticalView = nullptr;
     editing::FindBar* findBar = nullptr;
     editing::OutlinePanel* outline = nullptr;
     editing::MarkupHighlighter* highlighter = nullptr;

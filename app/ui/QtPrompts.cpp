@@ -309,7 +309,8 @@ bool QtPrompts::Confirm(QWidget* owner, const QString& text, const QString& capt
 }
 
 std::optional<int> QtPrompts::AskWithChoice(QWidget* owner, const QString& text,
-                                            const QString& caption, const QStringList& choices) {
+                                            const QString& caption, const QStringList& choices,
+                                            int selected) {
     MessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
     box.setDefaultButton(QMessageBox::Yes);
     box.mayDismiss = false;
@@ -320,7 +321,7 @@ std::optional<int> QtPrompts::AskWithChoice(QWidget* owner, const QString& text,
         list = new QListWidget(&box);
         list->setObjectName(QStringLiteral("choices"));
         list->addItems(choices);
-        list->setCurrentRow(0);
+        list->setCurrentRow(selected >= 0 && selected < choices.size() ? selected : 0);
         list->setMinimumWidth(480);
         if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
             QLayoutItem* buttons = grid->itemAtPosition(grid->rowCount() - 1, 0);

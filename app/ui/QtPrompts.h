@@ -14,7 +14,7 @@ class QtPrompts : public Prompts {
     std::optional<QString> GetSaveFileName(QWidget* owner,
                                            const FileDialogRequest& request) override;
     std::optional<int> AskWithChoice(QWidget* owner, const QString& text, const QString& caption,
-                                     const QStringList& choices) override;
+                                     const QStringList& choices, int selected = 0) override;
     bool Confirm(QWidget* owner, const QString& text, const QString& caption, const QString& accept,
                  const QString& cancel, MessageIcon icon) override;
 };

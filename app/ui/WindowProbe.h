@@ -47,6 +47,7 @@ class WindowProbe {
     editing::FindBar& FindBar() const { return *frame.findBar; }
     editing::OutlinePanel& Outline() const { return *frame.outline; }
     editing::MarkupHighlighter& Highlighter() const { return *frame.highlighter; }
+    vertical::VerticalView& Vertical() const { return *frame.verticalView; }
     // Answers the ruby command's question for the reading instead of a dialog.
     void SetReadingQuestion(editing::ReadingQuestion question) const {
         frame.readingQuestion = std::move(question);

@@ -17,13 +17,14 @@ root=$scratch/root
 mkdir "$root"
 dpkg-deb -x "$deb" "$root"
 
-for file in usr/bin/quirtle-convert usr/bin/imgsize usr/lib/quirtle/quirtle \
+for file in usr/bin/quirtle-convert usr/bin/quirtle-import usr/bin/imgsize usr/lib/quirtle/quirtle \
             usr/lib/quirtle/index.html usr/lib/quirtle/manual.html usr/lib/quirtle/script.cfg \
             usr/lib/quirtle/LICENSE.TXT usr/lib/quirtle/script/xml2html.py \
             usr/lib/quirtle/script/xml2epub.py usr/lib/quirtle/script/xml2pdf.py \
             usr/lib/quirtle/imgsize usr/lib/quirtle/quirtle-print \
             usr/share/applications/quirtle.desktop usr/share/icons/hicolor/48x48/apps/quirtle.png \
-            usr/share/man/man1/quirtle-convert.1.gz usr/share/man/man1/imgsize.1.gz \
+            usr/share/man/man1/quirtle-convert.1.gz usr/share/man/man1/quirtle-import.1.gz \
+            usr/share/man/man1/imgsize.1.gz \
             usr/share/doc/quirtle/copyright usr/share/doc/quirtle/changelog.gz; do
   [ -e "$root/$file" ] || fail "missing from the package: /$file"
 done
@@ -36,6 +37,9 @@ xml=$(printf '%s' "$manuscript" | "$root/usr/bin/quirtle-convert" --xml)
 expected=$(printf '%s' "$manuscript" | "$build/converter/quirtle-convert" --xml)
 [ "$xml" = "$expected" ] || fail "unpacked quirtle-convert differs from the build's"
 case "$xml" in *'<ruby param0='*) ;; *) fail "quirtle-convert gave no ruby: $xml" ;; esac
+imported=$(printf '\x8a\xbf\x8e\x9a\x81\x73\x82\xa9\x82\xf1\x82\xb6\x81\x74\n' | "$root/usr/bin/quirtle-import" --from kakuyomu)
+[ "$imported" = "$(printf '_\x8a\xbf\x8e\x9a[\x82\xa9\x82\xf1\x82\xb6]\r')" ] ||
+  fail "unpacked quirtle-import printed: $(printf '%q' "$imported")"
 size=$("$root/usr/bin/imgsize" "$source/app/runtime/icons/quirtle-48.png" || true)
 [ "$size" = "$(printf '48\r\n48\r')" ] || fail "imgsize printed: $(printf '%q' "$size")"
 

@@ -483,26 +483,40 @@ class Chapter:
     the holders of a chapter section are stand-ins (copy_without_children) holding the
     chapter's share of their children."""
 
-    __slots__ = ("elements", "section")
+    __slots__ = ("elements", "section", "continued")
 
-    def __init__(self, section):
+    def __init__(self, section, continued=False):
         self.elements = []
         self.section = section  # the chapter's section, or None for the front
+        # Whether this part goes on with the chapter before it, after a page break.
+        self.continued = continued
 
     def heading(self):
         return heading_of(self.section) if self.section is not None else None
 
 
-def split_chapters(document, depth=None):
+def is_page_break(element):
+    """Whether `element` is a one-line command ":pagebreak" (a new page starts there)."""
+    command = oneline_command(element)
+    return command is not None and command.name == "pagebreak"
+
+
+def split_chapters(document, depth=None, page_breaks=False):
     """The document cut into chapters: each chapter section starts one, with what follows
     it up to the next; what comes before the first is a chapter of its own (section
     None). A chapter section inside a list or a quotation is cut out of it: the holders
-    are split around it, so the text and its order stay as they are. No chapter is
+    are split around it, so the text and its order stay as they are. With page_breaks,
+    every ":pagebreak" also starts a part (continued, of the same chapter), the holders
+    split around it in the same way, and the command itself is left out. No chapter is
     empty (whitespace only)."""
     starts = {id(section) for section in chapter_sections(document, depth)}
+    breaks = set()
+    if page_breaks:
+        breaks = {id(element) for element in iter_elements(document)
+                  if element.kind == KIND_ONELINE and is_page_break(element)}
     holds = set()
     for element in iter_elements(document):
-        if id(element) in starts:
+        if id(element) in starts or id(element) in breaks:
             holder = element.parent
             while holder is not None and holder is not document and id(holder) not in holds:
                 holds.add(id(holder))
@@ -535,11 +549,19 @@ def split_chapters(document, depth=None):
             else:
                 _append_space(open_holders, child)
             continue
-        if id(child) in starts:
-            chapters.append(Chapter(child))
-            chapters[-1].elements.append(child)
+        if id(child) in breaks:
+            chapters.append(Chapter(chapters[-1].section, continued=True))
             for entry in open_holders:
                 entry[1] = None
+        elif id(child) in starts:
+            chapters.append(Chapter(child))
+            for entry in open_holders:
+                entry[1] = None
+            if id(child) in holds:  # it holds a page break: opened like any holder
+                open_holders.append([child, None])
+                iterators.append(iter(child.children))
+            else:
+                chapters[-1].elements.append(child)
         elif id(child) in holds:
             open_holders.append([child, None])
             iterators.append(iter(child.children))

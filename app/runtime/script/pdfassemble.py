@@ -150,6 +150,22 @@ def _ranges(numbers):
     return ",".join("%d-%d" % (a, b) if a != b else "%d" % a for a, b in spans)
 
 
+def set_boxes(path, output, boxes):
+    """Writes `output`: the PDF at `path` with the page boxes `boxes` ({"/MediaBox": [x0,
+    y0, x1, y1], ...}) on every page."""
+    document, objects = _json(path)
+    changes = {}
+    for page in document["pages"]:
+        value = dict(_value(objects, page["object"]))
+        value.update(boxes)
+        changes["obj:" + page["object"]] = {"value": value}
+    update = output + ".json"
+    with open(update, "w", encoding="utf-8") as out:
+        json.dump({"qpdf": [dict(document["qpdf"][0]), changes]}, out)
+    _run([qpdf(), path, "--update-from-json=" + update, "--stream-data=preserve", output],
+         "setting the page boxes")
+
+
 def _text(value):
     return "u:" + value
 

@@ -41,6 +41,20 @@ BLOCK_SHARE = 0.8
 # The part of the free space that goes to the head (天) and to the inner margin (ノド).
 HEAD_SHARE = 0.45
 INNER_SHARE = 0.56
+# A CSS pixel in points.
+PIXEL = 0.75
+# The engine shrinks a printed page whose content reaches past the canvas along the lines
+# (a reading at a line's end does), so that the line pitch comes out a little short, by
+# a different amount on every page, and a page with room for a fraction of a line more
+# takes a line more than the grid (41 lines on a page of a 40-line grid, the last one cut
+# off). With an exact grid, the body clips what it paints past the line ends short of the
+# canvas edge, with room along the lines for it, and nothing is shrunk. At the 文庫 size
+# (A6) the engine sets the text a little longer than its size (a line of 39 some 0.1 to
+# 0.2 em), which the shrink happens to make up for: there the grid is left as it was.
+INEXACT_SIZES = ("A6",)
+SLACK_ALONG = 0.4
+EXACT_SLACK_ALONG = 1.0
+PAINT_PAST_END = 0.8
 # Space around the trim for crop marks (トンボ), and where the bleed line mark sits.
 MARK_SPACE = 13 * MM
 MARK_BLEED = 3 * MM
@@ -78,10 +92,22 @@ def parse_length(text):
 class Geometry:
     """Where the text block and the furniture sit on the pages of one book."""
 
-    def __init__(self, size, vertical, grid=None, bleed=0.0, crop_marks=False):
+    def __init__(self, size, vertical, grid=None, bleed=0.0, crop_marks=False,
+                 landscape=False, pitch=PITCH, share=BLOCK_SHARE, inner_share=INNER_SHARE,
+                 whole_pixels=False, exact_grid=None):
+        """landscape: the trim turned a quarter; pitch: the line pitch in font sizes;
+        share: the part of the page the text block may take each way; inner_share: the
+        part of the free space across the page that goes to the binding (0.5: the block
+        centred); whole_pixels: a line pitch of whole CSS pixels (the engine puts lines
+        on whole pixels: any other pitch comes out a pixel shorter or longer now and
+        then); exact_grid: nothing is shrunk (see INEXACT_SIZES; None: every size but
+        those)."""
         self.size = size
+        self.exact_grid = size not in INEXACT_SIZES if exact_grid is None else exact_grid
         self.vertical = vertical
         self.trim_width, self.trim_height = TRIM_SIZES[size]
+        if landscape:
+            self.trim_width, self.trim_height = self.trim_height, self.trim_width
         self.chars, self.lines = grid or DEFAULT_GRIDS[size]
         self.bleed = bleed
         self.crop_marks = crop_marks
@@ -89,21 +115,23 @@ class Geometry:
         self.slug = max(MARK_SPACE, bleed + 2 * MM) if crop_marks else bleed
         along, across = ((self.trim_height, self.trim_width) if vertical
                          else (self.trim_width, self.trim_height))
-        font = min(along * BLOCK_SHARE / self.chars,
-                   across * BLOCK_SHARE / (self.lines * PITCH))
+        font = min(along * share / self.chars, across * share / (self.lines * pitch))
         self.font = int(font * 20) / 20  # a twentieth of a point
-        self.pitch = round(self.font * PITCH, 3)
+        self.pitch = round(self.font * pitch, 3)
+        if whole_pixels:
+            self.pitch = int(self.pitch / PIXEL) * PIXEL
+            self.font = int(self.pitch / pitch * 20) / 20
         line_length = self.chars * self.font
         block_depth = self.lines * self.pitch
         free_along, free_across = along - line_length, across - block_depth
         if vertical:
             self.block_width, self.block_height = block_depth, line_length
             self.head = free_along * HEAD_SHARE
-            self.inner = free_across * INNER_SHARE
+            self.inner = free_across * inner_share
         else:
             self.block_width, self.block_height = line_length, block_depth
             self.head = free_across * HEAD_SHARE
-            self.inner = free_along * INNER_SHARE
+            self.inner = free_along * inner_share
         self.outer = self.trim_width - self.block_width - self.inner
         self.foot = self.trim_height - self.block_height - self.head
         self.media_width = self.trim_width + 2 * self.slug
@@ -143,7 +171,8 @@ class Geometry:
         """(top, right, bottom, left) millimetres of the printing canvas around the text
         block, with a little slack so that exactly the grid's lines and characters fit
         whatever the engine rounds its lengths to."""
-        slack_along, slack_across = 0.4 * self.font, 0.9 * self.pitch
+        slack_along = (EXACT_SLACK_ALONG if self.exact_grid else SLACK_ALONG) * self.font
+        slack_across = 0.9 * self.pitch
         width = self.block_width + (slack_across if self.vertical else slack_along)
         height = self.block_height + (slack_along if self.vertical else slack_across)
         left = self.slug + self.inner
@@ -197,8 +226,9 @@ class Geometry:
         pitch = "%.3fpt" % self.pitch
         return face + """\
 @media screen { body > * { display: none; } body::before { content: "あ"; } }
-html { font-family: %(family)s"IPAMincho", "IPA明朝", "Noto Serif CJK JP", serif; font-size: %(font).2fpt; line-height: %(pitch)s; }
+html { font-family: %(family)s"IPAMincho", "IPA明朝", "Noto Serif CJK JP", serif; font-size: %(size).3fpt; line-height: %(pitch)s; }
 body { margin: 0; padding: 0; inline-size: %(line).3fpt; }
+%(exact)s
 p { text-align: justify; orphans: 1; widows: 1; }
 ul, ol, dl, blockquote { margin-block: 0; }
 h1, h2, h3, h4, h5, h6 { line-height: %(double)s; margin-block: 0 %(pitch)s; page-break-after: avoid; break-after: avoid; page-break-inside: avoid; break-inside: avoid; }
@@ -212,12 +242,15 @@ figure figcaption { line-height: %(pitch)s; }
 figure.cover-page { width: %(width).2fpt; height: %(height).2fpt; display: flex; align-items: center; justify-content: center; }
 figure.cover-page img { max-width: %(width).2fpt; max-height: %(height).2fpt; }
 """ % {"family": family, "font": self.font, "pitch": pitch,
+       "size": self.font,
        "double": "%.3fpt" % (2 * self.pitch),
        # Lines of exactly the grid's characters: justified lines end at the grid's foot
        # and their characters stand on its rows; a fiftieth of a character covers the
        # engine's rounding of the glyph advances.
        "line": (self.chars + 0.02) * self.font,
        "keep": self._keep_rules(),
+       "exact": ("html { overflow: clip; }\nbody { overflow: clip; overflow-clip-margin: "
+                 "%.2fem; }\n" % PAINT_PAST_END) if self.exact_grid else "",
        "width": self.picture_box()[0], "height": self.picture_box()[1]}
 
     def figure_style(self, width, height, caption):

@@ -562,6 +562,7 @@ figure { margin-block: 1em; margin-inline: 0; text-align: center; page-break-ins
 figure img { max-width: 100%; max-height: 100%; width: auto; height: auto; }
 figcaption { font-size: 0.9em; }
 nav ol { list-style-type: none; }
+.oneline_command.pagebreak { page-break-before: always; break-before: page; }
 """
 
 # Upright digits and "!?" (縦中横), rotated Latin words: only vertical text needs them.

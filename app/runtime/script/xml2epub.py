@@ -52,7 +52,7 @@ def modified_time():
 class Part:
     """One content document of the reading order."""
 
-    __slots__ = ("name", "elements", "body", "title", "kind", "chapter")
+    __slots__ = ("name", "elements", "body", "title", "kind", "chapter", "continued")
 
     def __init__(self, name, kind="chapter"):
         self.name = name
@@ -61,16 +61,19 @@ class Part:
         self.title = None
         self.kind = kind  # "cover", "titlepage", "toc", "chapter" or "colophon"
         self.chapter = False  # whether it starts with a chapter's heading
+        self.continued = False  # whether it goes on with the part before (a page break)
 
 
 def split_parts(document):
     """One part per chapter (the top heading level the manuscript uses), and one for
-    what comes before the first; none is empty."""
+    what comes before the first; a page break (":pagebreak") starts a part of its own;
+    none is empty."""
     parts = []
-    for chapter in exportxml.split_chapters(document):
+    for chapter in exportxml.split_chapters(document, page_breaks=True):
         part = Part("chapter%04d.xhtml" % (len(parts) + 1))
         part.elements = chapter.elements
-        part.chapter = chapter.section is not None
+        part.chapter = chapter.section is not None and not chapter.continued
+        part.continued = chapter.continued
         parts.append(part)
     return parts
 
@@ -276,13 +279,17 @@ def build(document, output, vertical, modified=None):
     front.append(toc)
     parts = split_parts(document)
     owner = {}
+    previous = None
     for part in parts:
         first = len(writer.headings)
         part.body = writer.render(part.elements)
         for heading, _ in writer.headings[first:]:
             owner[id(heading)] = part
+        # A part after a page break goes on under the title of the part before.
         part.title = (writer.headings[first][0].text().strip()
-                      if len(writer.headings) > first else "") or meta.title
+                      if len(writer.headings) > first else "") \
+            or (previous.title if part.continued and previous else "") or meta.title
+        previous = part
     # A part that shows nothing (only book metadata, say) is no content document.
     parts = [part for part in parts if part.body.strip()]
     for index, part in enumerate(parts):

@@ -1,7 +1,9 @@
 // Character and manuscript-page counts of small manuscripts, worked out by hand.
 #include <QtTest>
+#include <random>
 #include <string>
 
+#include "ConvertManuscript.h"
 #include "counts/TextCounts.h"
 #include "text/ShiftJis.h"
 
@@ -116,6 +118,58 @@ class CountsTest : public QObject {
         QCOMPARE(CountExportDocument("<paragraph>a&amp"), (TextCounts{2, 1, 1}));
         // A lead byte at the very end counts as one character.
         QCOMPARE(CountExportDocument("<paragraph>a\x82"), (TextCounts{2, 1, 1}));
+    }
+
+    // The manuscript export's first page counts with a Python copy of these rules; both
+    // must give the same counts of every kind of export text.
+    void TheExportScriptsCountTheSame() {
+        const QStringList pieces = {QStringLiteral(u"駅舎"),
+                                    QStringLiteral(u"_雨[あめ]"),
+                                    QStringLiteral(u"_傘*"),
+                                    QStringLiteral(u"A&B <x> \"q\""),
+                                    QStringLiteral(u"  "),
+                                    QStringLiteral(u"ｶﾅ"),
+                                    QStringLiteral(u"_父{person \"父 親\"}"),
+                                    QStringLiteral(u"\\_"),
+                                    QStringLiteral(u"。"),
+                                    QStringLiteral(u"　"),
+                                    QStringLiteral(u"_閉じない")};
+        const QStringList starts = {QString(),
+                                    QStringLiteral(u"* "),
+                                    QStringLiteral(u"** "),
+                                    QStringLiteral(u"- "),
+                                    QStringLiteral(u"! "),
+                                    QStringLiteral(u"> "),
+                                    QStringLiteral(u"|{box} "),
+                                    QStringLiteral(u":image a.png "),
+                                    QStringLiteral(u"*bad"),
+                                    QStringLiteral(u" ")};
+        std::mt19937 random(7);
+        QString manuscript;
+        for (int line = 0; line < 400; ++line) {
+            manuscript += starts[random() % starts.size()];
+            const int count = static_cast<int>(random() % 30);
+            for (int i = 0; i < count; ++i) manuscript += pieces[random() % pieces.size()];
+            manuscript += QStringLiteral("\r\n");
+            if (random() % 7 == 0) manuscript += QStringLiteral("\r\n");
+        }
+        std::string xml;
+        QVERIFY(quirtle::ConvertManuscript(quirtle::text::EncodeShiftJis(manuscript).bytes,
+                                           quirtle::OutputMode::Xml, xml) >= 0);
+        const TextCounts counts = quirtle::counts::CountExportDocument(xml);
+        QVERIFY(counts.pages > 5);
+
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     {QStringLiteral(QUIRTLE_RUNTIME_DIR "/script/textcounts.py")});
+        QVERIFY(python.waitForStarted());
+        python.write(xml.data(), static_cast<qint64>(xml.size()));
+        python.closeWriteChannel();
+        QVERIFY(python.waitForFinished(30000));
+        QCOMPARE(python.exitCode(), 0);
+        QCOMPARE(
+            QString::fromUtf8(python.readAllStandardOutput()).trimmed(),
+            QStringLiteral("%1 %2 %3").arg(counts.characters).arg(counts.lines).arg(counts.pages));
     }
 };
 

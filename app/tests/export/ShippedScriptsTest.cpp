@@ -78,7 +78,13 @@ class ShippedScriptsTest : public QObject {
             QStringList({QStringLiteral(u"EPUB 縦書き(&E)"), QStringLiteral(u"EPUB 横書き"),
                          QStringLiteral(u"PDF 縦書き A5(&P)"), QStringLiteral(u"PDF 横書き A4"),
                          QStringLiteral(u"HTML ページ(&H)"), QStringLiteral(u"テキスト(&T)"),
-                         QStringLiteral(u"PDF 入稿用 文庫 (塗り足し・トンボ付き)")}));
+                         QStringLiteral(u"PDF 入稿用 文庫 (塗り足し・トンボ付き)"),
+                         QStringLiteral(u"カクヨム投稿用テキスト"),
+                         QStringLiteral(u"小説家になろう投稿用テキスト"),
+                         QStringLiteral(u"青空文庫形式テキスト"),
+                         QStringLiteral(u"PDF 応募原稿 A4横 40字×40行"),
+                         QStringLiteral(u"PDF 応募原稿 A4横 42字×34行"),
+                         QStringLiteral(u"PDF 原稿用紙 20字×20行")}));
         // One script serves both variants; the arguments field chooses.
         QCOMPARE(entries[0].script, entries[1].script);
         QCOMPARE(entries[0].arguments, std::string("--vertical"));

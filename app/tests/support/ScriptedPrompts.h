@@ -29,9 +29,11 @@ class ScriptedPrompts : public Prompts {
 
     std::deque<MessageAnswer> messageAnswers;
     std::deque<std::optional<QString>> fileAnswers;  // nothing = the dialog was cancelled
-    // The entry chosen when a question with a list is answered Yes (default: the first).
+    // The entry chosen when a question with a list is answered Yes (default: the entry
+    // selected when it opened).
     std::deque<int> choiceAnswers;
     QList<QStringList> choiceLists;  // the lists of the questions asked with one
+    QList<int> choiceSelections;     // and the entry each had selected
     // The buttons of the questions asked with buttons of their own: accept (the default)
     // first, then cancel. Answered from messageAnswers: Ok chooses accept.
     QList<QStringList> buttonTexts;
@@ -53,12 +55,13 @@ class ScriptedPrompts : public Prompts {
 
     // Answered from messageAnswers (Yes or No), then choiceAnswers for the entry.
     std::optional<int> AskWithChoice(QWidget* owner, const QString& text, const QString& caption,
-                                     const QStringList& choices) override {
+                                     const QStringList& choices, int selected = 0) override {
         choiceLists.append(choices);
+        choiceSelections.append(selected);
         if (ShowMessage(owner, text, caption, MessageButtons::YesNo, MessageIcon::Question) !=
             MessageAnswer::Yes)
             return std::nullopt;
-        if (choiceAnswers.empty()) return 0;
+        if (choiceAnswers.empty()) return selected;
         const int chosen = choiceAnswers.front();
         choiceAnswers.pop_front();
         return chosen;

@@ -25,6 +25,7 @@
 #include "ui/MainFrame.h"
 #include "ui/ProgramStart.h"
 #include "ui/StatusCounts.h"
+#include "vertical/VerticalView.h"
 
 using namespace quirtle;
 using namespace quirtle::testing;
@@ -83,9 +84,11 @@ class MainFrameTest : public QObject {
         QCOMPARE(titles,
                  QStringList({"ファイル(&F)", "編集(&E)", "検索(&S)", "表示(&V)", "書式(&M)",
                               "エクスポート(&X)", "オプション(&O)", "ヘルプ(&H)"}));
-        QCOMPARE(MenuTexts(menus[0]), QStringList({"新規作成(&N)\tCtrl+N", "開く(&O)\tCtrl+O",
-                                                   "上書き保存(&S)\tCtrl+S", "名前をつけて保存(&A)",
-                                                   "-", "終了(&x)", "-", "エンコーディング(&E)"}));
+        // 取り込み follows 開く; エンコーディング comes after the Parts' items.
+        QCOMPARE(MenuTexts(menus[0]),
+                 QStringList({"新規作成(&N)\tCtrl+N", "開く(&O)\tCtrl+O", "取り込み(&I)...",
+                              "上書き保存(&S)\tCtrl+S", "名前をつけて保存(&A)", "-", "終了(&x)", "-",
+                              "エンコーディング(&E)"}));
         QCOMPARE(MenuTexts(menus[1]),
                  QStringList({"元に戻す(&U)\tCtrl+Z", "やり直し(&R)\tCtrl+Y", "-",
                               "切り取り(&T)\tCtrl+X", "コピー(&C)\tCtrl+C", "貼り付け(&P)\tCtrl+V",
@@ -95,7 +98,8 @@ class MainFrameTest : public QObject {
                               "置換(&R)\tCtrl+H", "すべて置換(&A)\tCtrl+Alt+Return"}));
         QCOMPARE(MenuTexts(menus[3]),
                  QStringList({"見出し一覧(&O)", "-", "拡大(&I)\tCtrl++", "縮小(&D)\tCtrl+-",
-                              "標準の大きさ(&Z)\tCtrl+0"}));
+                              "標準の大きさ(&Z)\tCtrl+0", "-", "縦書きで編集(&T)\tCtrl+T",
+                              "原稿用紙(&G)"}));
         QCOMPARE(MenuTexts(menus[4]), QStringList({"ルビ(&R)\tCtrl+R", "傍点(&B)\tCtrl+B"}));
         QCOMPARE(MenuTexts(menus[kExportMenuIndex]),
                  QStringList({"プレビュー(&C)", "-", "HTML(&H)", "テキスト(&T)"}));
@@ -147,6 +151,71 @@ class MainFrameTest : public QObject {
         }
         QCOMPARE(buttons, QStringList({"-", "New", "Open", "Save", "-", "Cut", "Copy", "Paste", "-",
                                        "About"}));
+    }
+
+    // The vertical view is a second view of the one document: switching keeps the text, the
+    // cursor and selection, the undo history and the unsaved-changes flag, and the commands
+    // of the window act on what the author sees.
+    void VerticalViewSharesTheDocument() {
+        Window window;
+        QVERIFY(window.Create());
+        MainFrame& frame = *window.frame;
+        WindowProbe probe(frame);
+        frame.show();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame, 15000));
+        EditorPane& editor = probe.Editor();
+        vertical::VerticalView& view = probe.Vertical();
+        QAction* paper = probe.MenuAction(command::kManuscriptPaper);
+        frame.UpdateMenuStates();
+        QVERIFY(!paper->isEnabled());
+        editor.setFocus();
+        QTRY_VERIFY(editor.hasFocus());
+        editor.insertPlainText(u"吾輩は猫である。\n名前はまだ無い。"_qs);
+        QTextCursor cursor = editor.textCursor();
+        cursor.setPosition(3);
+        cursor.setPosition(5, QTextCursor::KeepAnchor);
+        editor.setTextCursor(cursor);
+
+        QTest::keyClick(&editor, Qt::Key_T, Qt::ControlModifier);
+        QTRY_VERIFY(view.isVisible());
+        QVERIFY(!editor.isVisible());
+        QVERIFY(view.hasFocus());
+        QVERIFY(probe.MenuAction(command::kVertical)->isChecked());
+        QVERIFY(paper->isEnabled());
+        QCOMPARE(editor.textCursor().anchor(), 3);
+        QCOMPARE(editor.textCursor().position(), 5);
+        // Typing over the selection, then undoing in the vertical view.
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, u"犬"_qs);
+        QApplication::sendEvent(&view, &typed);
+        QCOMPARE(editor.Text(), u"吾輩は犬ある。\n名前はまだ無い。"_qs);
+        frame.RunCommand(command::kUndo);
+        QCOMPARE(editor.Text(), u"吾輩は猫である。\n名前はまだ無い。"_qs);
+        frame.RunCommand(command::kRedo);
+        QVERIFY(editor.IsModified());
+        // The find bar lands on its match in the view shown.
+        frame.RunCommand(command::kFind);
+        probe.FindBar().FindField().setText(u"無い"_qs);
+        emit probe.FindBar().FindField().textEdited(u"無い"_qs);
+        QCOMPARE(editor.textCursor().selectedText(), u"無い"_qs);
+        QTest::keyClick(&probe.FindBar().FindField(), Qt::Key_Escape);
+        QTRY_VERIFY(view.hasFocus());
+
+        // Manuscript paper: 20 cells a column; the menu item follows.
+        frame.RunCommand(command::kManuscriptPaper);
+        QVERIFY(paper->isChecked());
+        QCOMPARE(view.CellsPerColumn(), 20);
+
+        // And back: the same text, selection, history and flag.
+        frame.RunCommand(command::kVertical);
+        QVERIFY(editor.isVisible());
+        QVERIFY(!view.isVisible());
+        QTRY_VERIFY(editor.hasFocus());
+        QCOMPARE(editor.textCursor().selectedText(), u"無い"_qs);
+        QVERIFY(editor.IsModified());
+        frame.RunCommand(command::kUndo);
+        QCOMPARE(editor.Text(), u"吾輩は猫である。\n名前はまだ無い。"_qs);
+        editor.SetModified(false);
     }
 
     // The editor's own commands, as an author reaches them in the window.
