@@ -95,10 +95,12 @@ TextCounts CountExportDocument(std::string_view xml, TextEncoding encoding) {
                 if (cursor > end) cursor = end;
                 break;
             case kUtf8Lead:
-                ++block;
-                ++cursor;
-                while (cursor < end && (static_cast<unsigned char>(*cursor) & 0xC0) == 0x80)
+                // A run of multibyte characters: each byte but a continuation byte starts
+                // one.
+                do {
+                    block += (static_cast<unsigned char>(*cursor) & 0xC0) != 0x80;
                     ++cursor;
+                } while (cursor < end && static_cast<unsigned char>(*cursor) >= 0x80);
                 break;
             case kLineBreak:
                 ++cursor;
