@@ -53,106 +53,9 @@ void DocumentConverter::Start(OutputMode newMode, OutputSink* newSink, std::stri
     output->append(spell->documentStart);
 }
 
-std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
-    const bool utf8 = encoding == TextEncoding::Utf8;
-    std::size_t skipped = 0;
-    if (atTextStart && utf8) {
-        // A byte-order mark is not part of the text. Until three bytes have come, the
-        // start may yet be one.
-        constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
-        const std::string_view start = text.substr(0, byteOrderMark.size());
-        if (byteOrderMark.starts_with(start)) {
-            if (start.size() < byteOrderMark.size() && !last) {
-                return 0;
-            }
-            if (start.size() == byteOrderMark.size()) {
-                skipped = byteOrderMark.size();
-                text.remove_prefix(skipped);
-            }
-        }
-    }
-    atTextStart = false;
-    const char* const begin = text.data();
-    const char* const end = begin + text.size();
-    if (sink == nullptr) {
-        // The output is rarely more than twice the input. Reserved pages that are never
-        // written cost no memory, and one reservation saves copying the output as it grows.
-        output->ReserveCapacity(2 * text.size() + 256);
-    }
-    convertingBegin = begin;
-    convertingEnd = end;
-    textBlocks.Start(begin, end, plainStops, textClassify, utf8);
-    const char* start = begin;
-    while (start < end) {
-        const char* stop = textBlocks.NextLineEnd(start);
-        // In UTF-8 the text's classifier marks the places where it is not valid as line
-        // ends too; a line that holds one, or that ends inside a character (marked on its
-        // line end), is repaired before it is read.
-        bool repair = false;
-        while (stop < end && *stop != '\r' && *stop != '\n') {
-            repair = true;
-            stop = textBlocks.NextLineEnd(stop + 1);
-        }
-        const char* const next = NextLineStart(stop, end, last);
-        if (next == nullptr) {
-            break;
-        }
-        if (utf8) {
-            repair = repair || utf8::EndsInsideChar(start, stop);
-        }
-        const std::string_view line(start, static_cast<std::size_t>(stop - start));
-        if (reportLines) {
-            sink->LineBegins(lineIndex, flushedBytes + output->size());
-        }
-        if (repair) {
-            ConvertRepairedLine(line);
-        } else {
-            currentLineStart = start;
-            currentLineEnd = stop;
-            ConvertLine(line);
-        }
-        start = next;
-        ++lineIndex;
-        if (sink != nullptr && output->size() >= flushSize) {
-            Flush();
-        }
-    }
-    textBlocks.Stop();
-    currentLineStart = nullptr;
-    currentLineEnd = nullptr;
-    convertingBegin = nullptr;
-    convertingEnd = nullptr;
-    return skipped + static_cast<std::size_t>(start - begin);
-}
-
-void DocumentConverter::ConvertRepairedLine(std::string_view line) {
-    repairedLine.clear();
-    utf8::AppendRepaired(line, repairedLine);
-    // The repaired copy lies outside the classified text: its scans classify it themselves.
-    currentLineStart = nullptr;
-    currentLineEnd = nullptr;
-    ConvertLine(repairedLine);
-}
-
-int32_t DocumentConverter::Finish() {
-    CloseAllElements();
-    output->append(spell->documentEnd);
-    Flush();
-    if (sink == nullptr) {
-        output->Finish();
-    }
-    return statusOk;
-}
-
-void DocumentConverter::Flush() {
-    if (sink != nullptr && !output->empty()) {
-        sink->Write(output->view());
-        flushedBytes += output->size();
-        output->clear();
-    }
-}
-
-int32_t DocumentConverter::ConvertLine(std::string_view line) {
+// The body of ConvertLine, inlined into the loop of ConvertLines, which calls it for every
+// line.
+QUIRTLE_ALWAYS_INLINE int32_t DocumentConverter::DispatchLine(std::string_view line) {
     if (line.empty() || line.front() == '\r' || line.front() == '\n') {
         return HandleBlankLine(line);
     }
@@ -189,6 +92,119 @@ int32_t DocumentConverter::ConvertLine(std::string_view line) {
         return statusOk;
     }
     return status;
+}
+
+std::size_t DocumentConverter::ConvertLines(std::string_view text, bool last) {
+    const bool utf8 = encoding == TextEncoding::Utf8;
+    std::size_t skipped = 0;
+    if (atTextStart && utf8) {
+        // A byte-order mark is not part of the text. Until three bytes have come, the
+        // start may yet be one.
+        constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+        const std::string_view start = text.substr(0, byteOrderMark.size());
+        if (byteOrderMark.starts_with(start)) {
+            if (start.size() < byteOrderMark.size() && !last) {
+                return 0;
+            }
+            if (start.size() == byteOrderMark.size()) {
+                skipped = byteOrderMark.size();
+                text.remove_prefix(skipped);
+            }
+        }
+    }
+    atTextStart = false;
+    const std::size_t taken = utf8 ? ConvertLinesIn<TextEncoding::Utf8>(text, last)
+                                   : ConvertLinesIn<TextEncoding::ShiftJis>(text, last);
+    return skipped + taken;
+}
+
+template <TextEncoding textEncoding>
+std::size_t DocumentConverter::ConvertLinesIn(std::string_view text, bool last) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    if (sink == nullptr) {
+        // The output is rarely more than twice the input. Reserved pages that are never
+        // written cost no memory, and one reservation saves copying the output as it grows.
+        output->ReserveCapacity(2 * text.size() + 256);
+    }
+    convertingBegin = begin;
+    convertingEnd = end;
+    textBlocks.Start(begin, end, plainStops, textClassify, textEncoding);
+    const char* start = begin;
+    while (start < end) {
+        const char* stop = textBlocks.NextLineEnd(start);
+        bool repair = false;
+        if constexpr (textEncoding == TextEncoding::Utf8) {
+            // The text's classifier marks the places where it is not valid UTF-8 as line
+            // ends too; a line that holds one, or that ends inside a character (marked on
+            // its line end), is repaired before it is read.
+            while (stop < end && *stop != '\r' && *stop != '\n') {
+                repair = true;
+                stop = textBlocks.NextLineEnd(stop + 1);
+            }
+        }
+        const char* const next = NextLineStart(stop, end, last);
+        if (next == nullptr) {
+            break;
+        }
+        if constexpr (textEncoding == TextEncoding::Utf8) {
+            // The bytes before the line are line ends, or before the text.
+            repair = repair || utf8::EndsInsideChar(begin, stop);
+        }
+        const std::string_view line(start, static_cast<std::size_t>(stop - start));
+        if (reportLines) {
+            sink->LineBegins(lineIndex, flushedBytes + output->size());
+        }
+        if (repair) {
+            ConvertRepairedLine(line);
+        } else {
+            currentLineStart = start;
+            currentLineEnd = stop;
+            DispatchLine(line);
+        }
+        start = next;
+        ++lineIndex;
+        if (sink != nullptr && output->size() >= flushSize) {
+            Flush();
+        }
+    }
+    textBlocks.Stop();
+    currentLineStart = nullptr;
+    currentLineEnd = nullptr;
+    convertingBegin = nullptr;
+    convertingEnd = nullptr;
+    return static_cast<std::size_t>(start - begin);
+}
+
+void DocumentConverter::ConvertRepairedLine(std::string_view line) {
+    repairedLine.clear();
+    utf8::AppendRepaired(line, repairedLine);
+    // The repaired copy lies outside the classified text: its scans classify it themselves.
+    currentLineStart = nullptr;
+    currentLineEnd = nullptr;
+    ConvertLine(repairedLine);
+}
+
+int32_t DocumentConverter::Finish() {
+    CloseAllElements();
+    output->append(spell->documentEnd);
+    Flush();
+    if (sink == nullptr) {
+        output->Finish();
+    }
+    return statusOk;
+}
+
+void DocumentConverter::Flush() {
+    if (sink != nullptr && !output->empty()) {
+        sink->Write(output->view());
+        flushedBytes += output->size();
+        output->clear();
+    }
+}
+
+int32_t DocumentConverter::ConvertLine(std::string_view line) {
+    return DispatchLine(line);
 }
 
 void DocumentConverter::CloseTopElement() {

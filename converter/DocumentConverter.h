@@ -60,8 +60,9 @@ class DocumentConverter {
     static bool IsWellFormedName(std::string_view name,
                                  TextEncoding encoding = TextEncoding::ShiftJis);
 
-    // Character operations; `leads` are the bytes that start a two-byte character in the
-    // text's encoding (ByteRules.h).
+    // Character operations. IsLeadByte is the Shift_JIS lead-byte test; the others step
+    // by the lead bytes of the text's encoding (`leads`, ByteRules.h), Shift_JIS unless
+    // told otherwise.
     static constexpr bool IsLeadByte(unsigned char byte) {
         return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     }
@@ -242,8 +243,12 @@ class DocumentConverter {
     void Flush();
     // Sets up the rules of `encoding`; the constructors call it before Start.
     void SetEncoding(TextEncoding newEncoding);
+    // ConvertLines after the byte-order mark, for each encoding.
+    template <TextEncoding textEncoding>
+    std::size_t ConvertLinesIn(std::string_view text, bool last);
     // Converts a line that holds invalid UTF-8, with each invalid sequence replaced.
     void ConvertRepairedLine(std::string_view line);
+    int32_t DispatchLine(std::string_view line);
 
     // The output is appended here: the caller's result, or `buffer` on its way to `sink`.
     std::optional<OutputBuffer> output;

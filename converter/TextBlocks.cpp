@@ -15,12 +15,12 @@ constexpr std::size_t dropAfter = 256;
 }  // namespace
 
 void TextBlocks::Start(const char* textBegin, const char* textEnd, const scan::StopSet& stops,
-                       scan::ClassifyFunction classifier, bool classifierReadsBefore) {
+                       scan::ClassifyFunction classifier, TextEncoding encoding) {
     begin = textBegin;
     end = textEnd;
     stopSet = &stops;
     classify = classifier;
-    readsBefore = classifierReadsBefore;
+    utf8 = encoding == TextEncoding::Utf8;
     blocks.clear();
     head = 0;
     first = 0;
@@ -77,7 +77,7 @@ void TextBlocks::ClassifyMore() {
     std::size_t count = remaining / 64 < batchBlocks ? remaining / 64 : batchBlocks;
     std::size_t lastLength = 64;  // of the last block classified
     if (count != 0) {
-        if (readsBefore && start == begin) {
+        if (utf8 && start == begin) {
             // Nothing may be read before the text: its first block is classified in a copy.
             classes[0] = scan::ClassifyCopy(classify, begin, start, 64, *stopSet);
             classify(start + 64, count - 1, *stopSet, classes + 1);
@@ -87,22 +87,30 @@ void TextBlocks::ClassifyMore() {
     } else {
         count = 1;
         lastLength = remaining;
-        classes[0] = readsBefore ? scan::ClassifyCopy(classify, begin, start, remaining, *stopSet)
-                                 : scan::ClassifyLastBytes(classify, begin, start, end, *stopSet);
+        classes[0] = utf8 ? scan::ClassifyCopy(classify, begin, start, remaining, *stopSet)
+                          : scan::ClassifyLastBytes(classify, begin, start, end, *stopSet);
     }
     // A text that ends with a whole block gets a block for its end.
     const bool endBlock = start + 64 * count == end;
     const std::size_t oldSize = blocks.size();
     blocks.resize(oldSize + count + (endBlock ? 1 : 0));
     Block* const out = blocks.data() + oldSize;
-    std::uint64_t parity = carry;
-    for (std::size_t block = 0; block < count; ++block) {
-        const scan::ByteClasses& found = classes[block];
-        const char* const blockStart = start + 64 * block;
-        const std::uint64_t stops = scan::StopsOf(found, parity, blockStart, lastLength, end);
-        out[block] = {stops | found.lineEnd, found.lineEnd};
+    if (utf8) {
+        // UTF-8: no byte is a second byte, so the stops are the stop bytes (none past the end).
+        for (std::size_t block = 0; block < count; ++block) {
+            const scan::ByteClasses& found = classes[block];
+            out[block] = {found.stop | found.lineEnd, found.lineEnd};
+        }
+    } else {
+        std::uint64_t parity = carry;
+        for (std::size_t block = 0; block < count; ++block) {
+            const scan::ByteClasses& found = classes[block];
+            const char* const blockStart = start + 64 * block;
+            const std::uint64_t stops = scan::StopsOf(found, parity, blockStart, lastLength, end);
+            out[block] = {stops | found.lineEnd, found.lineEnd};
+        }
+        carry = parity;
     }
-    carry = parity;
     if (lastLength < 64) {
         out[0].stops |= std::uint64_t{1} << lastLength;  // the end of the text
         out[0].lineEnds |= std::uint64_t{1} << lastLength;

@@ -12,15 +12,17 @@
 #include <vector>
 
 #include "StopScanner.h"
+#include "TextEncoding.h"
 
 namespace quirtle {
 
 class TextBlocks {
   public:
-    // Classifies [begin, end) from now on, stopping at the bytes of `stopSet`. With
-    // `readsBefore`, `classify` reads the 3 bytes before each block (scan::TextClassifier).
+    // Classifies [begin, end) from now on, stopping at the bytes of `stopSet`. For UTF-8,
+    // `classify` is scan::TextClassifier, which reads the 3 bytes before each block, and
+    // no byte is the second byte of a character.
     void Start(const char* begin, const char* end, const scan::StopSet& stopSet,
-               scan::ClassifyFunction classify, bool readsBefore = false);
+               scan::ClassifyFunction classify, TextEncoding encoding = TextEncoding::ShiftJis);
     // Forgets the text.
     void Stop();
 
@@ -47,7 +49,7 @@ class TextBlocks {
     const char* end = nullptr;
     const scan::StopSet* stopSet = nullptr;
     scan::ClassifyFunction classify = nullptr;
-    bool readsBefore = false;
+    bool utf8 = false;
     // The blocks from `first` on, as far as classified, from blocks[head] on (those before
     // are done with and dropped now and then).
     std::vector<Block> blocks;

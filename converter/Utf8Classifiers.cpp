@@ -1,4 +1,5 @@
-// The byte classifiers of the stop scan for UTF-8 text. UTF-8 is read byte by byte
+// The byte classifiers of the stop scan for UTF-8 text: with 32-byte vectors, with
+// 16-byte ones, and in plain C++. UTF-8 is read byte by byte
 // (ByteRules.h), so no byte is a lead byte: a block's stops are its stop bytes. The
 // classifiers for a whole text also mark where it is not valid UTF-8 (Utf8Check.h), as
 // line ends: the conversion then repairs the line that holds the place (ConvertLines).
@@ -122,18 +123,80 @@ __attribute__((target("avx2"))) void ClassifyAvx2Utf8(const char* bytes, std::si
         out[block] = {0, 0, join(stop), join(lineEnd)};
     }
 }
+
+// The same with the 16-byte vectors of processors without 32-byte ones.
+__attribute__((target("ssse3"))) inline __m128i Table16(const utf8check::Table& table) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data()));
+}
+
+template <bool check>
+__attribute__((target("ssse3"))) void ClassifySsse3Utf8(const char* bytes, std::size_t count,
+                                                        const StopSet& stops, ByteClasses* out) {
+    const __m128i lowTable = _mm_load_si128(reinterpret_cast<const __m128i*>(stops.lowNibble));
+    const __m128i highTable = _mm_load_si128(reinterpret_cast<const __m128i*>(stops.highNibble));
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i previousHigh = Table16(utf8check::previousHigh);
+    const __m128i previousLow = Table16(utf8check::previousLow);
+    const __m128i currentHigh = Table16(utf8check::currentHigh);
+    const __m128i third = _mm_set1_epi8(static_cast<char>(0xE0 - 0x80));
+    const __m128i fourth = _mm_set1_epi8(static_cast<char>(0xF0 - 0x80));
+    const __m128i highBit = _mm_set1_epi8(static_cast<char>(0x80));
+    for (std::size_t block = 0; block < count; ++block) {
+        ByteClasses classes{};
+        for (unsigned part = 0; part < 4; ++part) {
+            const char* const at = bytes + 64 * block + 16 * part;
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), nibble);
+            const __m128i hit = _mm_and_si128(_mm_shuffle_epi8(lowTable, _mm_and_si128(v, nibble)),
+                                              _mm_shuffle_epi8(highTable, high));
+            __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+            if constexpr (check) {
+                const __m128i before1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 1));
+                const __m128i before2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 2));
+                const __m128i before3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 3));
+                const __m128i pair = _mm_and_si128(
+                    _mm_and_si128(
+                        _mm_shuffle_epi8(previousHigh,
+                                         _mm_and_si128(_mm_srli_epi16(before1, 4), nibble)),
+                        _mm_shuffle_epi8(previousLow, _mm_and_si128(before1, nibble))),
+                    _mm_shuffle_epi8(currentHigh, high));
+                const __m128i mustContinue = _mm_and_si128(
+                    _mm_or_si128(_mm_subs_epu8(before2, third), _mm_subs_epu8(before3, fourth)),
+                    highBit);
+                const __m128i fault = _mm_xor_si128(pair, mustContinue);
+                ends = _mm_or_si128(ends,
+                                    _mm_xor_si128(_mm_cmpeq_epi8(fault, zero), _mm_set1_epi8(-1)));
+            }
+            const unsigned shift = 16U * part;
+            const auto mask = [](__m128i bits) {
+                return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(bits))};
+            };
+            classes.stop |= (mask(_mm_cmpeq_epi8(hit, zero)) ^ 0xFFFF) << shift;
+            classes.lineEnd |= mask(ends) << shift;
+        }
+        out[block] = classes;
+    }
+}
 #endif
 
 }  // namespace
 
 VectorClassifiers AvailableUtf8VectorClassifiers(bool text) {
     VectorClassifiers found;
+    std::size_t count = 0;
 #if defined(QUIRTLE_HAS_AVX2_UTF8_CLASSIFIER)
     if (__builtin_cpu_supports("avx2")) {
-        found.functions[0] = text ? ClassifyAvx2Utf8<true> : ClassifyAvx2Utf8<false>;
+        found.functions[count++] = text ? ClassifyAvx2Utf8<true> : ClassifyAvx2Utf8<false>;
+    }
+    if (__builtin_cpu_supports("ssse3")) {
+        found.functions[count++] = text ? ClassifySsse3Utf8<true> : ClassifySsse3Utf8<false>;
     }
 #endif
     static_cast<void>(text);
+    static_cast<void>(count);
     return found;
 }
 

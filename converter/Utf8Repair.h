@@ -21,24 +21,16 @@ inline constexpr std::string_view replacement = "\xEF\xBF\xBD";
 // bytes there do not start one.
 std::size_t ValidCharLength(const char* at, const char* end);
 
-// True when the last character of [start, stop) is cut off by `stop`: a lead byte whose
-// continuation bytes do not all come before it.
-inline bool EndsInsideChar(const char* start, const char* stop) {
-    const char* at = stop;
-    int continuations = 0;
-    while (at > start && continuations < 3 && (static_cast<unsigned char>(at[-1]) & 0xC0) == 0x80) {
-        --at;
-        ++continuations;
-    }
-    if (at == start) {
-        return false;
-    }
-    const auto lead = static_cast<unsigned char>(at[-1]);
-    if (lead < 0xC0) {
-        return false;  // ASCII, or continuation bytes no lead byte claims (found elsewhere)
-    }
-    const int needed = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-    return continuations < needed;
+// True when the last character before `stop` is cut off by it: a lead byte whose
+// continuation bytes do not all come before `stop`, in text whose other faults have been
+// found (the byte at `stop` is taken for ASCII, the bytes before `from` too). Where
+// bytes stand right before a cut-off character is the only fault the check at `stop`
+// finds (Utf8Check.h).
+inline bool EndsInsideChar(const char* from, const char* stop) {
+    const auto before = [&](std::ptrdiff_t back) -> unsigned {
+        return stop - from >= back ? static_cast<unsigned char>(stop[-back]) : 0U;
+    };
+    return (before(1) >= 0xC0) | (before(2) >= 0xE0) | (before(3) >= 0xF0);
 }
 
 // Appends `text` to `out` with each maximal invalid subpart replaced by U+FFFD.

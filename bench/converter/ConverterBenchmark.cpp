@@ -1,8 +1,10 @@
 // Throughput of the converter on generated manuscripts of 1 MB and 10 MB, measured
-// the way the editor uses it: the whole text in, the whole result collected in a string.
+// the way the editor uses it: the whole text in, the whole result collected in a string;
+// the same manuscripts recoded to UTF-8 and converted as UTF-8.
 // Then manuscripts made to be hard (one very long line, deep nesting, long runs of
 // backslashes, quotes and open brackets) at growing sizes: the time must grow linearly.
 #include <benchmark/benchmark.h>
+#include <iconv.h>
 
 #include <string>
 
@@ -12,15 +14,17 @@
 namespace {
 
 using quirtle::OutputMode;
+using quirtle::TextEncoding;
 
-void Convert(benchmark::State& state, OutputMode mode, const std::string& manuscript) {
+void Convert(benchmark::State& state, OutputMode mode, const std::string& manuscript,
+             TextEncoding encoding = TextEncoding::ShiftJis) {
     std::size_t outputSize = 0;
     // The result string is kept between runs, as the editor's preview keeps its memory:
     // the figures are the converter's, not those of the system's page faults.
     std::string result;
-    quirtle::ConvertManuscript(manuscript, mode, result);  // the memory, once
+    quirtle::ConvertManuscript(manuscript, mode, result, encoding);  // the memory, once
     for (auto _ : state) {
-        const int32_t status = quirtle::ConvertManuscript(manuscript, mode, result);
+        const int32_t status = quirtle::ConvertManuscript(manuscript, mode, result, encoding);
         if (status < 0) {
             state.SkipWithError("conversion failed");
             break;
@@ -58,6 +62,53 @@ void ThroughputRuns(benchmark::internal::Benchmark* benchmark) {
 
 BENCHMARK(ConvertToHtml)->Apply(ThroughputRuns);
 BENCHMARK(ConvertToXml)->Apply(ThroughputRuns);
+
+// The generated Shift_JIS manuscript in UTF-8 (empty when it cannot be recoded).
+std::string InUtf8(const std::string& shiftJis) {
+    iconv_t recoder = iconv_open("UTF-8", "CP932");
+    if (recoder == reinterpret_cast<iconv_t>(-1)) {
+        return {};
+    }
+    std::string input = shiftJis;
+    std::string output(input.size() * 2, '\0');
+    char* in = input.data();
+    char* out = output.data();
+    std::size_t inLeft = input.size();
+    std::size_t outLeft = output.size();
+    const std::size_t done = iconv(recoder, &in, &inLeft, &out, &outLeft);
+    iconv_close(recoder);
+    if (done == static_cast<std::size_t>(-1)) {
+        return {};
+    }
+    output.resize(output.size() - outLeft);
+    return output;
+}
+
+// The same manuscripts in UTF-8. Bytes per second count the UTF-8 bytes; "per_shift_jis_byte"
+// is the rate in bytes of the Shift_JIS manuscript, for comparing like with like.
+void ConvertUtf8(benchmark::State& state, OutputMode mode) {
+    const std::string shiftJis =
+        quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
+    const std::string manuscript = InUtf8(shiftJis);
+    if (manuscript.empty()) {
+        state.SkipWithError("the manuscript cannot be recoded to UTF-8");
+        return;
+    }
+    Convert(state, mode, manuscript, TextEncoding::Utf8);
+    state.counters["per_shift_jis_byte"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * static_cast<double>(shiftJis.size()),
+        benchmark::Counter::kIsRate);
+    state.SetLabel("target: within 10 % of Shift_JIS");
+}
+void ConvertToHtmlUtf8(benchmark::State& state) {
+    ConvertUtf8(state, OutputMode::Html);
+}
+void ConvertToXmlUtf8(benchmark::State& state) {
+    ConvertUtf8(state, OutputMode::Xml);
+}
+
+BENCHMARK(ConvertToHtmlUtf8)->Apply(ThroughputRuns);
+BENCHMARK(ConvertToXmlUtf8)->Apply(ThroughputRuns);
 
 // `piece` repeated to `size` bytes, each copy on a line of its own when `lines` is set.
 std::string Repeat(std::string_view piece, std::size_t size, bool lines) {

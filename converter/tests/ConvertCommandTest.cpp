@@ -86,6 +86,23 @@ TEST_F(ConvertCommand, ReadsStandardInput) {
     EXPECT_EQ(empty.out, "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><document></document>\r\n");
 }
 
+TEST_F(ConvertCommand, Utf8ReadsAndWritesUtf8) {
+    // Larger than one read of the input, so that the mark is skipped only at the start.
+    std::string manuscript = "\xEF\xBB\xBF* \xF0\xA0\xAE\x9F\r\n";
+    std::string expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><document><section>"
+        "<heading>\xF0\xA0\xAE\x9F</heading>\r\n";
+    while (manuscript.size() < 3 * 1024 * 1024) {
+        manuscript += "\xEF\xBB\xBF\xE3\x81<\r\n";
+        expected += "<paragraph>\xEF\xBB\xBF\xEF\xBF\xBD&lt;</paragraph>\r\n";
+    }
+    expected += "</section>\r\n</document>\r\n";
+    const Outcome run = Convert("--utf-8", manuscript);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out == expected);
+    EXPECT_EQ(run.err, "");
+}
+
 TEST_F(ConvertCommand, WritesTheOutputFile) {
     const fs::path output = dir / "out.xml";
     Outcome run = Convert("-o " + Quote(output), "- a\r\n");
@@ -125,7 +142,8 @@ TEST_F(ConvertCommand, LargeManuscriptsAreReadInPiecesWithoutLosingALineBreak) {
 TEST_F(ConvertCommand, HelpPrintsTheUsage) {
     Outcome run = Convert("--help");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out.rfind("Usage: quirtle-convert [--xml | --html] [--utf-8] [-o OUTPUT] [FILE | -]", 0),
+    EXPECT_EQ(run.out.rfind(
+                  "Usage: quirtle-convert [--xml | --html] [--utf-8] [-o OUTPUT] [FILE | -]", 0),
               0u);
 }
 
