@@ -54,6 +54,15 @@ class Prompts {
             return std::nullopt;
         return choices.size() > 1 ? selected : 0;
     }
+    // A question with two buttons of its own: `accept` (the default button) and `cancel`
+    // (also Esc and the close box). True when `accept` was chosen.
+    virtual bool Confirm(QWidget* owner, const QString& text, const QString& caption,
+                         const QString& accept, const QString& cancel, MessageIcon icon) {
+        (void)accept;
+        (void)cancel;
+        return ShowMessage(owner, text, caption, MessageButtons::OkCancel, icon) ==
+               MessageAnswer::Ok;
+    }
 };
 
 }  // namespace quirtle

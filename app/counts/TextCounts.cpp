@@ -17,13 +17,19 @@ enum ByteClass : unsigned char {
     kLineBreak,  // CR or LF: no character
     kTagOpen,    // '<'
     kEntity,     // '&': one escaped character
+    kUtf8Lead,   // first byte of a UTF-8 character of two to four bytes
 };
 
-constexpr std::array<unsigned char, 256> MakeByteClasses() {
+constexpr std::array<unsigned char, 256> MakeByteClasses(bool utf8) {
     std::array<unsigned char, 256> classes{};
     for (int byte = 0; byte < 256; ++byte) {
         unsigned char kind = kPlain;
-        if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) kind = kLead;
+        if (utf8) {
+            // A continuation byte without its lead (not UTF-8) counts as one character.
+            if (byte >= 0xC0) kind = kUtf8Lead;
+        } else if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) {
+            kind = kLead;
+        }
         if (byte == '\r' || byte == '\n') kind = kLineBreak;
         if (byte == '<') kind = kTagOpen;
         if (byte == '&') kind = kEntity;
@@ -32,7 +38,8 @@ constexpr std::array<unsigned char, 256> MakeByteClasses() {
     return classes;
 }
 
-constexpr std::array<unsigned char, 256> kByteClasses = MakeByteClasses();
+constexpr std::array<unsigned char, 256> kShiftJisClasses = MakeByteClasses(false);
+constexpr std::array<unsigned char, 256> kUtf8Classes = MakeByteClasses(true);
 
 // The elements whose start and end tags begin or end a block of text. Everything else
 // in the text (ruby, emphasis, commands the author names) runs on within its block.
@@ -59,7 +66,9 @@ bool IsBlockElement(std::string_view name) {
 
 }  // namespace
 
-TextCounts CountExportDocument(std::string_view xml) {
+TextCounts CountExportDocument(std::string_view xml, TextEncoding encoding) {
+    const std::array<unsigned char, 256>& kByteClasses =
+        encoding == TextEncoding::Utf8 ? kUtf8Classes : kShiftJisClasses;
     TextCounts counts;
     std::size_t block = 0;  // characters of the block being read
     const char* cursor = xml.data();
@@ -84,6 +93,14 @@ TextCounts CountExportDocument(std::string_view xml) {
                 } while (cursor < end &&
                          kByteClasses[static_cast<unsigned char>(*cursor)] == kLead);
                 if (cursor > end) cursor = end;
+                break;
+            case kUtf8Lead:
+                // A run of multibyte characters: each byte but a continuation byte starts
+                // one.
+                do {
+                    block += (static_cast<unsigned char>(*cursor) & 0xC0) != 0x80;
+                    ++cursor;
+                } while (cursor < end && static_cast<unsigned char>(*cursor) >= 0x80);
                 break;
             case kLineBreak:
                 ++cursor;
@@ -118,12 +135,12 @@ TextCounts CountExportDocument(std::string_view xml) {
     return counts;
 }
 
-std::optional<TextCounts> CountManuscript(std::string_view manuscript) {
+std::optional<TextCounts> CountManuscript(std::string_view manuscript, TextEncoding encoding) {
     std::string xml;
-    if (ConvertManuscript(manuscript, OutputMode::Xml, xml) < 0) {
+    if (ConvertManuscript(manuscript, OutputMode::Xml, xml, encoding) < 0) {
         return std::nullopt;
     }
-    return CountExportDocument(xml);
+    return CountExportDocument(xml, encoding);
 }
 
 }  // namespace quirtle::counts

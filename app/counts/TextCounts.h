@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "TextEncoding.h"
+
 namespace quirtle::counts {
 
 // Characters per line and lines per page of a 400-character manuscript page.
@@ -27,12 +29,15 @@ struct TextCounts {
     bool operator==(const TextCounts&) const = default;
 };
 
-// Counts the text of an export document (Shift_JIS XML as the converter writes it).
-TextCounts CountExportDocument(std::string_view xml);
+// Counts the text of an export document (XML as the converter writes it, in `encoding`).
+// In UTF-8 every character counts one, also one beyond the Basic Multilingual Plane.
+TextCounts CountExportDocument(std::string_view xml,
+                               TextEncoding encoding = TextEncoding::ShiftJis);
 
-// Converts a manuscript (Shift_JIS bytes) and counts it; nothing when the conversion
+// Converts a manuscript (bytes in `encoding`) and counts it; nothing when the conversion
 // failed.
-std::optional<TextCounts> CountManuscript(std::string_view manuscript);
+std::optional<TextCounts> CountManuscript(std::string_view manuscript,
+                                          TextEncoding encoding = TextEncoding::ShiftJis);
 
 // The lines a block of `characters` characters takes, its indent included; an empty
 // block takes none.

@@ -10,6 +10,7 @@
 #include "text/EncodingDetection.h"
 #include "text/FileNames.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 namespace quirtle {
 namespace {
@@ -47,6 +48,7 @@ DocumentFiles::Answer DocumentFiles::AskSaveChanges() {
 
 void DocumentFiles::ResetDocument() {
     documentPath_.clear();
+    ChangeEncoding(ManuscriptEncoding::ShiftJis, false);
     editor_.ReplaceText(QString());
     editor_.EmptyUndoBuffer();
     editor_.SetModified(false);
@@ -99,9 +101,12 @@ void DocumentFiles::ChooseAndOpen() {
                              MessageButtons::Ok, MessageIcon::Error);
         return;
     }
-    // A file in another encoding opens converted, as an unsaved change: the next save
-    // writes it as Shift_JIS.
-    const bool converted = decoded->encoding != text::TextEncoding::ShiftJis;
+    // Shift_JIS and UTF-8 files open as they are and are saved in their encoding again. A
+    // file in another encoding opens converted, as an unsaved change: the next save writes
+    // it as Shift_JIS (or asks about UTF-8 when Shift_JIS cannot hold it).
+    const bool utf8 = decoded->encoding == text::TextEncoding::Utf8 ||
+                      decoded->encoding == text::TextEncoding::Utf8WithBom;
+    const bool converted = decoded->encoding != text::TextEncoding::ShiftJis && !utf8;
     if (converted &&
         prompts_.ShowMessage(owner_, documents::ConvertOnOpenText(*path, decoded->encoding),
                              QStringLiteral("確認"), MessageButtons::YesNo,
@@ -113,6 +118,8 @@ void DocumentFiles::ChooseAndOpen() {
     editor_.ReplaceText(decoded->text);
     editor_.SetModified(converted);
     documentPath_ = *path;
+    ChangeEncoding(utf8 ? ManuscriptEncoding::Utf8 : ManuscriptEncoding::ShiftJis,
+                   decoded->encoding == text::TextEncoding::Utf8WithBom);
 }
 
 void DocumentFiles::SaveDocument() {
@@ -149,25 +156,64 @@ bool DocumentFiles::PromptSaveName() {
     return true;
 }
 
-int32_t DocumentFiles::WriteDocument(const QString& path) {
-    const text::EncodedText encoded = text::EncodeShiftJis(editor_.Text());
-    if (encoded.firstUnencodable &&
-        !documents::ConfirmUnencodable(prompts_, owner_, *encoded.firstUnencodable)) {
-        return kStatusCancelled;
+std::optional<std::string> DocumentFiles::EncodeForSaving(ManuscriptEncoding& encoding) {
+    const std::string utf8 = text::Utf8WithCrLf(editor_.Text());
+    if (encoding == ManuscriptEncoding::ShiftJis) {
+        std::string bytes;
+        std::optional<text::Unencodable> first;
+        const bool held = text::Utf8ToShiftJis(
+            utf8, bytes, [&first, &utf8](char32_t character, std::size_t offset, std::string&) {
+                first = text::Unencodable{character, text::LineAt(utf8, offset)};
+                return false;
+            });
+        if (held) return bytes;
+        if (!documents::ConfirmSaveAsUtf8(prompts_, owner_, *first)) return std::nullopt;
+        encoding = ManuscriptEncoding::Utf8;
     }
-    const int error = documents::ReplaceFileContents(text::FileNameToBytes(path), encoded.bytes);
+    return byteOrderMark_ ? "\xEF\xBB\xBF" + utf8 : utf8;
+}
+
+int32_t DocumentFiles::WriteDocument(const QString& path) {
+    ManuscriptEncoding encoding = encoding_;
+    const std::optional<std::string> bytes = EncodeForSaving(encoding);
+    if (!bytes) return kStatusCancelled;
+    const int error = documents::ReplaceFileContents(text::FileNameToBytes(path), *bytes);
     if (error != 0) {
         prompts_.ShowMessage(owner_, documents::SaveFailedText(path, error),
                              QStringLiteral("エラー"), MessageButtons::Ok, MessageIcon::Error);
         return StatusFromError(error);
     }
+    ChangeEncoding(encoding, byteOrderMark_);
     return 0;
+}
+
+void DocumentFiles::SetEncoding(ManuscriptEncoding encoding) {
+    ChangeEncoding(encoding, byteOrderMark_);
+}
+
+void DocumentFiles::ChangeEncoding(ManuscriptEncoding encoding, bool byteOrderMark) {
+    const bool changed = encoding != encoding_;
+    encoding_ = encoding;
+    byteOrderMark_ = byteOrderMark;
+    if (changed && encodingObserver_) encodingObserver_();
 }
 
 void DocumentFiles::RestoreUnsaved(const QString& path, const QString& text) {
     editor_.ReplaceText(text);
     editor_.SetModified(true);
     documentPath_ = path;
+    // The copy keeps no encoding: the manuscript's file on disk tells it, if it is there.
+    bool utf8 = false;
+    bool byteOrderMark = false;
+    if (!path.isEmpty()) {
+        if (const auto bytes = documents::ReadManuscriptBytes(text::FileNameToBytes(path))) {
+            if (const auto decoded = text::DecodeAnyText(*bytes)) {
+                byteOrderMark = decoded->encoding == text::TextEncoding::Utf8WithBom;
+                utf8 = byteOrderMark || decoded->encoding == text::TextEncoding::Utf8;
+            }
+        }
+    }
+    ChangeEncoding(utf8 ? ManuscriptEncoding::Utf8 : ManuscriptEncoding::ShiftJis, byteOrderMark);
 }
 
 bool DocumentFiles::ConfirmClose() {

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "base/Status.h"
 
@@ -11,6 +14,10 @@ namespace quirtle {
 
 class ManuscriptEditor;
 class Prompts;
+
+// The encoding a manuscript is saved in. A new manuscript is Shift_JIS; one opened from
+// UTF-8 stays UTF-8; one Shift_JIS cannot hold becomes UTF-8 after a question.
+enum class ManuscriptEncoding { ShiftJis, Utf8 };
 
 // The File menu's commands on the one manuscript: New, Open, Save, Save As, and the
 // save-changes question asked before closing. The text lives only in the editor; this class
@@ -37,8 +44,11 @@ class DocumentFiles {
 
     // Shows the save dialog; true when a name was chosen, which documentPath then holds.
     bool PromptSaveName();
-    // Writes the editor's text to the path as CP932 with CR LF line breaks. 0 on success;
-    // a negative status when the user cancelled (kStatusCancelled) or the write failed (a
+    // Writes the editor's text to the path with CR LF line breaks in the manuscript's
+    // encoding: Shift_JIS, or UTF-8 (with a byte-order mark when the file was opened with
+    // one). Shift_JIS text holding a character Shift_JIS cannot hold is written as UTF-8
+    // after one question, and the manuscript is UTF-8 from then on. 0 on success; a
+    // negative status when the user cancelled (kStatusCancelled) or the write failed (a
     // message naming the file and the reason has been shown). Leaves the modified flag alone.
     int32_t WriteDocument(const QString& path);
     // Empty, untitled, unmodified, no undo history.
@@ -47,6 +57,14 @@ class DocumentFiles {
     // Puts a text restored after a crash into the editor as an unsaved change of the
     // manuscript at `path` (empty: untitled), so that Save writes that file.
     void RestoreUnsaved(const QString& path, const QString& text);
+
+    ManuscriptEncoding encoding() const { return encoding_; }
+    // The encoding of the next save (the menu's choice); nothing else changes.
+    void SetEncoding(ManuscriptEncoding encoding);
+    // Called whenever the encoding changes (opening, saving, New, the menu).
+    void SetEncodingObserver(std::function<void()> observer) {
+        encodingObserver_ = std::move(observer);
+    }
 
     // Asks whether to save changes before the window closes. True when it may close: no
     // changes, No, or Yes and the save succeeded; false on Cancel or a failed/cancelled save.
@@ -63,11 +81,18 @@ class DocumentFiles {
     bool SaveUnderNewName();
     // Asks for a file and puts its text into the editor.
     void ChooseAndOpen();
+    void ChangeEncoding(ManuscriptEncoding encoding, bool byteOrderMark);
+    // The bytes to write, asking about UTF-8 when Shift_JIS cannot hold the text. Nothing
+    // when the user cancelled.
+    std::optional<std::string> EncodeForSaving(ManuscriptEncoding& encoding);
 
     ManuscriptEditor& editor_;
     Prompts& prompts_;
     QWidget* owner_;
     QString documentPath_;
+    ManuscriptEncoding encoding_ = ManuscriptEncoding::ShiftJis;
+    bool byteOrderMark_ = false;  // a UTF-8 file opened with one keeps it
+    std::function<void()> encodingObserver_;
 };
 
 }  // namespace quirtle

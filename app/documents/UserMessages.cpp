@@ -61,7 +61,8 @@ QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding) {
     return QStringLiteral(
                "\"%1\" は %2 で書かれています。\n"
                "Shift_JIS に変換して開きますか?\n\n"
-               "変換した文章は未保存の変更になり、次に保存すると Shift_JIS で書き込まれます。")
+               "変換した文章は未保存の変更になり、次に保存すると Shift_JIS で書き込まれます "
+               "(Shift_JIS で表せない文字があれば、UTF-8 で保存するか尋ねます)。")
         .arg(QDir::toNativeSeparators(path), text::EncodingName(encoding));
 }
 
@@ -72,24 +73,35 @@ QString UnreadableEditText(const QString& path) {
         .arg(QDir::toNativeSeparators(path));
 }
 
-bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first,
-                        const QString& encodingName) {
-    const auto code = static_cast<uint>(first.character);
-    const QString codeText =
-        QStringLiteral("U+%1").arg(code, code > 0xFFFF ? 5 : 4, 16, QChar(u'0')).toUpper();
-    // Show the character itself when it can be seen; its code point always.
-    const QString shown =
-        QChar::isPrint(code)
-            ? QStringLiteral("「%1」(%2)").arg(QString::fromUcs4(&first.character, 1), codeText)
-            : codeText;
+QString ShownCharacter(char32_t character) {
+    const auto code = static_cast<uint>(character);
+    if (QChar::isPrint(code)) return QString::fromUcs4(&character, 1);
+    return QStringLiteral("U+%1").arg(code, code > 0xFFFF ? 5 : 4, 16, QChar(u'0')).toUpper();
+}
+
+bool ConfirmSaveAsUtf8(Prompts& prompts, QWidget* owner, const text::Unencodable& first) {
     const QString message =
         QStringLiteral(
-            "%1 行目の文字 %2 は %3 で表せません。\n"
-            "この文字 (とほかの表せない文字) は \"?\" に置き換えられます。続けますか?")
+            "この原稿には Shift_JIS で保存できない文字があります（最初は %1 行目の「%2」）。"
+            "UTF-8 で保存しますか?")
             .arg(first.line)
-            .arg(shown, encodingName);
-    return prompts.ShowMessage(owner, message, QStringLiteral("確認"), MessageButtons::OkCancel,
-                               MessageIcon::Warning) == MessageAnswer::Ok;
+            .arg(ShownCharacter(first.character));
+    return prompts.Confirm(owner, message, QStringLiteral("確認"), QStringLiteral("UTF-8 で保存"),
+                           QStringLiteral("キャンセル"), MessageIcon::Question);
+}
+
+bool ConfirmEditorFileAsUtf8(Prompts& prompts, QWidget* owner, const text::Unencodable& first,
+                             const QString& charset) {
+    const QString message = QStringLiteral(
+                                "この原稿には外部エディタの文字コード %1 で表せない文字があります"
+                                "（最初は %2 行目の「%3」）。\n"
+                                "外部エディタに渡すファイルを UTF-8 で書き出して起動しますか?\n"
+                                "(エディタが UTF-8 を読めない場合、その文字は正しく表示されません)")
+                                .arg(charset)
+                                .arg(first.line)
+                                .arg(ShownCharacter(first.character));
+    return prompts.Confirm(owner, message, QStringLiteral("確認"), QStringLiteral("UTF-8 で起動"),
+                           QStringLiteral("キャンセル"), MessageIcon::Question);
 }
 
 }  // namespace quirtle::documents

@@ -25,11 +25,17 @@ QString NotShiftJisText(const QString& path);
 // Asks whether to open a file found in another encoding converted to Shift_JIS.
 QString ConvertOnOpenText(const QString& path, text::TextEncoding encoding);
 
-// Warns that the text holds a character Shift_JIS (or the named encoding) has no code for,
-// naming the character and its line, and that it would be written as "?". True when the
-// user chose to go on. Used wherever the editor's text leaves the program as bytes.
-bool ConfirmUnencodable(Prompts& prompts, QWidget* owner, const text::Unencodable& first,
-                        const QString& encodingName = QStringLiteral("Shift_JIS"));
+// The character as the questions show it: itself when it can be seen, else its code point.
+QString ShownCharacter(char32_t character);
+
+// Asks, once, whether a manuscript holding a character Shift_JIS cannot hold (the first
+// one named with its line) is to be saved as UTF-8; true for "UTF-8 で保存" (the default).
+bool ConfirmSaveAsUtf8(Prompts& prompts, QWidget* owner, const text::Unencodable& first);
+
+// Asks whether the external editor's file, which the locale's character set `charset`
+// cannot hold (the first such character named), is to be written as UTF-8 instead.
+bool ConfirmEditorFileAsUtf8(Prompts& prompts, QWidget* owner, const text::Unencodable& first,
+                             const QString& charset);
 
 // Tells the user that the text an external editor saved could not be read back, and which
 // file still holds it.

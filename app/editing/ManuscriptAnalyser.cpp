@@ -1,6 +1,6 @@
 #include "editing/ManuscriptAnalyser.h"
 
-#include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 namespace quirtle::editing {
 
@@ -25,7 +25,7 @@ void ManuscriptAnalyser::Start(QString text, int revision) {
 void ManuscriptAnalyser::Run(QString text, int revision) {
     running = true;
     pool.start([this, text = std::move(text), revision] {
-        ManuscriptAnalysis analysis = AnalyseManuscript(text::EncodeShiftJis(text).bytes);
+        ManuscriptAnalysis analysis = AnalyseManuscript(text::ToUtf8(text));
         QMetaObject::invokeMethod(
             this,
             [this, analysis = std::move(analysis), revision] {

@@ -6,7 +6,6 @@
 #include "ConvertManuscript.h"
 #include "DocumentConverter.h"
 #include "counts/TextCounts.h"
-#include "text/ShiftJis.h"
 
 namespace quirtle::editing {
 
@@ -50,8 +49,7 @@ std::string_view LineAt(std::string_view text, const std::vector<std::size_t>& s
 }
 
 QString Decode(std::string_view bytes) {
-    if (auto decoded = text::DecodeShiftJis(bytes)) return *decoded;
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 // The reader's text of an export heading: tags and line breaks left out, entities read.
@@ -92,7 +90,8 @@ bool SectionStartAt(std::string_view xml, std::size_t at) {
 ManuscriptAnalysis AnalyseManuscript(std::string_view manuscript) {
     ManuscriptAnalysis analysis;
     LineSink sink;
-    if (ConvertManuscript(manuscript, OutputMode::Xml, sink) < 0) return analysis;
+    if (ConvertManuscript(manuscript, OutputMode::Xml, sink, TextEncoding::Utf8) < 0)
+        return analysis;
     analysis.rejections = sink.rejections;
     const std::vector<std::size_t> starts = LineStarts(manuscript);
     const std::size_t lines = std::min(starts.size(), sink.offsets.size());
@@ -150,7 +149,8 @@ ManuscriptAnalysis AnalyseManuscript(std::string_view manuscript) {
                 ? sink.offsets[static_cast<std::size_t>(analysis.headings[i + 1].line)]
                 : output.size();
         analysis.headings[i].characters =
-            counts::CountExportDocument(output.substr(from, to - from)).characters;
+            counts::CountExportDocument(output.substr(from, to - from), TextEncoding::Utf8)
+                .characters;
     }
     return analysis;
 }
@@ -167,7 +167,7 @@ int32_t LastLineRejection(std::string_view lines) {
         }
         void LineRejected(std::size_t, int32_t rejection) override { status = rejection; }
     } sink;
-    ConvertManuscript(lines, OutputMode::Html, sink);
+    ConvertManuscript(lines, OutputMode::Html, sink, TextEncoding::Utf8);
     return sink.status;
 }
 

@@ -29,12 +29,12 @@ struct ManuscriptAnalysis {
     std::vector<LineRejection> rejections;
 };
 
-// Converts the manuscript (Shift_JIS bytes, CR, LF or CR LF line ends; it ends at its first
+// Converts the manuscript (UTF-8 bytes, CR, LF or CR LF line ends; it ends at its first
 // NUL byte) and reads from the converter's own output its section headings, nested as the
 // sections nest, and from the converter's report the lines it rejected.
 ManuscriptAnalysis AnalyseManuscript(std::string_view manuscript);
 
-// Whether the converter rejects the last of these lines (Shift_JIS bytes, CR LF between
+// Whether the converter rejects the last of these lines (UTF-8 bytes, CR LF between
 // them): the status it rejected it with, or 0. The lines before it are the context it is
 // read in.
 int32_t LastLineRejection(std::string_view lines);

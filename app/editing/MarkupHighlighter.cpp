@@ -4,7 +4,7 @@
 #include <QTextDocument>
 #include <algorithm>
 
-#include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 namespace quirtle::editing {
 
@@ -192,8 +192,7 @@ int32_t MarkupHighlighter::CheckNow(const QTextBlock& block) const {
     // A line break after every line but the text's last, as the whole text has them: the
     // converter reads a backslash at the very end of the text differently.
     if (block.next().isValid()) lines += u'\n';
-    const std::string bytes = text::EncodeShiftJis(lines).bytes;
-    return LastLineRejection(bytes);
+    return LastLineRejection(text::ToUtf8(lines));
 }
 
 void MarkupHighlighter::highlightBlock(const QString& text) {

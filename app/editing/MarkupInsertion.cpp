@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "editing/ManuscriptAnalysis.h"
-#include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 namespace quirtle::editing {
 
@@ -92,9 +92,7 @@ QString ElementContent(const QString& markup) {
     }
     // The converter judges: markup it cannot read in a line of its own, or that does not
     // read within the new element, is written as plain text.
-    auto reads = [](const QString& line) {
-        return LastLineRejection(text::EncodeShiftJis(line).bytes) == 0;
-    };
+    auto reads = [](const QString& line) { return LastLineRejection(text::ToUtf8(line)) == 0; };
     if (depth == 0 && reads(u"\u3042"_qs + markup) && reads(u"\u3042_"_qs + kept + u'*')) {
         return kept;
     }

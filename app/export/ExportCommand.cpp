@@ -6,12 +6,11 @@
 #include <chrono>
 #include <memory>
 
-#include "ConvertManuscript.h"
 #include "base/ManuscriptEditor.h"
 #include "base/Prompts.h"
-#include "documents/UserMessages.h"
 #include "export/BusyWait.h"
 #include "export/ChildText.h"
+#include "export/ExportXml.h"
 #include "export/SameFile.h"
 #include "export/ScriptCommand.h"
 #include "platform/Desktop.h"
@@ -71,14 +70,6 @@ int32_t ExportCommand::Export(int commandId) {
     const ScriptEntry* entry = FindEntry(commandId);
     if (entry == nullptr) return -1;
 
-    // The export works on what is in the editor, unsaved edits included. Characters that
-    // Shift_JIS cannot hold are reported before anything else happens.
-    text::EncodedText encoded = text::EncodeShiftJis(editor_.Text());
-    if (encoded.firstUnencodable &&
-        !documents::ConfirmUnencodable(prompts_, owner_, *encoded.firstUnencodable)) {
-        return -1;
-    }
-
     const std::optional<QString> output = prompts_.GetSaveFileName(owner_, SaveRequest(*entry));
     if (!output) return -1;
     if (IsSameFile(*output, documentPath_ ? documentPath_() : QString())) {
@@ -87,10 +78,12 @@ int32_t ExportCommand::Export(int commandId) {
         return -1;
     }
 
-    // The whole text, a NUL byte included, as the preview and quirtle-convert read it.
-    std::string xml;
-    if (ConvertManuscript(encoded.bytes, OutputMode::Xml, xml) < 0) return -1;
-    return RunScript(*entry, *output, xml);
+    // The export works on what is in the editor, unsaved edits included: the whole text, a
+    // NUL byte included, as the preview reads it. Characters Shift_JIS cannot hold reach
+    // the script as character references.
+    std::optional<std::string> xml = MakeExportXml(editor_.Text());
+    if (!xml) return -1;
+    return RunScript(*entry, *output, *xml);
 }
 
 // One script run: everything the threads that write to the script and wait for it share

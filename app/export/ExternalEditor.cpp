@@ -28,6 +28,7 @@
 #include "text/EncodingDetection.h"
 #include "text/LocaleCharset.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 namespace quirtle {
 namespace {
@@ -161,11 +162,16 @@ void ExternalEditor::LaunchExternalEditor() {
     if (command.isEmpty()) return;
 
     const QByteArray charset = text::LocaleCharset();
+    // The locale's character set (UTF-8 on current desktops) holds every character; where
+    // another one cannot hold some, the file goes out as UTF-8 if the author agrees, never
+    // with characters replaced. Read back, UTF-8 is understood either way.
     text::EncodedText encoded = text::EncodeText(charset.constData(), editor_.Text());
-    if (encoded.firstUnencodable &&
-        !documents::ConfirmUnencodable(prompts_, owner_, *encoded.firstUnencodable,
-                                       QString::fromLatin1(charset))) {
-        return;
+    if (encoded.firstUnencodable) {
+        if (!documents::ConfirmEditorFileAsUtf8(prompts_, owner_, *encoded.firstUnencodable,
+                                                QString::fromLatin1(charset))) {
+            return;
+        }
+        encoded.bytes = text::Utf8WithCrLf(editor_.Text());
     }
 
     TemporaryFile temporary(directory);

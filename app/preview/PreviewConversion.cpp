@@ -25,14 +25,16 @@ class LineSink : public OutputSink {
 std::optional<std::string> ConvertForPreview(const std::string& manuscript) {
     std::string html;
     // The whole text, a NUL byte included, as the export and quirtle-convert read it.
-    if (ConvertManuscript(manuscript, OutputMode::Html, html) < 0) return std::nullopt;
+    if (ConvertManuscript(manuscript, OutputMode::Html, html, TextEncoding::Utf8) < 0)
+        return std::nullopt;
     return html;
 }
 
 std::optional<PreviewFragment> ConvertForPreviewWithLines(const std::string& manuscript) {
     PreviewFragment fragment;
     LineSink sink(fragment);
-    if (ConvertManuscript(manuscript, OutputMode::Html, sink) < 0) return std::nullopt;
+    if (ConvertManuscript(manuscript, OutputMode::Html, sink, TextEncoding::Utf8) < 0)
+        return std::nullopt;
     return fragment;
 }
 

@@ -9,8 +9,8 @@
 
 namespace quirtle {
 
-// Turns the manuscript (Shift_JIS bytes, CR LF; it ends at its first NUL byte) into the
-// preview's HTML fragment (Shift_JIS bytes); nothing when the conversion failed.
+// Turns the manuscript (UTF-8 bytes, the editor's whole text) into the preview's HTML
+// fragment (UTF-8 bytes); nothing when the conversion failed.
 using PreviewConverter = std::function<std::optional<std::string>(const std::string&)>;
 
 // The converter of the preview: the whole manuscript converted in one call.
@@ -18,7 +18,7 @@ std::optional<std::string> ConvertForPreview(const std::string& manuscript);
 
 // The fragment, and where each manuscript line's output begins in it.
 struct PreviewFragment {
-    std::string html;                                        // Shift_JIS, as the converter wrote it
+    std::string html;                                        // UTF-8, as the converter wrote it
     std::vector<std::pair<std::size_t, std::size_t>> lines;  // (line index, byte offset in html)
 };
 using PreviewLinesConverter = std::function<std::optional<PreviewFragment>(const std::string&)>;

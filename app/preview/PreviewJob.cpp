@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 namespace quirtle {
 
@@ -22,16 +22,21 @@ class StageClock {
     std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
 };
 
-bool IsLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc);
-}
+struct Character {
+    std::size_t bytes;
+    std::uint32_t units;
+};
 
-// The bytes of the character at `at`, which decodes to one UTF-16 unit (CR LF too: the
-// decoded fragment has a line feed for it).
-std::size_t CharacterSize(std::string_view html, std::size_t at) {
+// The UTF-8 bytes of the character at `at` and the UTF-16 units it decodes to (CR LF is
+// one: the decoded fragment has a line feed for it; a character beyond the Basic
+// Multilingual Plane is two).
+Character CharacterAt(std::string_view html, std::size_t at) {
     const auto c = static_cast<unsigned char>(html[at]);
-    if (c == '\r' && at + 1 < html.size() && html[at + 1] == '\n') return 2;
-    return IsLeadByte(c) ? 2 : 1;
+    if (c == '\r' && at + 1 < html.size() && html[at + 1] == '\n') return {2, 1};
+    if (c < 0xC0) return {1, 1};
+    if (c < 0xE0) return {2, 1};
+    if (c < 0xF0) return {3, 1};
+    return {4, 2};
 }
 
 // Which lines of the manuscript are section lines (their first byte is '*').
@@ -66,15 +71,17 @@ std::vector<PreviewLineStart> LineStarts(const PreviewFragment& fragment, qsizet
     for (const auto& [line, offset] : fragment.lines) {
         if (offset < byte) return {};
         while (byte < offset && byte < html.size()) {
-            byte += CharacterSize(html, byte);
-            ++unit;
+            const Character character = CharacterAt(html, byte);
+            byte += character.bytes;
+            unit += character.units;
         }
         starts.push_back(
             {static_cast<std::uint32_t>(line), unit, line < sections.size() && sections[line]});
     }
     while (byte < html.size()) {
-        byte += CharacterSize(html, byte);
-        ++unit;
+        const Character character = CharacterAt(html, byte);
+        byte += character.bytes;
+        unit += character.units;
     }
     if (unit != units) return {};
     return starts;
@@ -87,16 +94,16 @@ PreviewOutcome MakePreview(std::uint64_t number, const QString& text,
     PreviewOutcome outcome;
     outcome.number = number;
     StageClock clock;
-    const std::string manuscript = text::EncodeShiftJis(text).bytes;
+    const std::string manuscript = text::ToUtf8(text);
     outcome.stages.encode = clock.Lap();
     if (withCounts) {
-        outcome.counts = counts::CountManuscript(manuscript);
+        outcome.counts = counts::CountManuscript(manuscript, TextEncoding::Utf8);
         clock.Lap();
     }
     const auto fragment = converter(manuscript);
     outcome.stages.convert = clock.Lap();
     if (!fragment) return outcome;
-    auto html = text::DecodeShiftJis(fragment->html);
+    std::optional<QString> html = text::FromUtf8WithLf(fragment->html);
     outcome.stages.decode = clock.Lap();
     if (!html) return outcome;
     auto document = std::make_shared<PreviewDocument>();

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 namespace quirtle::text {
 namespace {
@@ -78,6 +79,17 @@ bool ShiftJisCanHold(const QString& text) {
     return !EncodeShiftJis(text).firstUnencodable;
 }
 
+// Whether a UTF-8 reading of bytes that are Shift_JIS too may be meant: short Shift_JIS of
+// half-width kana reads as Latin, Greek or Cyrillic letters (two-byte UTF-8 characters)
+// there. Such a letter that Shift_JIS cannot hold speaks against UTF-8; characters beyond
+// them (𠮟, ♡, emoji) do not.
+bool PlausibleUtf8(const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80 && c.unicode() < 0x800 && !ShiftJisHolds(c.unicode())) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<DecodedText> DecodeAnyText(std::string_view bytes, const char* fallbackCharset) {
@@ -122,7 +134,7 @@ std::optional<DecodedText> DecodeAnyText(std::string_view bytes, const char* fal
 
     // Shift_JIS and at least one other reading: the detector decides, Shift_JIS by default.
     const std::string detected = DetectCharset(bytes);
-    if (utf8 && detected == "UTF-8" && ShiftJisCanHold(*utf8)) {
+    if (utf8 && detected == "UTF-8" && PlausibleUtf8(*utf8)) {
         return DecodedText{TextEncoding::Utf8, *utf8};
     }
     if (eucJp && detected == "EUC-JP" && ShiftJisCanHold(*eucJp)) {

@@ -55,6 +55,13 @@ const QList<CommandInfo>& MenuCommands() {
         {kManuscriptPaper, QStringLiteral("原稿用紙(&G)"), {}, true},
         {kRuby, QStringLiteral("ルビ(&R)"), {QKeySequence(Qt::CTRL | Qt::Key_R)}},
         {kEmphasis, QStringLiteral("傍点(&B)"), {QKeySequence(Qt::CTRL | Qt::Key_B)}},
+        {kEncodingMenu,
+         QStringLiteral("エンコーディング(&E)"),
+         {},
+         false,
+         {kEncodingShiftJis, kEncodingUtf8}},
+        {kEncodingShiftJis, QStringLiteral("Shift_JIS(&S)"), {}, true},
+        {kEncodingUtf8, QStringLiteral("UTF-8(&U)"), {}, true},
     };
     return commands;
 }
@@ -68,7 +75,8 @@ const CommandInfo* FindCommand(int id) {
 
 const QList<MenuLayout>& MenuBarLayout() {
     static const QList<MenuLayout> menus = {
-        {QStringLiteral("ファイル(&F)"), {kNew, kOpen, kImport, kSave, kSaveAs, kSeparator, kExit}},
+        {QStringLiteral("ファイル(&F)"),
+         {kNew, kOpen, kImport, kSave, kSaveAs, kSeparator, kExit, kSeparator, kEncodingMenu}},
         {QStringLiteral("編集(&E)"),
          {kUndo, kRedo, kSeparator, kCut, kCopy, kPaste, kSeparator, kSelectAll, kSeparator,
           kLaunchExternalEditor}},

@@ -46,6 +46,10 @@ inline constexpr int kRuby = 33021;
 inline constexpr int kEmphasis = 33022;
 // Bringing in a text written in another notation (ファイル menu).
 inline constexpr int kImport = 33031;
+// ファイル > エンコーディング: the encoding of the next save.
+inline constexpr int kEncodingMenu = 33041;
+inline constexpr int kEncodingShiftJis = 33042;
+inline constexpr int kEncodingUtf8 = 33043;
 }  // namespace command
 
 // One command as the menus show it.
@@ -54,6 +58,8 @@ struct CommandInfo {
     QString text;              // menu text with its "&" mnemonic, without key label
     QList<QKeySequence> keys;  // accelerators; the first is the menu's key label
     bool checkable = false;    // the item shows a check mark
+    // A submenu: its items in order. Its checkable items are radio items (one checked).
+    QList<int> submenu = {};
 };
 
 // One top-level menu: its title and its items in order (command::kSeparator = separator).

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 namespace quirtle {
 
@@ -73,14 +74,14 @@ bool EditorPane::HasSelection() const {
 }
 
 std::string EditorPane::TextBytes() const {
-    return text::EncodeShiftJis(toPlainText()).bytes;
+    return text::ToUtf8(toPlainText());
 }
 
 std::string EditorPane::SelectionBytes() const {
     // The selection separates its lines with U+2029.
     QString selected = textCursor().selectedText();
     selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text::EncodeShiftJis(selected).bytes;
+    return text::ToUtf8(selected);
 }
 
 bool EditorPane::SetTextBytes(std::string_view bytes) {

@@ -1,5 +1,6 @@
 #include "ui/MainFrame.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -105,6 +106,8 @@ bool MainFrame::Create() {
     editor = new EditorPane(splitter);
     CreateEditorArea();
     documents = std::make_unique<DocumentFiles>(*editor, prompts, this);
+    documents->SetEncodingObserver([this] { ShowEncoding(); });
+    ShowEncoding();
     preview = new PreviewPane(desktop, splitter);
     preview->ShowPage(programDirectory + QStringLiteral("index.html"));
     preview->WaitForPreviewPage(kPageLoadLimitMs);
@@ -170,19 +173,7 @@ void MainFrame::CreateMenus() {
     for (const MenuLayout& layout : MenuBarLayout()) {
         QMenu* menu = menuBar()->addMenu(layout.title);
         menus.append(menu);
-        for (const int id : layout.items) {
-            if (id == command::kSeparator) {
-                menu->addSeparator();
-                continue;
-            }
-            const CommandInfo* info = FindCommand(id);
-            QAction* action = menu->addAction(MenuItemText(*info));
-            action->setStatusTip(CommandPrompt(id));
-            action->setData(id);
-            action->setCheckable(info->checkable);
-            connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
-            menuActions.insert(id, action);
-        }
+        for (const int id : layout.items) AddMenuItem(menu, id);
         connect(menu, &QMenu::aboutToShow, this, &MainFrame::UpdateMenuStates);
         // While a menu is open the status bar shows only the highlighted item's prompt,
         // an empty one included.
@@ -191,6 +182,30 @@ void MainFrame::CreateMenus() {
     }
     // The separator after プレビュー stays visible when no script follows it.
     menus.value(kExportMenuIndex)->setSeparatorsCollapsible(false);
+}
+
+void MainFrame::AddMenuItem(QMenu* menu, int id) {
+    if (id == command::kSeparator) {
+        menu->addSeparator();
+        return;
+    }
+    const CommandInfo* info = FindCommand(id);
+    if (!info->submenu.isEmpty()) {
+        QMenu* submenu = menu->addMenu(MenuItemText(*info));
+        auto* radio = new QActionGroup(submenu);
+        for (const int item : info->submenu) {
+            AddMenuItem(submenu, item);
+            if (QAction* action = menuActions.value(item); action && action->isCheckable())
+                radio->addAction(action);
+        }
+        return;
+    }
+    QAction* action = menu->addAction(MenuItemText(*info));
+    action->setStatusTip(CommandPrompt(id));
+    action->setData(id);
+    action->setCheckable(info->checkable);
+    connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+    menuActions.insert(id, action);
 }
 
 void MainFrame::MenuClosed() {
@@ -241,6 +256,10 @@ void MainFrame::CreateStatusBar() {
     externalEditLabel = new QLabel(ExternalEditText(), this);
     externalEditLabel->setVisible(false);
     statusBar()->addPermanentWidget(externalEditLabel);
+    // The manuscript's encoding (Shift_JIS / UTF-8), left of the counts.
+    encodingLabel = new QLabel(this);
+    encodingLabel->setObjectName(QStringLiteral("encoding"));
+    statusBar()->addPermanentWidget(encodingLabel);
     statusCounts = std::make_unique<StatusCounts>(statusBar());
     statusBar()->setSizeGripEnabled(true);
 }
@@ -295,6 +314,8 @@ const QHash<int, MainFrame::CommandSlot>& MainFrame::CommandSlots() {
         {command::kEmphasis, &MainFrame::InsertEmphasis},
         {command::kVertical, &MainFrame::ToggleVertical},
         {command::kManuscriptPaper, &MainFrame::ToggleManuscriptPaper},
+        {command::kEncodingShiftJis, &MainFrame::ChooseShiftJis},
+        {command::kEncodingUtf8, &MainFrame::ChooseUtf8},
     };
     return table;
 }
@@ -328,6 +349,23 @@ void MainFrame::SaveDocument() {
 
 void MainFrame::SaveDocumentAs() {
     documents->SaveDocumentAs();
+}
+
+void MainFrame::ChooseShiftJis() {
+    documents->SetEncoding(ManuscriptEncoding::ShiftJis);
+    ShowEncoding();
+}
+
+void MainFrame::ChooseUtf8() {
+    documents->SetEncoding(ManuscriptEncoding::Utf8);
+    ShowEncoding();
+}
+
+void MainFrame::ShowEncoding() {
+    const bool utf8 = documents->encoding() == ManuscriptEncoding::Utf8;
+    encodingLabel->setText(utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Shift_JIS"));
+    if (QAction* item = menuActions.value(command::kEncodingShiftJis)) item->setChecked(!utf8);
+    if (QAction* item = menuActions.value(command::kEncodingUtf8)) item->setChecked(utf8);
 }
 
 void MainFrame::Exit() {
@@ -569,7 +607,8 @@ void MainFrame::ToggleManuscriptPaper() {
 void MainFrame::UpdateCounts() {
     if (editor->HasSelection()) {
         countsChanged = false;
-        if (const auto counts = counts::CountManuscript(editor->SelectionBytes()))
+        if (const auto counts =
+                counts::CountManuscript(editor->SelectionBytes(), TextEncoding::Utf8))
             statusCounts->Show(*counts, true);
         return;
     }
@@ -579,7 +618,8 @@ void MainFrame::UpdateCounts() {
 void MainFrame::UpdateCounts(const std::string& wholeText) {
     countsChanged = false;
     countsAsked = 0;
-    if (const auto counts = counts::CountManuscript(wholeText)) statusCounts->Show(*counts, false);
+    if (const auto counts = counts::CountManuscript(wholeText, TextEncoding::Utf8))
+        statusCounts->Show(*counts, false);
 }
 
 void MainFrame::UpdatePreview() {

@@ -145,6 +145,8 @@ class MainFrame : public QMainWindow {
     void InsertEmphasis();
     void ToggleVertical();
     void ToggleManuscriptPaper();
+    void ChooseShiftJis();
+    void ChooseUtf8();
 
   private:
     friend class WindowProbe;
@@ -163,6 +165,10 @@ class MainFrame : public QMainWindow {
     void CreateStatusBar();
     void CreateAccelerators();
     void MenuClosed();
+    // Adds one command's item (or submenu) to a menu.
+    void AddMenuItem(QMenu* menu, int id);
+    // The status bar's encoding and the encoding menu's check follow the manuscript.
+    void ShowEncoding();
     void CreateEditorArea();
     // Hands the text to the analysis behind the outline and the marks of rejected lines.
     void StartAnalysis(const QString& text);
@@ -196,6 +202,7 @@ class MainFrame : public QMainWindow {
     std::unique_ptr<StatusCounts> statusCounts;
     QPointer<HelpWindow> helpWindow;
     QLabel* externalEditLabel = nullptr;
+    QLabel* encodingLabel = nullptr;
     bool closeRequested = false;
     bool endingBySignal = false;
     std::unique_ptr<RecoveryManager> recovery;

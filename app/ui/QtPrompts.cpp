@@ -297,6 +297,17 @@ MessageAnswer QtPrompts::ShowMessage(QWidget* owner, const QString& text, const 
     return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 
+bool QtPrompts::Confirm(QWidget* owner, const QString& text, const QString& caption,
+                        const QString& accept, const QString& cancel, MessageIcon icon) {
+    MessageBox box(ToQtIcon(icon), caption, text, QMessageBox::NoButton, owner);
+    QPushButton* acceptButton = box.addButton(accept, QMessageBox::AcceptRole);
+    QPushButton* cancelButton = box.addButton(cancel, QMessageBox::RejectRole);
+    box.setDefaultButton(acceptButton);
+    box.setEscapeButton(cancelButton);
+    box.exec();
+    return box.clickedButton() == acceptButton;
+}
+
 std::optional<int> QtPrompts::AskWithChoice(QWidget* owner, const QString& text,
                                             const QString& caption, const QStringList& choices,
                                             int selected) {

@@ -15,6 +15,8 @@ class QtPrompts : public Prompts {
                                            const FileDialogRequest& request) override;
     std::optional<int> AskWithChoice(QWidget* owner, const QString& text, const QString& caption,
                                      const QStringList& choices, int selected = 0) override;
+    bool Confirm(QWidget* owner, const QString& text, const QString& caption, const QString& accept,
+                 const QString& cancel, MessageIcon icon) override;
 };
 
 // The name filters of a request in QFileDialog's form ("Text (*.txt)").

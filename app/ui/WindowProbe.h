@@ -38,6 +38,8 @@ class WindowProbe {
     QLabel* ReadyLabel() const { return frame.readyLabel; }
     // The status bar's note that an external edit is in progress.
     QLabel* ExternalEditLabel() const { return frame.externalEditLabel; }
+    // The status bar's encoding of the manuscript.
+    QLabel* EncodingLabel() const { return frame.encodingLabel; }
     // The manual's window once the help command has opened it.
     HelpWindow* Help() const { return frame.helpWindow; }
 

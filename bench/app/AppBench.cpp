@@ -34,6 +34,7 @@
 #include "preview/PreviewPane.h"
 #include "preview/PreviewScript.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 #include "ui/EditorPane.h"
 #include "ui/MainFrame.h"
 #include "ui/ProgramStart.h"
@@ -310,9 +311,8 @@ int main(int argc, char* argv[]) {
             quirtle::MakePreview(run + 1, manuscript, &quirtle::ConvertForPreviewWithLines).stages);
     }
     // The whole fragment in a file, for the page's stages below.
-    if (const auto html =
-            quirtle::ConvertForPreview(quirtle::text::EncodeShiftJis(manuscript).bytes)) {
-        if (const auto utf8 = quirtle::text::ShiftJisToUtf8(*html)) file.Write(*utf8);
+    if (const auto html = quirtle::ConvertForPreview(quirtle::text::ToUtf8(manuscript))) {
+        file.Write(*html);
     }
     auto stageMedian = [&](double quirtle::PreviewStageTimes::*stage) {
         std::vector<double> runs;
@@ -370,11 +370,12 @@ int main(int argc, char* argv[]) {
         QElapsedTimer timer;
         const double cpuStart = ThreadCpuMilliseconds();
         timer.start();
-        const std::string encoded = quirtle::text::EncodeShiftJis(probe.Editor().Text()).bytes;
+        const std::string encoded = quirtle::text::ToUtf8(probe.Editor().Text());
         const auto html = quirtle::ConvertForPreview(encoded);
-        const auto script = quirtle::ContentsAssignmentScriptFromShiftJis(*html);
+        const QString script =
+            quirtle::ContentsAssignmentScript(*quirtle::text::FromUtf8WithLf(*html));
         probe.Preview().RunContentsScript(
-            *script, [&](quirtle::PreviewPane::ContentsResult) { loop.quit(); });
+            script, [&](quirtle::PreviewPane::ContentsResult) { loop.quit(); });
         scriptCall.push_back(timer.nsecsElapsed() / 1e6);
         loop.exec();
         scriptCpu.push_back(ThreadCpuMilliseconds() - cpuStart);

@@ -2,6 +2,7 @@
 // window runs at a preview tick: convert to the export document, then count it; and the
 // counting alone.
 #include <benchmark/benchmark.h>
+#include <iconv.h>
 
 #include <string>
 
@@ -30,6 +31,35 @@ void CountManuscript(benchmark::State& state) {
     state.counters["pages"] = static_cast<double>(counts.pages);
 }
 
+// The same manuscript in UTF-8, as the editor hands its text over.
+void CountManuscriptUtf8(benchmark::State& state) {
+    const std::string shiftJis =
+        quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
+    std::string manuscript(shiftJis.size() * 2, '\0');
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    char* in = const_cast<char*>(shiftJis.data());
+    std::size_t inLeft = shiftJis.size();
+    char* out = manuscript.data();
+    std::size_t outLeft = manuscript.size();
+    iconv(cd, &in, &inLeft, &out, &outLeft);
+    iconv_close(cd);
+    manuscript.resize(manuscript.size() - outLeft);
+    quirtle::counts::TextCounts counts;
+    for (auto _ : state) {
+        const auto result =
+            quirtle::counts::CountManuscript(manuscript, quirtle::TextEncoding::Utf8);
+        if (!result) {
+            state.SkipWithError("conversion failed");
+            break;
+        }
+        counts = *result;
+        benchmark::DoNotOptimize(counts);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(manuscript.size()));
+    state.counters["characters"] = static_cast<double>(counts.characters);
+}
+
 // The counting step alone, on the export document of the same manuscript.
 void CountExportDocument(benchmark::State& state) {
     const std::string manuscript =
@@ -47,6 +77,7 @@ void CountExportDocument(benchmark::State& state) {
 }
 
 BENCHMARK(CountManuscript)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(CountManuscriptUtf8)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK(CountExportDocument)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace

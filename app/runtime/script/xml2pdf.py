@@ -41,6 +41,7 @@ import tempfile
 sys.dont_write_bytecode = True
 
 import exportxml  # noqa: E402
+import fontcover  # noqa: E402
 import pdfassemble  # noqa: E402
 import pdfbook  # noqa: E402
 import pdftext  # noqa: E402
@@ -174,13 +175,20 @@ def build(document, options, folder):
     # text a reader copies or searches (pdftext). Both subsets are made at once.
     readings = "".join(html.unescape(reading) for unit in units
                        for reading in _READING.findall(unit.body))
-    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+    text = html.unescape("".join(unit.body for unit in units)) + meta.title + (meta.author or "")
+    with concurrent.futures.ThreadPoolExecutor(max_workers=3) as pool:
         body = pool.submit(pdfassemble.subset_font, "".join(unit.body for unit in units)
                            + meta.title + (meta.author or ""), folder)
+        # A character the body font lacks prints in another installed font that has it;
+        # one that no font has would be an empty box: the author is told which.
+        missing = pool.submit(fontcover.unprintable, text)
         ruby = pool.submit(pdfassemble.subset_font, readings, folder,
                            pdftext.RUBY_FONT_NAME) if readings else None
         font = body.result()
         ruby_font = ruby.result() if ruby and font else None
+        if missing.result():
+            exportxml.warn(NAME, "no installed font has these characters; they print as "
+                           "empty boxes: " + fontcover.describe(missing.result()))
     style = geometry.style(_file_url(font) if font else None,
                            _file_url(ruby_font) if ruby_font else None)
 

@@ -42,6 +42,31 @@ class CountsTest : public QObject {
         QCOMPARE(Characters(u"Hello, world\n　雨\n"_qs), std::size_t{14});
     }
 
+    // The editor's text reaches the counter as UTF-8: a character beyond the Basic
+    // Multilingual Plane (two UTF-16 units, four bytes) is one character, as in Shift_JIS
+    // text each character is one.
+    void Utf8CountsEveryCharacterOnce() {
+        const struct {
+            const char16_t* text;
+            TextCounts counts;
+        } cases[] = {
+            {u"𠮟られて剝がれた♡‼😀\n", {11, 1, 1}},
+            {u"* 😀😀\n_𠮟[しか]る\n", {4, 2, 1}},
+            {u"👨‍👩‍👧 é\n", {7, 1, 1}},  // a joined family: three people, two joiners
+            {u"漢字ab\n", {4, 1, 1}},
+        };
+        for (const auto& c : cases) {
+            const QByteArray utf8 = QString::fromUtf16(c.text).toUtf8();
+            const auto counts = CountManuscript(std::string_view(utf8.constData(), utf8.size()),
+                                                quirtle::TextEncoding::Utf8);
+            QVERIFY(counts);
+            QCOMPARE(*counts, c.counts);
+            // The same as Shift_JIS counts where it can hold the text.
+            if (!quirtle::text::EncodeShiftJis(QString::fromUtf16(c.text)).firstUnencodable)
+                QCOMPARE(Count(QString::fromUtf16(c.text)), c.counts);
+        }
+    }
+
     void MarkupIsNotCounted() {
         // Ruby: the base counts, the reading does not.
         QCOMPARE(Characters(u"_駅舎[えきしゃ]に着いた。"_qs), std::size_t{7});

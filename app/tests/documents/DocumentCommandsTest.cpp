@@ -281,10 +281,6 @@ class DocumentCommandsTest : public QObject {
     void opensOtherEncodingsConvertedAfterAsking_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("encoding");
-        QTest::newRow("UTF-8") << QByteArray("日本語の原稿\r\n二行目") << "UTF-8";
-        // "ああ" in UTF-8: six bytes that are also valid CP932.
-        QTest::newRow("short UTF-8") << QByteArray("ああ") << "UTF-8";
-        QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBFああ") << "UTF-8";
         QTest::newRow("UTF-16") << QByteArray("\xFF\xFE\x42\x30\x42\x30", 6) << "UTF-16";
         QTest::newRow("EUC-JP") << QByteArray(
                                        "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xB8\xB6\xB9\xC6\xA4\xC7"
@@ -300,7 +296,6 @@ class DocumentCommandsTest : public QObject {
         const QString expected = [&] {
             if (encoding == "EUC-JP")
                 return QStringLiteral("日本語の原稿です。今日は雨が降っている。");
-            if (bytes.contains("\xE6\x97\xA5")) return QStringLiteral("日本語の原稿\n二行目");
             return QStringLiteral("ああ");
         }();
 
@@ -340,19 +335,98 @@ class DocumentCommandsTest : public QObject {
         QVERIFY(prompts_->messages.isEmpty());
     }
 
-    void convertedTextWithCharactersShiftJisCannotHoldWarnsOnSave() {
-        const QString other = Path("emoji.txt");
-        WriteBytes(other, "a\xF0\x9F\x98\x80");  // "a😀" in UTF-8
-        prompts_->messageAnswers.push_back(MessageAnswer::Yes);
-        prompts_->fileAnswers.push_back(other);
-        files_->OpenDocument();
-        QCOMPARE(editor_->Text(), QStringLiteral("a😀"));
-        prompts_->messageAnswers.push_back(MessageAnswer::Cancel);
+    // UTF-8 files open as they are, unmodified and without a question, and are saved as
+    // UTF-8 again, a byte-order mark kept; Shift_JIS files stay Shift_JIS.
+    void utf8AndShiftJisFilesKeepTheirEncoding_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("utf8");
+        QTest::newRow("UTF-8") << QByteArray("日本語の原稿\r\n𠮟る😀") << "日本語の原稿\n𠮟る😀"
+                               << true;
+        // "ああ" in UTF-8: six bytes that are also valid CP932.
+        QTest::newRow("short UTF-8") << QByteArray("ああ") << "ああ" << true;
+        QTest::newRow("UTF-8 that Shift_JIS could hold")
+            << QByteArray("一\r\n二") << "一\n二" << true;
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF剝がす\r\n") << "剝がす\n"
+                                         << true;
+        QTest::newRow("Shift_JIS")
+            << QByteArray((kLine1 + "\r\n" + kLine2).c_str()) << "一行目\n二行目" << false;
+    }
+    void utf8AndShiftJisFilesKeepTheirEncoding() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(bool, utf8);
+        OpenNamed(Path("in.txt"), bytes.toStdString());
+        QCOMPARE(editor_->Text(), text);
+        QVERIFY(!editor_->IsModified());
+        QCOMPARE(files_->encoding(),
+                 utf8 ? quirtle::ManuscriptEncoding::Utf8 : quirtle::ManuscriptEncoding::ShiftJis);
+        // Saved again without a question: the same bytes (line ends as CR LF).
         files_->SaveDocument();
-        QCOMPARE(prompts_->messages.size(), 2);
-        QVERIFY(prompts_->messages[1].text.contains("U+1F600"));
+        QVERIFY(prompts_->messages.isEmpty());
+        QCOMPARE(ReadBytes(Path("in.txt")), bytes.toStdString());
+    }
+
+    // Text Shift_JIS cannot hold is saved as UTF-8 after one question whose default is
+    // UTF-8; cancelled, nothing is written and nothing changes.
+    void unencodableTextIsSavedAsUtf8AfterOneQuestion() {
+        OpenNamed(Path("m.txt"), kLine1);
+        editor_->Type(QStringLiteral("\n二行目に𠮟😀"));
+
+        prompts_->messageAnswers.push_back(MessageAnswer::Cancel);
+        prompts_->fileAnswers.push_back(Path("other.txt"));
+        files_->SaveDocumentAs();
+        QCOMPARE(prompts_->messages.size(), 1);
+        QCOMPARE(prompts_->messages[0].text,
+                 QStringLiteral("この原稿には Shift_JIS で保存できない文字があります（最初は 2 "
+                                "行目の「𠮟」）。UTF-8 で保存しますか?"));
+        QCOMPARE(prompts_->buttonTexts.value(0),
+                 QStringList({QStringLiteral("UTF-8 で保存"), QStringLiteral("キャンセル")}));
+        QVERIFY(!QFile::exists(Path("other.txt")));
+        ExpectUntouchedEdit(QStringLiteral("一行目\n二行目に𠮟😀"), Path("m.txt"));
+        QCOMPARE(files_->encoding(), quirtle::ManuscriptEncoding::ShiftJis);
+
+        // Closing: the question cancelled keeps the window open.
+        prompts_->messageAnswers = {MessageAnswer::Yes, MessageAnswer::Cancel};
+        QVERIFY(!files_->ConfirmClose());
+        QCOMPARE(ReadBytes(Path("m.txt")), kLine1);
         QVERIFY(editor_->IsModified());
-        QCOMPARE(ReadBytes(other), std::string("a\xF0\x9F\x98\x80"));
+
+        // Accepted: UTF-8, and from then on without a question.
+        prompts_->messageAnswers.push_back(MessageAnswer::Ok);
+        files_->SaveDocument();
+        QCOMPARE(ReadBytes(Path("m.txt")), std::string("一行目\r\n二行目に𠮟😀"));
+        QVERIFY(!editor_->IsModified());
+        QCOMPARE(files_->encoding(), quirtle::ManuscriptEncoding::Utf8);
+        prompts_->messages.clear();
+        editor_->Type(QStringLiteral("\n"));
+        files_->SaveDocument();
+        QVERIFY(prompts_->messages.isEmpty());
+
+        // The menu's Shift_JIS asks again at the next save; New starts as Shift_JIS.
+        files_->SetEncoding(quirtle::ManuscriptEncoding::ShiftJis);
+        prompts_->messageAnswers.push_back(MessageAnswer::Ok);
+        editor_->Type(QStringLiteral("x"));
+        files_->SaveDocument();
+        QCOMPARE(prompts_->messages.size(), 1);
+        QCOMPARE(files_->encoding(), quirtle::ManuscriptEncoding::Utf8);
+        files_->NewDocument();
+        QCOMPARE(files_->encoding(), quirtle::ManuscriptEncoding::ShiftJis);
+    }
+
+    // The menu's UTF-8 writes text Shift_JIS could hold as UTF-8; the yen sign, which
+    // Shift_JIS would write as the backslash, asks.
+    void chosenEncodingAndTheYenSign() {
+        OpenNamed(Path("m.txt"), kLine1);
+        files_->SetEncoding(quirtle::ManuscriptEncoding::Utf8);
+        files_->SaveDocument();
+        QCOMPARE(ReadBytes(Path("m.txt")), std::string("一行目"));
+        files_->SetEncoding(quirtle::ManuscriptEncoding::ShiftJis);
+        editor_->ReplaceText(QStringLiteral("¥100"));
+        prompts_->messageAnswers.push_back(MessageAnswer::Ok);
+        files_->SaveDocument();
+        QCOMPARE(prompts_->messages.size(), 1);
+        QCOMPARE(ReadBytes(Path("m.txt")), std::string("¥100"));
     }
 
     void japaneseManuscriptSurvivesARoundTrip() {
@@ -410,36 +484,6 @@ class DocumentCommandsTest : public QObject {
         while (const dirent* entry = ::readdir(listing)) files += entry->d_name[0] != '.';
         ::closedir(listing);
         QCOMPARE(files, 1);
-    }
-
-    void unencodableCharacterWarnsBeforeSaving() {
-        OpenNamed(Path("m.txt"), kLine1);
-        editor_->Type(QStringLiteral("\n二行目に한글"));
-
-        prompts_->messageAnswers.push_back(MessageAnswer::Cancel);
-        prompts_->fileAnswers.push_back(Path("other.txt"));
-        files_->SaveDocumentAs();
-        QCOMPARE(prompts_->messages.size(), 1);
-        const auto& warning = prompts_->messages[0];
-        QVERIFY2(warning.text.contains(QStringLiteral("2 行目")), qPrintable(warning.text));
-        QVERIFY2(warning.text.contains(QStringLiteral("「한」(U+D55C)")), qPrintable(warning.text));
-        QCOMPARE(warning.buttons, quirtle::MessageButtons::OkCancel);
-        QCOMPARE(warning.icon, quirtle::MessageIcon::Warning);
-        // Cancelled: nothing written, the document is still the old one.
-        QVERIFY(!QFile::exists(Path("other.txt")));
-        ExpectUntouchedEdit(QStringLiteral("一行目\n二行目に한글"), Path("m.txt"));
-
-        // Closing: the warning cancelled keeps the window open.
-        prompts_->messageAnswers = {MessageAnswer::Yes, MessageAnswer::Cancel};
-        QVERIFY(!files_->ConfirmClose());
-        QCOMPARE(ReadBytes(Path("m.txt")), kLine1);
-        QVERIFY(editor_->IsModified());
-
-        // Accepted: written with "?" in place of each such character.
-        prompts_->messageAnswers.push_back(MessageAnswer::Ok);
-        files_->SaveDocument();
-        QCOMPARE(ReadBytes(Path("m.txt")), kLine1 + "\r\n" + kLine2 + "\x82\xc9??");
-        QVERIFY(!editor_->IsModified());
     }
 
     void confirmCloseAnswers() {

@@ -10,6 +10,7 @@
 #include "editing/ManuscriptAnalysis.h"
 #include "editing/MarkupHighlighter.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 using namespace quirtle;
 using namespace quirtle::editing;
@@ -17,7 +18,7 @@ using namespace quirtle::editing;
 namespace {
 
 ManuscriptAnalysis Analyse(const QString& text) {
-    return AnalyseManuscript(text::EncodeShiftJis(text).bytes);
+    return AnalyseManuscript(text::ToUtf8(text));
 }
 
 struct Entry {
@@ -157,8 +158,7 @@ void AnalysisTest::HighlighterMarksExactlyTheConvertersRejections() {
         for (int line = 0; line < lines.size(); ++line) {
             if (highlighter.Rejection(line) < 0) marked.push_back(line);
         }
-        const std::vector<int> rejected =
-            ConverterRejections(text::EncodeShiftJis(editor.toPlainText()).bytes);
+        const std::vector<int> rejected = ConverterRejections(text::ToUtf8(editor.toPlainText()));
         for (int line = 0; line < lines.size(); ++line) {
             const bool a = std::find(marked.begin(), marked.end(), line) != marked.end();
             const bool b = std::find(rejected.begin(), rejected.end(), line) != rejected.end();
@@ -170,8 +170,7 @@ void AnalysisTest::HighlighterMarksExactlyTheConvertersRejections() {
         // The tick's analysis agrees, and marks lines edited into mistakes.
         QTextCursor cursor(editor.document()->findBlockByNumber(0));
         cursor.insertText(u"*"_qs);
-        const ManuscriptAnalysis analysis =
-            AnalyseManuscript(text::EncodeShiftJis(editor.toPlainText()).bytes);
+        const ManuscriptAnalysis analysis = AnalyseManuscript(text::ToUtf8(editor.toPlainText()));
         highlighter.ApplyRejections(analysis.rejections, editor.document()->revision());
         for (int line = 0; line < lines.size(); ++line) {
             const bool inAnalysis =

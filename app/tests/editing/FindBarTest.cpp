@@ -12,6 +12,7 @@
 #include "editing/ManuscriptAnalysis.h"
 #include "editing/OutlinePanel.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 using namespace quirtle;
 using namespace quirtle::editing;
@@ -180,7 +181,7 @@ void FindBarTest::OutlineListsAndJumps() {
     editor->setPlainText(text);
     window.resize(600, 300);
     window.show();
-    outline->SetHeadings(AnalyseManuscript(text::EncodeShiftJis(text).bytes).headings);
+    outline->SetHeadings(AnalyseManuscript(text::ToUtf8(text)).headings);
     // 一章 holds 一節 (with the rejected line under it, where the text has it) and 二節;
     // 二章 stands beside it.
     QCOMPARE(outline->topLevelItemCount(), 2);

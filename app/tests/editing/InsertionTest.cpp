@@ -9,6 +9,7 @@
 #include "editing/ManuscriptAnalysis.h"
 #include "editing/MarkupInsertion.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 using namespace quirtle;
 using namespace quirtle::editing;
@@ -55,7 +56,7 @@ QString ReaderText(const QString& xml) {
 }
 
 bool Reads(const QString& line) {
-    return LastLineRejection(text::EncodeShiftJis(line).bytes) == 0;
+    return LastLineRejection(text::ToUtf8(line)) == 0;
 }
 
 // What the reader should see of a selection put into an element: its own reading when the

@@ -1194,6 +1194,57 @@ class Html(unittest.TestCase):
             shutil.rmtree(folder, ignore_errors=True)
 
 
+class BeyondShiftJis(unittest.TestCase):
+    """Characters Shift_JIS cannot hold reach the scripts as character references in the
+    Shift_JIS XML (as the editor writes it: converted as UTF-8, then recoded); every book
+    keeps them, the PDF prints them in a font that has them and names the one no font has."""
+
+    TEXT = "𠮟られて剝がれた♡‼😀"
+    NO_FONT = "\U000F0000"  # a private-use character of plane 15: no installed font has it
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="quirtle-utf8-test-")
+        manuscript = "* 頰と𠮟\r\n_塡[は]める%s%s\r\n" % (cls.TEXT, cls.NO_FONT)
+        utf8 = subprocess.run([CONVERTER, "--utf-8"], input=manuscript.encode("utf-8"),
+                              capture_output=True, check=True).stdout.decode("utf-8")
+        cls.xml = utf8.replace('encoding="UTF-8"', 'encoding="Shift_JIS"', 1).encode(
+            "cp932", "xmlcharrefreplace")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def run_to(self, label, name):
+        output = os.path.join(self.folder, name)
+        status, errors = run_entry(entry(label), self.xml, output)
+        self.assertEqual(status, 0, errors)
+        return output, errors
+
+    def test_epub_html_and_text_hold_the_characters(self):
+        epub, _ = self.run_to("EPUB 縦書き", "book.epub")
+        with zipfile.ZipFile(epub) as book:
+            chapters = "".join(book.read(name).decode("utf-8") for name in book.namelist()
+                               if name.endswith(".xhtml"))
+        page, _ = self.run_to("HTML", "page.html")
+        text, _ = self.run_to("テキスト", "book.txt")
+        def read(path):
+            with open(path, encoding="utf-8") as written:
+                return written.read()
+        for path, content in ((epub, chapters), (page, read(page)), (text, read(text))):
+            self.assertIn(self.TEXT, content, path)
+            self.assertIn("頰と𠮟", content, path)
+        self.assertRegex(chapters, r"<ruby[^>]*>(<rb>)?塡")
+
+    def test_pdf_prints_them_and_names_the_character_no_font_has(self):
+        pdf, errors = self.run_to("PDF 縦書き A5", "book.pdf")
+        printed = flat(pdf_text(pdf))
+        self.assertIn(self.TEXT, printed)
+        self.assertIn("頰と𠮟", printed)
+        self.assertIn("U+F0000", errors)
+        self.assertEqual(errors.count("\n"), 1, errors)
+
+
 def main():
     global PROGRAM_DIR, CONVERTER, SAMPLE, SCRIPT_DIR
     PROGRAM_DIR, CONVERTER, SAMPLE = sys.argv[1:4]

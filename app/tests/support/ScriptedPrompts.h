@@ -34,6 +34,9 @@ class ScriptedPrompts : public Prompts {
     std::deque<int> choiceAnswers;
     QList<QStringList> choiceLists;  // the lists of the questions asked with one
     QList<int> choiceSelections;     // and the entry each had selected
+    // The buttons of the questions asked with buttons of their own: accept (the default)
+    // first, then cancel. Answered from messageAnswers: Ok chooses accept.
+    QList<QStringList> buttonTexts;
     QList<Message> messages;
     QList<Dialog> dialogs;
 
@@ -62,6 +65,13 @@ class ScriptedPrompts : public Prompts {
         const int chosen = choiceAnswers.front();
         choiceAnswers.pop_front();
         return chosen;
+    }
+
+    bool Confirm(QWidget* owner, const QString& text, const QString& caption, const QString& accept,
+                 const QString& cancel, MessageIcon icon) override {
+        buttonTexts.append({accept, cancel});
+        return ShowMessage(owner, text, caption, MessageButtons::OkCancel, icon) ==
+               MessageAnswer::Ok;
     }
 
     std::optional<QString> GetOpenFileName(QWidget*, const FileDialogRequest& request) override {

@@ -84,10 +84,11 @@ class MainFrameTest : public QObject {
         QCOMPARE(titles,
                  QStringList({"ファイル(&F)", "編集(&E)", "検索(&S)", "表示(&V)", "書式(&M)",
                               "エクスポート(&X)", "オプション(&O)", "ヘルプ(&H)"}));
-        // 取り込み follows 開く, the one item added to the Parts' file menu.
+        // 取り込み follows 開く; エンコーディング comes after the Parts' items.
         QCOMPARE(MenuTexts(menus[0]),
                  QStringList({"新規作成(&N)\tCtrl+N", "開く(&O)\tCtrl+O", "取り込み(&I)...",
-                              "上書き保存(&S)\tCtrl+S", "名前をつけて保存(&A)", "-", "終了(&x)"}));
+                              "上書き保存(&S)\tCtrl+S", "名前をつけて保存(&A)", "-", "終了(&x)", "-",
+                              "エンコーディング(&E)"}));
         QCOMPARE(MenuTexts(menus[1]),
                  QStringList({"元に戻す(&U)\tCtrl+Z", "やり直し(&R)\tCtrl+Y", "-",
                               "切り取り(&T)\tCtrl+X", "コピー(&C)\tCtrl+C", "貼り付け(&P)\tCtrl+V",
@@ -598,6 +599,43 @@ class MainFrameTest : public QObject {
             QVERIFY(saved.open(QIODevice::ReadOnly));
             QCOMPARE(saved.readAll(), QByteArray("\x8c\xb4\x8d\x65"));
         }
+    }
+
+    // The status bar and ファイル > エンコーディング follow the manuscript's encoding: a UTF-8
+    // file, the menu's choice, the question at saving, New.
+    void EncodingShowsInTheStatusBarAndTheMenu() {
+        Window window;
+        QVERIFY(window.Create());
+        WindowProbe probe(*window.frame);
+        QAction* shiftJis = probe.MenuAction(command::kEncodingShiftJis);
+        QAction* utf8 = probe.MenuAction(command::kEncodingUtf8);
+        QVERIFY(shiftJis && utf8 && shiftJis->actionGroup() == utf8->actionGroup());
+        auto shows = [&](const QString& name) {
+            return probe.EncodingLabel()->text() == name &&
+                   shiftJis->isChecked() == (name == "Shift_JIS") &&
+                   utf8->isChecked() == (name == "UTF-8");
+        };
+        QVERIFY(shows(QStringLiteral("Shift_JIS")));
+        const QString path = window.folder.Path() + QStringLiteral("utf8.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\xEF\xBB\xBF\xF0\xA0\xAE\x9F\r\n");  // BOM, "𠮟"
+        file.close();
+        window.prompts.fileAnswers = {path};
+        window.frame->RunCommand(command::kOpen);
+        QCOMPARE(probe.Editor().Text(), QStringLiteral("𠮟\n"));
+        QVERIFY(shows(QStringLiteral("UTF-8")));
+        window.frame->RunCommand(command::kEncodingShiftJis);
+        QVERIFY(shows(QStringLiteral("Shift_JIS")));
+        // Shift_JIS cannot hold it: asked again, and UTF-8 once more, the BOM kept.
+        window.prompts.messageAnswers = {MessageAnswer::Ok};
+        window.frame->RunCommand(command::kSave);
+        QCOMPARE(window.prompts.messages.size(), 1);
+        QVERIFY(shows(QStringLiteral("UTF-8")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF\xF0\xA0\xAE\x9F\r\n"));
+        window.frame->RunCommand(command::kNew);
+        QVERIFY(shows(QStringLiteral("Shift_JIS")));
     }
 
     void SplitterStartsHalfAndRightPaneTakesResizes() {

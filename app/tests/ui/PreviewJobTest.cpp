@@ -13,6 +13,7 @@
 #include "preview/PreviewBlocks.h"
 #include "preview/PreviewJob.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 
 using namespace quirtle;
 
@@ -167,7 +168,7 @@ class PreviewJobTest : public QObject {
         QCOMPARE(outcome.document->html, QStringLiteral("<p>ソ表\n\"x\"</p>\n"));
         QCOMPARE(outcome.document->blocks.size(), std::size_t{1});
 
-        // A failed conversion, or bytes that are not Shift_JIS: nothing for the page.
+        // A failed conversion, or bytes that are not UTF-8: nothing for the page.
         outcome = MakePreview(8, QStringLiteral("other"),
                               WithoutLines([](const std::string&) { return std::nullopt; }));
         QVERIFY(!outcome.document);
@@ -266,7 +267,7 @@ class PreviewJobTest : public QObject {
         const QString text = QStringLiteral("* 見出し\n本文です。\n# メモ");
         const PreviewOutcome outcome = MakePreview(1, text, &ConvertForPreviewWithLines, true);
         QVERIFY(outcome.counts.has_value());
-        QCOMPARE(*outcome.counts, *counts::CountManuscript(text::EncodeShiftJis(text).bytes));
+        QCOMPARE(*outcome.counts, *counts::CountManuscript(text::ToUtf8(text), TextEncoding::Utf8));
         QCOMPARE(outcome.counts->characters, std::size_t{8});
         // Counted even when the preview fails: the counts do not depend on the preview.
         const PreviewOutcome failed = MakePreview(

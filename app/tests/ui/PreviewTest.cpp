@@ -18,6 +18,7 @@
 #include "preview/PreviewUpdater.h"
 #include "support/ScriptedPrompts.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 #include "ui/Commands.h"
 #include "ui/EditorPane.h"
 #include "ui/MainFrame.h"
@@ -61,10 +62,6 @@ bool PreviewAndWait(MainFrame& frame) {
     return QTest::qWaitFor([&] { return !frame.PreviewInProgress(); }, 15000);
 }
 
-QByteArray Sjis(const QString& text) {
-    return QByteArray::fromStdString(text::EncodeShiftJis(text).bytes);
-}
-
 // A novel-like manuscript: chapters, paragraphs opening with a full-width space, ruby, a
 // list, a division and a quotation in each chapter.
 QStringList NovelLines(int chapters) {
@@ -86,8 +83,8 @@ QStringList NovelLines(int chapters) {
 
 // What the page's element holds after a full replacement by the converter's fragment.
 QString FullReplacement(TestWindow& window, const QString& manuscript) {
-    const auto html = ConvertForPreview(text::EncodeShiftJis(manuscript).bytes);
-    const auto decoded = text::DecodeShiftJis(*html);
+    const auto html = ConvertForPreview(text::ToUtf8(manuscript));
+    const std::optional<QString> decoded = text::FromUtf8WithLf(*html);
     return window
         .Evaluate(QStringLiteral("(function(){var d=document.createElement('div');"
                                  "d.innerHTML=%1;return d.innerHTML;})()")
@@ -219,10 +216,10 @@ class PreviewTest : public QObject {
         QVERIFY(frame.PreviewsThroughFile());
         // Japanese with the bytes 0x5C as second byte (ソ, 表), half-width katakana, quotes,
         // a backslash, line breaks and what would end a script.
-        const QString text = QStringLiteral("ソ表\\ \"q\" 'a' ｶﾅ ${x} `t` 雨が降る");
+        const QString text = QStringLiteral("ソ表\\ \"q\" 'a' ｶﾅ ${x} `t` 雨が降る𠮟😀");
         // Long enough to go through the file rather than in the script.
         QByteArray fragment =
-            "<p id=\"t\" title=\"&quot;\">" + Sjis(text) + "&lt;/script&gt;</p>\r\n";
+            "<p id=\"t\" title=\"&quot;\">" + text.toUtf8() + "&lt;/script&gt;</p>\r\n";
         for (int i = 0; i < 40000; ++i) fragment += "<p>2</p>\r\n";
         frame.SetPreviewConverter(FixedHtml(fragment.toStdString()));
         QSignalSpy updates(&frame, &MainFrame::PreviewUpdated);
@@ -241,20 +238,18 @@ class PreviewTest : public QObject {
         QVERIFY(frame.PreviewsThroughFile());
         QFile file(frame.PreviewFolder() + QStringLiteral("/contents.html"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const auto decoded = text::DecodeShiftJis(fragment.toStdString());
-        QVERIFY(decoded.has_value());
-        QCOMPARE(file.readAll(), decoded->toUtf8());
+        QCOMPARE(file.readAll(), text::FromUtf8WithLf(fragment.toStdString())->toUtf8());
 
         // The same text through the real converter, from the editor.
         frame.SetPreviewConverter(&ConvertForPreview);
-        probe.Editor().ReplaceText(QStringLiteral("* 見出し<&>\n_漢字[かんじ]と\\_記号\"。"));
+        probe.Editor().ReplaceText(QStringLiteral("* 見出し<&>𠮟😀\n_漢字[かんじ]と\\_記号\"。"));
         frame.RunCommand(command::kPreview);
         QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 2, 15000);
         QCOMPARE(window
                      .Evaluate(QStringLiteral("document.querySelector('#contents h1')"
                                               ".textContent"))
                      .toString(),
-                 QStringLiteral("見出し<&>"));
+                 QStringLiteral("見出し<&>𠮟😀"));
         QCOMPARE(window
                      .Evaluate(QStringLiteral("document.querySelector('#contents p')"
                                               ".textContent"))

@@ -20,6 +20,7 @@
 #include "platform/QtDesktop.h"
 #include "preview/PreviewScript.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8ShiftJis.h"
 #include "ui/AboutBox.h"
 #include "ui/CentringSplitter.h"
 #include "ui/EditorPane.h"
@@ -30,13 +31,11 @@ using namespace quirtle;
 class WidgetTest : public QObject {
     Q_OBJECT
   private slots:
-    void EditorReadsAndWritesShiftJisWithCrLf() {
+    void EditorReadsShiftJisAndGivesUtf8() {
         EditorPane editor;
-        editor.ReplaceText(QStringLiteral("漢字\nabc\n"));
-        QCOMPARE(editor.TextBytes(), std::string("\x8a\xbf\x8e\x9a\r\nabc\r\n"));
-        // Characters Shift_JIS cannot hold reach the converter as '?'.
-        editor.ReplaceText(QStringLiteral("a\U0001F600b"));
-        QCOMPARE(editor.TextBytes(), std::string("a?b"));
+        // Every character reaches the converter as it is.
+        editor.ReplaceText(QStringLiteral("漢字\na\U0001F600b𠮟\n"));
+        QCOMPARE(editor.TextBytes(), std::string("漢字\na\U0001F600b𠮟\n"));
 
         QVERIFY(editor.SetTextBytes("\x82\xa0\r\nx\ry\nz"));
         QCOMPARE(editor.Text(), QStringLiteral("あ\nx\ny\nz"));
