@@ -76,7 +76,7 @@ const CommandInfo* FindCommand(int id) {
 const QList<MenuLayout>& MenuBarLayout() {
     static const QList<MenuLayout> menus = {
         {QStringLiteral("ファイル(&F)"),
-         {kNew, kOpen, kImport, kSave, kSaveAs, kSeparator, kExit, kSeparator, kEncodingMenu}},
+         {kNew, kOpen, kImport, kSave, kSaveAs, kEncodingMenu, kSeparator, kExit}},
         {QStringLiteral("編集(&E)"),
          {kUndo, kRedo, kSeparator, kCut, kCopy, kPaste, kSeparator, kSelectAll, kSeparator,
           kLaunchExternalEditor}},

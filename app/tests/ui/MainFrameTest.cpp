@@ -84,11 +84,12 @@ class MainFrameTest : public QObject {
         QCOMPARE(titles,
                  QStringList({"ファイル(&F)", "編集(&E)", "検索(&S)", "表示(&V)", "書式(&M)",
                               "エクスポート(&X)", "オプション(&O)", "ヘルプ(&H)"}));
-        // 取り込み follows 開く; エンコーディング comes after the Parts' items.
+        // 取り込み follows 開く and エンコーディング the save commands; the Parts' items keep
+        // their order and 終了 stays last.
         QCOMPARE(MenuTexts(menus[0]),
                  QStringList({"新規作成(&N)\tCtrl+N", "開く(&O)\tCtrl+O", "取り込み(&I)...",
-                              "上書き保存(&S)\tCtrl+S", "名前をつけて保存(&A)", "-", "終了(&x)", "-",
-                              "エンコーディング(&E)"}));
+                              "上書き保存(&S)\tCtrl+S", "名前をつけて保存(&A)",
+                              "エンコーディング(&E)", "-", "終了(&x)"}));
         QCOMPARE(MenuTexts(menus[1]),
                  QStringList({"元に戻す(&U)\tCtrl+Z", "やり直し(&R)\tCtrl+Y", "-",
                               "切り取り(&T)\tCtrl+X", "コピー(&C)\tCtrl+C", "貼り付け(&P)\tCtrl+V",
