@@ -299,12 +299,13 @@ Generated Generate(Notation notation, std::mt19937& random) {
         if (notation == Notation::Aozora && random() % 4 == 0) {
             // A line of 青空文庫 notation alone: none of it is text but a heading's.
             const std::vector<std::pair<std::string, std::string>> notes = {
-                {"［＃ここから２字下げ］", ""},     {"［＃ここで字下げ終わり］", ""},
-                {"［＃改ページ］", ""},             {"［＃３字下げ］行", "行"},
+                {"［＃ここから２字下げ］", ""},
+                {"［＃ここで字下げ終わり］", ""},
+                {"［＃改ページ］", ""},
+                {"［＃３字下げ］行", "行"},
                 {"第一章［＃「第一章」は中見出し］", "第一章"},
                 {"［＃大見出し］序［＃大見出し終わり］", "序"},
-                {"※［＃「さんずい＋英」、U+6F22、1-1］と※［＃「亜」、1-16-1］",
-                 "漢と亜"}};
+                {"※［＃「さんずい＋英」、U+6F22、1-1］と※［＃「亜」、1-16-1］", "漢と亜"}};
             const auto& [source, text] =
                 notes[std::uniform_int_distribution<std::size_t>(0, notes.size() - 1)(random)];
             g.source += source;
