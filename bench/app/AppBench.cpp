@@ -237,7 +237,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const std::string mode = argv[1];
-    QString directory = QString::fromLocal8Bit(argv[2]);
+    // The program always knows its folder as an absolute path; a relative one would give the
+    // preview page a URL it cannot read the fragment file from.
+    QString directory = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
     if (!directory.endsWith('/')) directory += '/';
 
     quirtle::PrepareWebEngine();
