@@ -53,6 +53,20 @@ std::size_t ValidCharLength(const char* at, const char* end) {
     return valid == length ? length : 0;
 }
 
+std::size_t DecodeChar(const char* at, const char* end, char32_t& value) {
+    const std::size_t length = ValidCharLength(at, end);
+    if (length == 0) {
+        return 0;
+    }
+    const auto lead = static_cast<unsigned char>(at[0]);
+    char32_t decoded = length == 1 ? lead : lead & (0x7FU >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        decoded = (decoded << 6) | (static_cast<unsigned char>(at[k]) & 0x3FU);
+    }
+    value = decoded;
+    return length;
+}
+
 void AppendRepaired(std::string_view text, std::string& out) {
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = at + text.size();

@@ -21,6 +21,10 @@ inline constexpr std::string_view replacement = "\xEF\xBF\xBD";
 // bytes there do not start one.
 std::size_t ValidCharLength(const char* at, const char* end);
 
+// Decodes the valid UTF-8 character at `at` (before `end`) into `value` and returns its
+// length, or returns 0 (and leaves `value` alone) when the bytes there do not start one.
+std::size_t DecodeChar(const char* at, const char* end, char32_t& value);
+
 // True when the last character before `stop` is cut off by it: a lead byte whose
 // continuation bytes do not all come before `stop`, in text whose other faults have been
 // found (the byte at `stop` is taken for ASCII, the bytes before `from` too). Where

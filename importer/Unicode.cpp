@@ -1,41 +1,20 @@
 #include "Unicode.h"
 
+#include "Utf8Repair.h"
+
 namespace quirtle::importer {
 
 std::optional<std::u32string> DecodeUtf8(std::string_view bytes) {
     std::u32string text;
     text.reserve(bytes.size() / 2);
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* end = p + bytes.size();
-    while (p < end) {
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            text.push_back(lead);
-            ++p;
-            continue;
-        }
-        int length = 0;
+    const char* at = bytes.data();
+    const char* const end = at + bytes.size();
+    while (at < end) {
         char32_t value = 0;
-        char32_t least = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, value = lead & 0x1F, least = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, value = lead & 0x0F, least = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, value = lead & 0x07, least = 0x10000;
-        } else {
-            return std::nullopt;
-        }
-        if (end - p < length) return std::nullopt;
-        for (int i = 1; i < length; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return std::nullopt;
-            value = (value << 6) | (p[i] & 0x3F);
-        }
-        if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-            return std::nullopt;
-        }
+        const std::size_t length = utf8::DecodeChar(at, end, value);
+        if (length == 0) return std::nullopt;
         text.push_back(value);
-        p += length;
+        at += length;
     }
     return text;
 }

@@ -2,8 +2,11 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
+
+#include "Utf8Repair.h"
 
 namespace quirtle::text {
 namespace {
@@ -181,39 +184,10 @@ std::optional<std::string> ShiftJisToUtf8(std::string_view bytes) {
 
 bool LooksLikeUtf8(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) return true;
-    bool multibyte = false;
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        size_t length = 0;
-        char32_t min = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            min = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            min = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + length > bytes.size()) return false;
-        char32_t value = lead & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            value = (value << 6) | (next & 0x3F);
-        }
-        if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-        multibyte = true;
-        i += length;
-    }
-    return multibyte;
+    const bool multibyte = std::any_of(bytes.begin(), bytes.end(), [](char byte) {
+        return static_cast<unsigned char>(byte) >= 0x80;
+    });
+    return multibyte && utf8::IsValid(bytes);
 }
 
 }  // namespace quirtle::text

@@ -7,46 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "Utf8Repair.h"
+
 namespace quirtle::text {
 namespace {
 
 // The two characters CP932 writes with the codes of ASCII characters.
 constexpr std::string_view kYen = "\xC2\xA5";
 constexpr std::string_view kOverline = "\xE2\x80\xBE";
-
-struct Decoded {
-    char32_t character = 0xFFFD;
-    std::size_t length = 1;
-};
-
-// The UTF-8 character at the start of `bytes`; U+FFFD of one byte when it is not one.
-Decoded DecodeOne(std::string_view bytes) {
-    const auto lead = static_cast<unsigned char>(bytes[0]);
-    std::size_t length = 0;
-    char32_t min = 0;
-    if (lead < 0x80) return {lead, 1};
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        min = 0x10000;
-    } else {
-        return {};
-    }
-    if (bytes.size() < length) return {};
-    char32_t value = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(bytes[k]);
-        if ((next & 0xC0) != 0x80) return {};
-        value = (value << 6) | (next & 0x3F);
-    }
-    if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return {};
-    return {value, length};
-}
 
 // Owns one iconv descriptor from UTF-8 to CP932.
 class ToCp932 {
@@ -76,10 +44,13 @@ class ToCp932 {
             if (rc != static_cast<std::size_t>(-1) || error == E2BIG) continue;
             // No CP932 code (EILSEQ), or a sequence that is not UTF-8 (EILSEQ, EINVAL).
             const std::size_t at = static_cast<std::size_t>(in - run.data());
-            const Decoded one = DecodeOne(run.substr(at));
-            if (!writer(one.character, base + at, out)) return false;
-            in += one.length;
-            inLeft -= one.length;
+            // A byte that starts no UTF-8 character is taken as one U+FFFD.
+            char32_t character = 0xFFFD;
+            const std::size_t length =
+                std::max<std::size_t>(1, utf8::DecodeChar(in, run.data() + run.size(), character));
+            if (!writer(character, base + at, out)) return false;
+            in += length;
+            inLeft -= length;
         }
         return true;
     }

@@ -148,6 +148,33 @@ std::string RandomText(std::mt19937& random, std::size_t length) {
     return text;
 }
 
+// Decoding one character: the value and length of each valid form, nothing for the
+// invalid ones (overlong, surrogate, beyond U+10FFFF, cut off, stray continuation).
+TEST(Utf8Input, DecodeCharTable) {
+    const struct {
+        std::string_view bytes;
+        char32_t value;
+        std::size_t length;
+    } cases[] = {
+        {"A", U'A', 1},
+        {"\xC3\xA9", U'\u00E9', 2},
+        {"\xE3\x81\x82", U'\u3042', 3},
+        {"\xF0\xA0\xAE\x9F", U'\U00020B9F', 4},
+        {"\xC0\x80", 0, 0},
+        {"\xED\xA0\x80", 0, 0},
+        {"\xF4\x90\x80\x80", 0, 0},
+        {"\xE3\x81", 0, 0},
+        {"\x81", 0, 0},
+    };
+    for (const auto& c : cases) {
+        char32_t value = 0;
+        const std::size_t length =
+            utf8::DecodeChar(c.bytes.data(), c.bytes.data() + c.bytes.size(), value);
+        EXPECT_EQ(length, c.length) << ::testing::PrintToString(c.bytes);
+        if (c.length != 0) EXPECT_EQ(value, c.value) << ::testing::PrintToString(c.bytes);
+    }
+}
+
 // Whatever the bytes, the output is valid UTF-8 and is what the text with every invalid
 // sequence replaced gives, also when the text comes in pieces.
 TEST(Utf8Input, AnyBytesGiveValidUtf8AsTheRepairedTextDoes) {
