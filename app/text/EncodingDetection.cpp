@@ -75,8 +75,11 @@ std::string DetectCharset(std::string_view bytes) {
     return name;
 }
 
+// The rule a save follows: every character reads back as itself (so not the yen sign).
 bool ShiftJisCanHold(const QString& text) {
-    return !EncodeShiftJis(text).firstUnencodable;
+    std::string bytes;
+    return Utf8ToShiftJis(ToUtf8(text), bytes,
+                          [](char32_t, std::size_t, std::string&) { return false; });
 }
 
 // Whether a UTF-8 reading of bytes that are Shift_JIS too may be meant: short Shift_JIS of
