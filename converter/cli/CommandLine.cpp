@@ -19,8 +19,8 @@ const char* ConvertUsage() {
            "Exit status: 0 on success, 2 on a bad argument or an input or output error.\n";
 }
 
-bool ParseConvertArguments(const std::vector<std::string>& args, ConvertOptions& options,
-                           std::string& error) {
+bool ParseCommandArguments(const std::vector<std::string>& args, CommandArguments& common,
+                           const OwnOptionReader& readOwn, std::string& error) {
     bool haveInput = false;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -28,38 +28,53 @@ bool ParseConvertArguments(const std::vector<std::string>& args, ConvertOptions&
         const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
         if (isOption && arg == "--") {
             optionsEnded = true;
-        } else if (isOption && arg == "--xml") {
-            options.mode = OutputMode::Xml;
-        } else if (isOption && arg == "--html") {
-            options.mode = OutputMode::Html;
-        } else if (isOption && arg == "--utf-8") {
-            options.encoding = TextEncoding::Utf8;
-        } else if (isOption && (arg == "--help" || arg == "-h")) {
-            options.showHelp = true;
+            continue;
+        }
+        if (isOption) {
+            const int own = readOwn(args, i, error);
+            if (own < 0) return false;
+            if (own > 0) continue;
+        }
+        if (isOption && (arg == "--help" || arg == "-h")) {
+            common.showHelp = true;
         } else if (isOption && arg == "-o") {
-            if (i + 1 >= args.size()) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
                 error = "option -o needs an output file name";
                 return false;
             }
-            options.outputPath = args[++i];
-            if (options.outputPath.empty()) {
-                error = "option -o needs an output file name";
-                return false;
-            }
+            common.outputPath = args[++i];
         } else if (isOption && arg.rfind("-o", 0) == 0 && arg.rfind("--", 0) != 0) {
-            options.outputPath = arg.substr(2);
+            common.outputPath = arg.substr(2);
         } else if (isOption) {
             error = "unknown option '" + arg + "'";
             return false;
         } else if (haveInput) {
-            error = "more than one input file ('" + options.inputPath + "' and '" + arg + "')";
+            error = "more than one input file ('" + common.inputPath + "' and '" + arg + "')";
             return false;
         } else {
-            options.inputPath = arg;
+            common.inputPath = arg;
             haveInput = true;
         }
     }
     return true;
+}
+
+bool ParseConvertArguments(const std::vector<std::string>& args, ConvertOptions& options,
+                           std::string& error) {
+    const auto readOwn = [&](const std::vector<std::string>& all, std::size_t& i, std::string&) {
+        const std::string& arg = all[i];
+        if (arg == "--xml") {
+            options.mode = OutputMode::Xml;
+        } else if (arg == "--html") {
+            options.mode = OutputMode::Html;
+        } else if (arg == "--utf-8") {
+            options.encoding = TextEncoding::Utf8;
+        } else {
+            return 0;
+        }
+        return 1;
+    };
+    return ParseCommandArguments(args, options, readOwn, error);
 }
 
 }  // namespace quirtle

@@ -21,52 +21,31 @@ const char* ImportUsage() {
 
 bool ParseImportArguments(const std::vector<std::string>& args, ImportOptions& options,
                           std::string& error) {
-    bool haveInput = false;
-    bool optionsEnded = false;
     const auto setNotation = [&](const std::string& name) {
         options.notation = NotationFromName(name);
         if (!options.notation) {
             error = "unknown notation '" + name + "' (aozora, kakuyomu or narou)";
-            return false;
+            return -1;
         }
-        return true;
+        return 1;
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
-        if (isOption && arg == "--") {
-            optionsEnded = true;
-        } else if (isOption && arg == "--from") {
-            if (i + 1 >= args.size()) {
+    const auto readOwn = [&](const std::vector<std::string>& all, std::size_t& i, std::string&) {
+        const std::string& arg = all[i];
+        if (arg == "--from") {
+            if (i + 1 >= all.size()) {
                 error = "option --from needs a notation (aozora, kakuyomu or narou)";
-                return false;
+                return -1;
             }
-            if (!setNotation(args[++i])) return false;
-        } else if (isOption && arg.rfind("--from=", 0) == 0) {
-            if (!setNotation(arg.substr(7))) return false;
-        } else if (isOption && arg == "--utf-8") {
-            options.utf8 = true;
-        } else if (isOption && (arg == "--help" || arg == "-h")) {
-            options.showHelp = true;
-        } else if (isOption && arg == "-o") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                error = "option -o needs an output file name";
-                return false;
-            }
-            options.outputPath = args[++i];
-        } else if (isOption && arg.rfind("-o", 0) == 0 && arg.rfind("--", 0) != 0) {
-            options.outputPath = arg.substr(2);
-        } else if (isOption) {
-            error = "unknown option '" + arg + "'";
-            return false;
-        } else if (haveInput) {
-            error = "more than one input file ('" + options.inputPath + "' and '" + arg + "')";
-            return false;
-        } else {
-            options.inputPath = arg;
-            haveInput = true;
+            return setNotation(all[++i]);
         }
-    }
+        if (arg.rfind("--from=", 0) == 0) return setNotation(arg.substr(7));
+        if (arg == "--utf-8") {
+            options.utf8 = true;
+            return 1;
+        }
+        return 0;
+    };
+    if (!ParseCommandArguments(args, options, readOwn, error)) return false;
     if (!options.notation && !options.showHelp) {
         error = "option --from is required (aozora, kakuyomu or narou)";
         return false;

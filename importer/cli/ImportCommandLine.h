@@ -5,16 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "Import.h"
 
 namespace quirtle::importer {
 
-struct ImportOptions {
+struct ImportOptions : CommandArguments {
     std::optional<Notation> notation;
-    bool utf8 = false;       // write UTF-8 instead of Shift_JIS
-    std::string inputPath;   // empty or "-" means standard input
-    std::string outputPath;  // empty means standard output
-    bool showHelp = false;
+    bool utf8 = false;  // write UTF-8 instead of Shift_JIS
 };
 
 // Fills `options` from the arguments after the program name. On a bad argument returns
