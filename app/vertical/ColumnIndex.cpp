@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "vertical/LineLayout.h"
+#include "vertical/PaperText.h"
 
 namespace quirtle::vertical {
 
@@ -22,12 +23,34 @@ void ColumnIndex::SetCellsPerColumn(int cells) {
     if (active) Recount();
 }
 
+void ColumnIndex::SetPaper(PaperText* text) {
+    if (text == paper) return;
+    if (paper) paper->Clear();
+    paper = text;
+    if (active) Recount();
+}
+
+int ColumnIndex::ReadPaper() {
+    const QByteArray utf8 = document.toPlainText().toUtf8();
+    return paper->Read(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+}
+
+bool ColumnIndex::PaperUnchanged(int from, int to) const {
+    if (to >= paper->Lines()) return false;
+    QTextBlock block = document.findBlockByNumber(from);
+    for (int line = from; line <= to; ++line, block = block.next()) {
+        if (!block.isValid() || !paper->Holds(line, block.text())) return false;
+    }
+    return true;
+}
+
 void ColumnIndex::SetActive(bool on) {
     if (on == active) return;
     active = on;
     if (active) {
         Recount();
     } else {
+        if (paper) paper->Clear();
         columns.clear();
         firsts.clear();
         columns.shrink_to_fit();
@@ -37,6 +60,13 @@ void ColumnIndex::SetActive(bool on) {
 }
 
 void ColumnIndex::Recount() {
+    if (paper) {
+        ReadPaper();
+        columns = paper->AllColumns();
+        validSums = 0;
+        emit Changed(0);
+        return;
+    }
     columns.clear();
     columns.reserve(static_cast<std::size_t>(document.blockCount()));
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
@@ -55,7 +85,18 @@ void ColumnIndex::ContentsChange(int position, int removed, int added) {
     QTextBlock last = document.findBlock(position + added);
     if (!last.isValid()) last = document.lastBlock();
     const int to = std::max(from, last.blockNumber());  // changed lines [from, to] now
-    const int oldTo = to - (lines - oldLines);          // and [from, oldTo] before
+    if (paper) {
+        // The markup colours change the document's formats, not its text.
+        if (removed == added && lines == oldLines && PaperUnchanged(from, to)) return;
+        // A line can change how the lines after it read (a list it ends, a heading level
+        // it allows), so the whole text is read again.
+        const int changed = ReadPaper();
+        columns = paper->AllColumns();
+        validSums = std::min(validSums, static_cast<std::size_t>(changed) + 1);
+        emit Changed(std::min(changed, from));
+        return;
+    }
+    const int oldTo = to - (lines - oldLines);  // and [from, oldTo] before
     if (oldTo < from || oldTo >= oldLines) {
         Recount();  // the document was replaced under the index
         return;
@@ -69,7 +110,6 @@ void ColumnIndex::ContentsChange(int position, int removed, int added) {
     columns.erase(columns.begin() + from, columns.begin() + oldTo + 1);
     columns.insert(columns.begin() + from, counted.begin(), counted.end());
     validSums = std::min(validSums, static_cast<std::size_t>(from) + 1);
-    Q_UNUSED(removed);
     emit Changed(from);
 }
 

@@ -9,6 +9,8 @@ class QTextDocument;
 
 namespace quirtle::vertical {
 
+class PaperText;
+
 class ColumnIndex : public QObject {
     Q_OBJECT
   public:
@@ -17,6 +19,9 @@ class ColumnIndex : public QObject {
     // Counts every line again for columns of `cellsPerColumn` cells.
     void SetCellsPerColumn(int cellsPerColumn);
     int CellsPerColumn() const { return cellsPerColumn; }
+    // Counts the lines as manuscript paper shows them (`paper` reads the document), or as
+    // typed (nullptr).
+    void SetPaper(PaperText* paper);
     // Stops following the document (while the view is not shown) or starts again, counting
     // every line afresh.
     void SetActive(bool active);
@@ -36,10 +41,14 @@ class ColumnIndex : public QObject {
 
   private:
     void Recount();
+    // Reads the document onto the paper again; the first line whose columns changed.
+    int ReadPaper();
+    bool PaperUnchanged(int from, int to) const;
     void ContentsChange(int position, int removed, int added);
     void UpdateSums() const;
 
     QTextDocument& document;
+    PaperText* paper = nullptr;
     int cellsPerColumn = 20;
     bool active = false;
     std::vector<int> columns;

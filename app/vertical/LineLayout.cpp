@@ -119,6 +119,7 @@ LineLayout::LineLayout(QStringView line, int cellsPerColumn)
 }
 
 int LineLayout::ColumnEnd(int column) const {
+    if (column < 0 || column >= Columns()) return static_cast<int>(cells.size());
     return column + 1 < Columns() ? columnStarts[static_cast<std::size_t>(column + 1)]
                                   : static_cast<int>(cells.size());
 }
@@ -143,6 +144,7 @@ int LineLayout::ColumnOf(int cell) const {
 }
 
 LineLayout::Place LineLayout::CaretPlace(int position) const {
+    if (columnStarts.empty()) return {};
     const int cell = CellAt(position);
     const int column = ColumnOf(cell);
     return {column, cell - ColumnBegin(column)};

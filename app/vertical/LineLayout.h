@@ -2,6 +2,7 @@
 // characters take and where its columns break. No widgets, no fonts: only positions.
 #pragma once
 
+#include <QString>
 #include <QStringView>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct Cell {
     int start = 0;   // position in the line (UTF-16 units)
     int length = 1;  // UTF-16 units
     Glyph glyph = Glyph::Upright;
+    // On manuscript paper: where the cell's character stands in LineLayout::shown (-1 for
+    // the blank cell that indents a block), and whether it is emphasised.
+    int shown = -1;
+    bool emphasis = false;
     bool operator==(const Cell&) const = default;
 };
 
@@ -32,6 +37,16 @@ struct LineLayout {
     std::vector<Cell> cells;
     std::vector<int> columnStarts;
     int length = 0;  // of the line, in UTF-16 units
+    // Manuscript paper shows the reader's text, not the line as typed: the characters of
+    // its cells, and the readings set beside runs of cells.
+    bool paper = false;
+    QString shown;
+    struct Reading {
+        int firstCell = 0;
+        int cells = 0;
+        QString text;
+    };
+    std::vector<Reading> readings;
 
     LineLayout() = default;
     LineLayout(QStringView line, int cellsPerColumn);
@@ -47,7 +62,8 @@ struct LineLayout {
     int ColumnOf(int cell) const;
     // Column and row where the caret at `position` is drawn: the end of the line sits after
     // its last cell (in the next row, or at the top of a further column when the last is
-    // full, for a line that ends exactly at a column end).
+    // full, for a line that ends exactly at a column end). A line with no columns (on
+    // manuscript paper) has its caret at the top of where its first column would be.
     struct Place {
         int column = 0;
         int row = 0;

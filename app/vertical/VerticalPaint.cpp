@@ -60,6 +60,13 @@ void VerticalView::paintEvent(QPaintEvent*) {
             QColor(128, 128, 128, 18));
     }
 
+    struct RubyText {
+        QPointF top;  // top left of the room beside the base
+        qreal span;   // height of the base
+        QString text;
+    };
+    std::vector<RubyText> rubies;
+
     int line = index.LineAt(first);
     QTextBlock block = editor.document()->findBlockByNumber(line);
     int shift = 0;  // columns the text being composed adds before the lines that follow
@@ -76,9 +83,18 @@ void VerticalView::paintEvent(QPaintEvent*) {
             unitColours.insert(unitColours.begin() + preeditAt,
                                static_cast<std::size_t>(preedit.size()), textColour);
         }
-        const LineLayout layout(text, perColumn);
+        const LineLayout layout = LayoutOf(block, text, preeditAt);
         if (preeditAt >= 0) shift += layout.Columns() - index.Columns(line);
         const bool rejected = lineToolTip && !lineToolTip(line).isEmpty();
+        for (const LineLayout::Reading& reading : layout.readings) {
+            const int column = layout.ColumnOf(reading.firstCell);
+            const int global = lineFirst + column;
+            if (global < first || global >= first + shown) continue;
+            const int row = reading.firstCell - layout.ColumnBegin(column);
+            const int rows = std::min(reading.cells, perColumn - row);
+            const QRectF rect = CellRect(global, row);
+            rubies.push_back({QPointF(rect.right() + 1, rect.top()), rows * cell, reading.text});
+        }
         for (int column = 0; column < layout.Columns(); ++column) {
             const int global = lineFirst + column;
             if (global < first) continue;
@@ -93,6 +109,8 @@ void VerticalView::paintEvent(QPaintEvent*) {
             const int end = layout.ColumnEnd(column);
             for (int cellIndex = layout.ColumnBegin(column); cellIndex < end; ++cellIndex) {
                 const Cell& unit = layout.cells[static_cast<std::size_t>(cellIndex)];
+                // The blank cell that opens a block on manuscript paper.
+                if (layout.paper && unit.shown < 0) continue;
                 const int row = cellIndex - layout.ColumnBegin(column);
                 const QRectF rect = CellRect(global, row);
                 int start = unit.start;
@@ -102,7 +120,8 @@ void VerticalView::paintEvent(QPaintEvent*) {
                     if (!composing) start -= static_cast<int>(preedit.size());
                 }
                 const int position = block.position() + start;
-                QColor colour = unitColours[static_cast<std::size_t>(unit.start)];
+                QColor colour =
+                    layout.paper ? textColour : unitColours[static_cast<std::size_t>(unit.start)];
                 if (!composing && position >= selectionStart && position < selectionEnd) {
                     painter.fillRect(rect, selection);
                     colour = selectedText;
@@ -129,9 +148,36 @@ void VerticalView::paintEvent(QPaintEvent*) {
                                             rect.height() - 2),
                                      textColour);
                 }
-                cells->Add(QStringView(text).sliced(unit.start, unit.length), unit.glyph,
-                           rect.topLeft(), colour);
+                if (layout.paper) {
+                    const QStringView shown(layout.shown);
+                    const int units = shown[unit.shown].isHighSurrogate() ? 2 : 1;
+                    cells->Add(shown.sliced(unit.shown, units), unit.glyph, rect.topLeft(), colour);
+                    // Emphasis: a dot beside the character.
+                    if (unit.emphasis) {
+                        painter.setPen(Qt::NoPen);
+                        painter.setBrush(colour);
+                        painter.drawEllipse(QPointF(rect.right() + cell * 0.22, rect.center().y()),
+                                            cell * 0.09, cell * 0.09);
+                        painter.setBrush(Qt::NoBrush);
+                    }
+                } else {
+                    cells->Add(QStringView(text).sliced(unit.start, unit.length), unit.glyph,
+                               rect.topLeft(), colour);
+                }
             }
+        }
+    }
+
+    // Readings of rubies on manuscript paper: small, beside the run of their base, in the
+    // column where the base starts.
+    for (const RubyText& ruby : rubies) {
+        const int count = static_cast<int>(ruby.text.size());
+        const qreal size = std::min(cell / 2, count > 0 ? ruby.span / count : cell / 2);
+        const qreal top = ruby.top.y() + std::max(0.0, (ruby.span - size * count) / 2);
+        for (int i = 0; i < count; ++i) {
+            const QStringView character = QStringView(ruby.text).sliced(i, 1);
+            rubyCells->Add(character, GlyphOf(character.front().unicode()),
+                           QPointF(ruby.top.x(), top + i * size), textColour);
         }
     }
 
@@ -161,6 +207,7 @@ void VerticalView::paintEvent(QPaintEvent*) {
         }
     }
     cells->Flush(painter);
+    rubyCells->Flush(painter);
 
     // The caret: a bar as wide as a cell.
     if (hasFocus() && caret.column >= first && caret.column < first + shown) {

@@ -73,15 +73,32 @@ void VerticalView::SetActive(bool active) {
 
 void VerticalView::SetManuscriptPaper(bool on) {
     if (paper == on) return;
+    // The line at the right edge stays there.
+    const int line = index.Active() ? index.LineAt(FirstVisibleColumn()) : 0;
     paper = on;
+    index.SetPaper(on ? &paperText : nullptr);
     UpdateGeometry();
+    if (index.Active()) {
+        UpdateScrollBar();
+        ScrollToColumn(index.FirstColumn(line));
+    }
     ShowCaret();
     viewport()->update();
 }
 
 int VerticalView::PaperPages() const {
-    // The page arithmetic of the status bar's manuscript-paper count, on the columns shown.
+    // On manuscript paper the columns are the lines the status bar counts, block by block,
+    // and the pages follow from them as they do there.
     return static_cast<int>(counts::PagesForLines(static_cast<std::size_t>(TotalColumns())));
+}
+
+LineLayout VerticalView::LayoutOf(const QTextBlock& block, const QString& text,
+                                  int preeditAt) const {
+    if (paper) {
+        return paperText.Layout(block.blockNumber(),
+                                preeditAt >= 0 ? QStringView(preedit) : QStringView(), preeditAt);
+    }
+    return LineLayout(text, index.CellsPerColumn());
 }
 
 bool VerticalView::eventFilter(QObject* watched, QEvent* event) {
@@ -91,6 +108,13 @@ bool VerticalView::eventFilter(QObject* watched, QEvent* event) {
 
 void VerticalView::FontChanged() {
     cells = std::make_unique<CellPainter>(editor.font(), devicePixelRatioF());
+    QFont small = editor.font();
+    if (small.pointSizeF() > 0) {
+        small.setPointSizeF(small.pointSizeF() / 2);
+    } else {
+        small.setPixelSize(std::max(1, small.pixelSize() / 2));
+    }
+    rubyCells = std::make_unique<CellPainter>(small, devicePixelRatioF());
     setFont(editor.font());
     UpdateGeometry();
     viewport()->update();
@@ -166,7 +190,7 @@ QRectF VerticalView::CellRect(int column, int row) const {
 LineLayout::Place VerticalView::PlaceOf(int position) const {
     const QTextBlock block = editor.document()->findBlock(position);
     if (!block.isValid() || !index.Active()) return {};
-    const LineLayout layout(block.text(), index.CellsPerColumn());
+    const LineLayout layout = LayoutOf(block, block.text());
     const LineLayout::Place place = layout.CaretPlace(position - block.position());
     return {index.FirstColumn(block.blockNumber()) + place.column, place.row};
 }
@@ -176,7 +200,8 @@ int VerticalView::PositionAtPlace(int column, int row) const {
     column = std::clamp(column, 0, std::max(0, index.TotalColumns() - 1));
     const int line = index.LineAt(column);
     const QTextBlock block = editor.document()->findBlockByNumber(line);
-    const LineLayout layout(block.text(), index.CellsPerColumn());
+    const LineLayout layout = LayoutOf(block, block.text());
+    if (layout.Columns() == 0) return block.position();
     const int inLine = std::clamp(column - index.FirstColumn(line), 0, layout.Columns() - 1);
     const int begin = layout.ColumnBegin(inLine);
     int end = layout.ColumnEnd(inLine);

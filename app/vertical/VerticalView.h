@@ -11,6 +11,7 @@
 
 #include "vertical/ColumnIndex.h"
 #include "vertical/LineLayout.h"
+#include "vertical/PaperText.h"
 
 class QPlainTextEdit;
 
@@ -86,10 +87,15 @@ class VerticalView : public QAbstractScrollArea {
     // The caret's place counts the pre-edit text as typed.
     int ViewportRightEdge() const;
     qreal ColumnRight(int visibleIndex) const;
+    // Line `block` laid out as the view shows it: as typed, or on manuscript paper; with
+    // the text being composed at `preeditAt` when there is one.
+    LineLayout LayoutOf(const QTextBlock& block, const QString& text, int preeditAt = -1) const;
 
     QPlainTextEdit& editor;
+    PaperText paperText;
     ColumnIndex index;
     std::unique_ptr<CellPainter> cells;
+    std::unique_ptr<CellPainter> rubyCells;  // the readings on manuscript paper, half size
     std::function<QString(int line)> lineToolTip;
     std::function<void(int steps)> zoomBy;
     bool paper = false;

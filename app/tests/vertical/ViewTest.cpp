@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <QtTest>
 
+#include "counts/TextCounts.h"
 #include "vertical/ColumnIndex.h"
 #include "vertical/LineLayout.h"
 #include "vertical/VerticalView.h"
@@ -211,20 +212,51 @@ void ViewTest::InputMethod() {
 }
 
 void ViewTest::ManuscriptPaperColumns() {
-    // Manuscript paper has 20 cells a column whatever the window; 20 columns a page.
-    QString text;
-    for (int line = 0; line < 50; ++line) text += QString(line % 45, u'あ') + u'\n';
-    Window window(text, QSize(500, 200));
+    // Manuscript paper has 20 cells a column whatever the window, shows the reader's text
+    // and fills the pages the counts give, through every kind of edit.
+    Window window(u"* 章\n_雨[あめ]が降る。\n\n- 一\n-- 二\n:image a.png\n"_qs, QSize(500, 200));
     const int fitting = window.view.CellsPerColumn();
     QVERIFY(fitting >= 10 && fitting < 20);
     window.view.SetManuscriptPaper(true);
     QCOMPARE(window.view.CellsPerColumn(), 20);
-    int columns = 0;
-    for (QTextBlock block = window.editor.document()->begin(); block.isValid();
-         block = block.next())
-        columns += std::max(1, static_cast<int>((block.text().size() + 19) / 20));
-    QCOMPARE(window.view.TotalColumns(), columns);
-    QCOMPARE(window.view.PaperPages(), (columns + 19) / 20);
+    QRandomGenerator random(26);
+    const QString pieces[] = {u"あ"_qs,   u"\n"_qs, u"_傘[かさ]"_qs, u"* "_qs,          u"- "_qs,
+                              u"。」"_qs, u"_"_qs,  u"["_qs,         QString(25, u'か')};
+    for (int step = 0; step < 200; ++step) {
+        QTextCursor cursor = window.editor.textCursor();
+        const int length = window.editor.document()->characterCount() - 1;
+        cursor.setPosition(static_cast<int>(random.bounded(length + 1)));
+        if (random.bounded(3) == 0) {
+            cursor.setPosition(std::min(length, cursor.position() + int(random.bounded(12))),
+                               QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        } else {
+            cursor.insertText(pieces[random.bounded(9)]);
+        }
+        const QByteArray utf8 = window.editor.toPlainText().toUtf8();
+        const auto counts = quirtle::counts::CountManuscript(
+            std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+            quirtle::TextEncoding::Utf8);
+        QVERIFY(counts);
+        QCOMPARE(window.view.TotalColumns(), static_cast<int>(counts->lines));
+        QCOMPARE(window.view.PaperPages(), static_cast<int>(counts->pages));
+    }
+    // Every character cell on screen: a click in it puts the caret before its character,
+    // which is drawn there.
+    int checked = 0;
+    const int first = window.view.FirstVisibleColumn();
+    for (int column = first; column < first + window.view.VisibleColumns(); ++column) {
+        for (int row = 1; row < 20; ++row) {
+            const QRectF cell = window.view.CellRect(column, row);
+            const int position =
+                window.view.PositionAt(cell.center() - QPointF(0, cell.height() / 4));
+            const LineLayout::Place place = window.view.PlaceOf(position);
+            if (place.column != column || place.row != row) continue;  // not a character's cell
+            ++checked;
+            QCOMPARE(window.view.PositionAtPlace(column, row), position);
+        }
+    }
+    QVERIFY(checked > 20);
     window.view.SetManuscriptPaper(false);
     QCOMPARE(window.view.CellsPerColumn(), fitting);
 }

@@ -1,0 +1,393 @@
+#include "vertical/PaperText.h"
+
+#include <QList>
+#include <algorithm>
+#include <utility>
+
+#include "ConvertManuscript.h"
+#include "Utf8Repair.h"
+#include "counts/ExportText.h"
+#include "counts/TextCounts.h"
+
+namespace quirtle::vertical {
+
+namespace {
+
+// Keeps the export document and where each line's output begins.
+class LineSink : public OutputSink {
+  public:
+    LineSink(std::string& output, std::vector<std::size_t>& starts)
+        : output(output), starts(starts) {}
+    void Write(std::string_view bytes) override { output.append(bytes); }
+    bool ReportsLines() const override { return true; }
+    void LineBegins(std::size_t line, std::size_t offset) override {
+        if (starts.size() <= line) starts.resize(line + 1, offset);
+        starts[line] = offset;
+    }
+
+  private:
+    std::string& output;
+    std::vector<std::size_t>& starts;
+};
+
+// Adds the columns of each block to the line its first character came from.
+struct ColumnCounter {
+    const std::string& xml;
+    const std::vector<std::size_t>& xmlStarts;
+    std::vector<int>& columns;
+    std::size_t line = 0;       // the line whose output is being read
+    std::size_t block = 0;      // characters of the block being read
+    std::size_t blockLine = 0;  // the line its first character came from
+
+    void Text(const char* begin, const char*, std::size_t characters) {
+        if (block == 0) {
+            const auto offset = static_cast<std::size_t>(begin - xml.data());
+            while (line + 1 < xmlStarts.size() && xmlStarts[line + 1] <= offset) ++line;
+            blockLine = line;
+        }
+        block += characters;
+    }
+    void BlockEnd() {
+        if (block != 0 && blockLine < columns.size())
+            columns[blockLine] += static_cast<int>(counts::BlockLines(block));
+        block = 0;
+    }
+    void Tag(std::string_view) {}
+};
+
+// A character the paper shows, and where it stands in the typed line.
+struct PaperChar {
+    char32_t code = 0;
+    int position = 0;  // UTF-16 units
+    int length = 0;    // UTF-16 units it takes in the line (0: not found there)
+    bool emphasis = false;
+    int reading = -1;  // the ruby it is a base character of
+};
+
+int Units(char32_t code) {
+    return code > 0xFFFF ? 2 : 1;
+}
+
+// Walks the typed line alongside the reader's text, to find where each character the
+// paper shows was typed. The markup between them (markers, readings, command heads) is
+// stepped over: readings and heads explicitly, since their characters could otherwise be
+// taken for the text that follows them.
+class Aligner {
+  public:
+    explicit Aligner(std::string_view line) : line(line) {}
+
+    // Where `code` was typed, at or after the current place; moves past it. A character
+    // not found (none should be) stands at the current place and takes no units.
+    std::pair<int, int> Find(char32_t code) {
+        if (misses < kMaxMisses) {
+            std::size_t at = byte;
+            int units = unit;
+            while (at < line.size()) {
+                char32_t found = 0;
+                const std::size_t length = Decode(at, found);
+                if (found == code) {
+                    byte = at + length;
+                    unit = units + Units(found);
+                    return {units, Units(found)};
+                }
+                at += length;
+                units += Units(found);
+            }
+            ++misses;
+        }
+        return {unit, 0};
+    }
+
+    // Past the next `marker` byte (the '*' that closes an emphasis).
+    void SkipPast(char marker) {
+        if (line.find(marker, byte) == std::string_view::npos) return;
+        while (byte < line.size() && line[byte] != marker) Step();
+        Step();
+    }
+
+    // Past the reading of a ruby: the next '[' up to its ']', backslashes escaping.
+    void SkipReading() {
+        if (line.find('[', byte) == std::string_view::npos) return;
+        while (byte < line.size() && line[byte] != '[') Step();
+        Step();
+        while (byte < line.size() && line[byte] != ']') {
+            if (line[byte] == '\\') Step();
+            Step();
+        }
+        Step();
+    }
+
+    // Past the head of an inline command: the next '{' up to its '}', quotes kept whole.
+    void SkipHead() {
+        if (line.find('{', byte) == std::string_view::npos) return;
+        while (byte < line.size() && line[byte] != '{') Step();
+        bool quoted = false;
+        while (byte < line.size() && (quoted || line[byte] != '}')) {
+            if (line[byte] == '"') quoted = !quoted;
+            Step();
+        }
+        Step();
+    }
+
+  private:
+    static constexpr int kMaxMisses = 4;  // each miss reads the rest of the line
+
+    std::size_t Decode(std::size_t at, char32_t& code) const {
+        const std::size_t length =
+            utf8::DecodeChar(line.data() + at, line.data() + line.size(), code);
+        if (length == 0) {
+            code = 0xFFFD;
+            return 1;
+        }
+        return length;
+    }
+    void Step() {
+        if (byte >= line.size()) return;
+        char32_t code = 0;
+        byte += Decode(byte, code);
+        unit += Units(code);
+    }
+
+    std::string_view line;
+    std::size_t byte = 0;
+    int unit = 0;
+    int misses = 0;
+};
+
+// The decoded value of an entity the converter writes ("&amp;", "&#x2014;", ...).
+char32_t EntityValue(std::string_view entity) {
+    if (entity == "&amp;") return U'&';
+    if (entity == "&lt;") return U'<';
+    if (entity == "&gt;") return U'>';
+    if (entity == "&quot;") return U'"';
+    if (entity == "&apos;") return U'\'';
+    if (entity.size() > 3 && entity[1] == '#') {
+        const bool hex = entity[2] == 'x' || entity[2] == 'X';
+        char32_t value = 0;
+        for (std::size_t i = hex ? 3 : 2; i < entity.size() && entity[i] != ';'; ++i) {
+            const char c = entity[i];
+            const int digit = c >= '0' && c <= '9'          ? c - '0'
+                              : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                            : -1;
+            if (digit < 0 || value > 0x10FFFF) return 0xFFFD;
+            value = value * (hex ? 16 : 10) + static_cast<char32_t>(digit);
+        }
+        return value <= 0x10FFFF ? value : 0xFFFD;
+    }
+    return 0xFFFD;
+}
+
+// The value of attribute param0 of a start tag, entities read.
+QString ParamZero(std::string_view tag) {
+    constexpr std::string_view name = " param0=\"";
+    const std::size_t at = tag.find(name);
+    if (at == std::string_view::npos) return {};
+    const std::size_t from = at + name.size();
+    const std::size_t to = tag.find('"', from);
+    const std::string_view value = tag.substr(from, to == std::string_view::npos ? to : to - from);
+    QString text;
+    for (std::size_t i = 0; i < value.size();) {
+        if (value[i] == '&') {
+            const std::size_t semicolon = value.find(';', i);
+            const std::size_t end =
+                semicolon == std::string_view::npos ? value.size() : semicolon + 1;
+            const char32_t code = EntityValue(value.substr(i, end - i));
+            text += QString::fromUcs4(&code, 1);
+            i = end;
+        } else {
+            const std::size_t next = value.find('&', i);
+            const std::size_t end = next == std::string_view::npos ? value.size() : next;
+            text += QString::fromUtf8(value.data() + i, static_cast<qsizetype>(end - i));
+            i = end;
+        }
+    }
+    return text;
+}
+
+// Collects the blocks of one line's output, each character placed in the typed line.
+struct BlockCollector {
+    Aligner aligner;
+    std::vector<std::vector<PaperChar>> blocks;
+    std::vector<QString> readings;
+    std::vector<int> rubies;  // the readings of the rubies open, innermost last
+    int emphasis = 0;         // emphases open
+
+    void Add(char32_t code) {
+        if (blocks.empty()) blocks.emplace_back();
+        const auto [position, length] = aligner.Find(code);
+        blocks.back().push_back(
+            {code, position, length, emphasis > 0, rubies.empty() ? -1 : rubies.back()});
+    }
+    void Text(const char* begin, const char* end, std::size_t characters) {
+        if (*begin == '&') {
+            Add(EntityValue(std::string_view(begin, static_cast<std::size_t>(end - begin))));
+            return;
+        }
+        // One character for each that the counter counts: a character as UTF-8 decodes it,
+        // or a byte that starts none.
+        for (std::size_t told = 0; told < characters && begin < end; ++told) {
+            char32_t code = 0xFFFD;
+            std::size_t length = utf8::DecodeChar(begin, end, code);
+            if (length == 0) {
+                code = 0xFFFD;
+                length = 1;
+                while (begin + length < end &&
+                       (static_cast<unsigned char>(begin[length]) & 0xC0) == 0x80)
+                    ++length;
+            }
+            Add(code);
+            begin += length;
+        }
+    }
+    void BlockEnd() {
+        if (!blocks.empty() && !blocks.back().empty()) blocks.emplace_back();
+    }
+    void Tag(std::string_view tag) {
+        if (tag.size() < 3 || tag.back() != '>') return;
+        const bool closing = tag[1] == '/';
+        const std::string_view name = tag.substr(closing ? 2 : 1);
+        const auto named = [&](std::string_view element) {
+            return name.substr(0, element.size()) == element &&
+                   (name.size() == element.size() || name[element.size()] == '>' ||
+                    name[element.size()] == ' ');
+        };
+        if (named("ruby")) {
+            if (!closing) {
+                readings.push_back(ParamZero(tag));
+                rubies.push_back(static_cast<int>(readings.size()) - 1);
+            } else {
+                if (!rubies.empty()) rubies.pop_back();
+                aligner.SkipReading();
+            }
+        } else if (named("em")) {
+            if (!closing) {
+                ++emphasis;
+            } else {
+                emphasis = std::max(0, emphasis - 1);
+                aligner.SkipPast('*');
+            }
+        } else if (closing && !blocks.empty()) {
+            // The end of a command written inside the text, whose head follows its body.
+            aligner.SkipHead();
+        }
+    }
+};
+
+std::string_view LineOf(const std::string& text, const std::vector<std::size_t>& starts,
+                        std::size_t line) {
+    if (line >= starts.size()) return {};
+    std::size_t end = line + 1 < starts.size() ? starts[line + 1] - 1 : text.size();
+    if (end > starts[line] && text[end - 1] == '\r') --end;
+    return std::string_view(text).substr(starts[line], end - starts[line]);
+}
+
+}  // namespace
+
+void PaperText::Clear() {
+    source = std::string();
+    xml = std::string();
+    lineStarts = {};
+    xmlStarts = {};
+    columns = {};
+}
+
+int PaperText::Read(std::string manuscript) {
+    source = std::move(manuscript);
+    lineStarts.assign(1, 0);
+    for (std::size_t at = source.find('\n'); at != std::string::npos;
+         at = source.find('\n', at + 1))
+        lineStarts.push_back(at + 1);
+    xml.clear();
+    xmlStarts.clear();
+    LineSink sink(xml, xmlStarts);
+    ConvertManuscript(source, OutputMode::Xml, sink, TextEncoding::Utf8);
+    // Lines the converter did not reach (an empty last line) write nothing.
+    xmlStarts.resize(lineStarts.size(), xml.size());
+    if (!xmlStarts.empty()) xmlStarts.front() = 0;
+
+    std::vector<int> counted(lineStarts.size(), 0);
+    ColumnCounter counter{xml, xmlStarts, counted};
+    counts::ReadExportText(xml, TextEncoding::Utf8, counter);
+    const auto differ =
+        std::mismatch(counted.begin(), counted.end(), columns.begin(), columns.end());
+    const int first = static_cast<int>(differ.first - counted.begin());
+    columns = std::move(counted);
+    return first;
+}
+
+bool PaperText::Holds(int line, QStringView text) const {
+    if (line < 0 || line >= Lines()) return false;
+    const std::string_view read = LineOf(source, lineStarts, static_cast<std::size_t>(line));
+    return QString::fromUtf8(read.data(), static_cast<qsizetype>(read.size())) == text;
+}
+
+LineLayout PaperText::Layout(int line, QStringView preedit, int preeditAt) const {
+    LineLayout layout;
+    layout.paper = true;
+    const auto index = static_cast<std::size_t>(line);
+    const std::string_view typed = LineOf(source, lineStarts, index);
+    layout.length = static_cast<int>(
+        QString::fromUtf8(typed.data(), static_cast<qsizetype>(typed.size())).size());
+    if (index >= xmlStarts.size()) return layout;
+    const std::size_t from = xmlStarts[index];
+    const std::size_t to = index + 1 < xmlStarts.size() ? xmlStarts[index + 1] : xml.size();
+    BlockCollector collector{Aligner(typed), {}, {}, {}, 0};
+    counts::ReadExportText(std::string_view(xml).substr(from, to - from), TextEncoding::Utf8,
+                           collector);
+    std::vector<std::vector<PaperChar>>& blocks = collector.blocks;
+    if (!blocks.empty() && blocks.back().empty()) blocks.pop_back();
+
+    if (!preedit.isEmpty() && preeditAt >= 0) {
+        // The composed text goes after the last character typed before it.
+        std::size_t block = 0;
+        std::size_t at = 0;
+        for (std::size_t b = 0; b < blocks.size(); ++b) {
+            for (std::size_t c = 0; c < blocks[b].size(); ++c) {
+                PaperChar& shown = blocks[b][c];
+                if (shown.position < preeditAt) {
+                    block = b;
+                    at = c + 1;
+                } else {
+                    shown.position += static_cast<int>(preedit.size());
+                }
+            }
+        }
+        if (blocks.empty()) blocks.emplace_back();
+        std::vector<PaperChar> composed;
+        int offset = 0;
+        for (const char32_t code : preedit.toUcs4()) {
+            composed.push_back({code, preeditAt + offset, Units(code)});
+            offset += Units(code);
+        }
+        blocks[block].insert(blocks[block].begin() + static_cast<std::ptrdiff_t>(at),
+                             composed.begin(), composed.end());
+        layout.length += static_cast<int>(preedit.size());
+    }
+
+    const int perColumn = static_cast<int>(counts::kColumnsPerLine);
+    for (const std::vector<PaperChar>& block : blocks) {
+        const int first = static_cast<int>(layout.cells.size());
+        // Each block starts a column, after one blank cell.
+        layout.cells.push_back({block.front().position, 0, Glyph::Upright, -1, false});
+        int reading = -1;
+        for (const PaperChar& shown : block) {
+            const int cell = static_cast<int>(layout.cells.size());
+            layout.cells.push_back({shown.position, shown.length, GlyphOf(shown.code),
+                                    static_cast<int>(layout.shown.size()), shown.emphasis});
+            layout.shown += QString::fromUcs4(&shown.code, 1);
+            if (shown.reading >= 0 && shown.reading == reading) {
+                ++layout.readings.back().cells;
+            } else if (shown.reading >= 0) {
+                layout.readings.push_back(
+                    {cell, 1, collector.readings[static_cast<std::size_t>(shown.reading)]});
+            }
+            reading = shown.reading;
+        }
+        for (int cell = first; cell < static_cast<int>(layout.cells.size()); cell += perColumn)
+            layout.columnStarts.push_back(cell);
+    }
+    return layout;
+}
+
+}  // namespace quirtle::vertical
