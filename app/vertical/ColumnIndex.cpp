@@ -20,7 +20,8 @@ void ColumnIndex::SetCellsPerColumn(int cells) {
     cells = std::max(1, cells);
     if (cells == cellsPerColumn) return;
     cellsPerColumn = cells;
-    if (active) Recount();
+    // Manuscript paper has columns of its own length.
+    if (active && !paper) Recount();
 }
 
 void ColumnIndex::SetPaper(PaperText* text) {
@@ -30,9 +31,29 @@ void ColumnIndex::SetPaper(PaperText* text) {
     if (active) Recount();
 }
 
+namespace {
+
+// Lines [first, last] of the document as the paper reads them: UTF-8, LF between them, a
+// no-break space as the plain space the saved file has. A line separator inside a line
+// (which the editor does not let in) is read as a space, so lines stay the document's.
+std::string PaperLines(QTextBlock block, const QTextBlock& last) {
+    QString text;
+    for (; block.isValid(); block = block.next()) {
+        text += block.text();
+        if (block == last) break;
+        text += u'\n';
+    }
+    for (QChar& c : text) {
+        if (c == QChar::Nbsp || c == QChar::LineSeparator) c = u' ';
+    }
+    const QByteArray utf8 = text.toUtf8();
+    return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+}  // namespace
+
 int ColumnIndex::ReadPaper() {
-    const QByteArray utf8 = document.toPlainText().toUtf8();
-    return paper->Read(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return paper->Read(PaperLines(document.begin(), document.lastBlock()));
 }
 
 bool ColumnIndex::PaperUnchanged(int from, int to) const {
@@ -88,9 +109,10 @@ void ColumnIndex::ContentsChange(int position, int removed, int added) {
     if (paper) {
         // The markup colours change the document's formats, not its text.
         if (removed == added && lines == oldLines && PaperUnchanged(from, to)) return;
-        // A line can change how the lines after it read (a list it ends, a heading level
-        // it allows), so the whole text is read again.
-        const int changed = ReadPaper();
+        const int oldLast = to - (lines - oldLines);
+        int changed = paper->Replace(from, oldLast - from + 1,
+                                     PaperLines(first, document.findBlockByNumber(to)));
+        if (changed < 0) changed = ReadPaper();
         columns = paper->AllColumns();
         validSums = std::min(validSums, static_cast<std::size_t>(changed) + 1);
         emit Changed(std::min(changed, from));

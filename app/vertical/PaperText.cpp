@@ -30,30 +30,25 @@ class LineSink : public OutputSink {
     std::vector<std::size_t>& starts;
 };
 
-// Adds the columns of each block to the line its first character came from.
+// The columns the blocks of one line's output take. Every line that shows text opens its
+// block before it, so a line's blocks are read from its own output alone.
 struct ColumnCounter {
-    const std::string& xml;
-    const std::vector<std::size_t>& xmlStarts;
-    std::vector<int>& columns;
-    std::size_t line = 0;       // the line whose output is being read
-    std::size_t block = 0;      // characters of the block being read
-    std::size_t blockLine = 0;  // the line its first character came from
+    std::size_t block = 0;  // characters of the block being read
+    int columns = 0;
 
-    void Text(const char* begin, const char*, std::size_t characters) {
-        if (block == 0) {
-            const auto offset = static_cast<std::size_t>(begin - xml.data());
-            while (line + 1 < xmlStarts.size() && xmlStarts[line + 1] <= offset) ++line;
-            blockLine = line;
-        }
-        block += characters;
-    }
+    void Text(const char*, const char*, std::size_t characters) { block += characters; }
     void BlockEnd() {
-        if (block != 0 && blockLine < columns.size())
-            columns[blockLine] += static_cast<int>(counts::BlockLines(block));
+        columns += static_cast<int>(counts::BlockLines(block));
         block = 0;
     }
     void Tag(std::string_view) {}
 };
+
+int FragmentColumns(std::string_view fragment) {
+    ColumnCounter counter;
+    counts::ReadExportText(fragment, TextEncoding::Utf8, counter);
+    return counter.columns;
+}
 
 // A character the paper shows, and where it stands in the typed line.
 struct PaperChar {
@@ -293,27 +288,73 @@ void PaperText::Clear() {
 }
 
 int PaperText::Read(std::string manuscript) {
+    return Reread(std::move(manuscript), 0, Lines(), -1);
+}
+
+int PaperText::Replace(int from, int removed, std::string_view lines) {
+    if (from < 0 || removed < 1 || from + removed > Lines()) return -1;
+    const auto first = static_cast<std::size_t>(from);
+    const auto end = static_cast<std::size_t>(from + removed);
+    std::string text;
+    text.reserve(source.size() + lines.size());
+    text.append(source, 0, lineStarts[first]);
+    text.append(lines);
+    if (end < lineStarts.size()) {
+        text += '\n';
+        text.append(source, lineStarts[end], std::string::npos);
+    }
+    const auto added = static_cast<int>(std::count(lines.begin(), lines.end(), '\n')) + 1;
+    return Reread(std::move(text), from, removed, added);
+}
+
+std::string_view PaperText::Fragment(const std::string& output,
+                                     const std::vector<std::size_t>& starts, std::size_t line) {
+    const std::size_t from = starts[line];
+    const std::size_t to = line + 1 < starts.size() ? starts[line + 1] : output.size();
+    return std::string_view(output).substr(from, to - from);
+}
+
+int PaperText::Reread(std::string manuscript, int from, int removed, int added) {
+    const std::string oldXml = std::exchange(xml, std::string());
+    const std::vector<std::size_t> oldStarts = std::exchange(xmlStarts, {});
+    const std::vector<int> oldColumns = std::exchange(columns, {});
+
     source = std::move(manuscript);
     lineStarts.assign(1, 0);
     for (std::size_t at = source.find('\n'); at != std::string::npos;
          at = source.find('\n', at + 1))
         lineStarts.push_back(at + 1);
-    xml.clear();
-    xmlStarts.clear();
     LineSink sink(xml, xmlStarts);
     ConvertManuscript(source, OutputMode::Xml, sink, TextEncoding::Utf8);
     // Lines the converter did not reach (an empty last line) write nothing.
     xmlStarts.resize(lineStarts.size(), xml.size());
-    if (!xmlStarts.empty()) xmlStarts.front() = 0;
+    xmlStarts.front() = 0;
 
-    std::vector<int> counted(lineStarts.size(), 0);
-    ColumnCounter counter{xml, xmlStarts, counted};
-    counts::ReadExportText(xml, TextEncoding::Utf8, counter);
-    const auto differ =
-        std::mismatch(counted.begin(), counted.end(), columns.begin(), columns.end());
-    const int first = static_cast<int>(differ.first - counted.begin());
-    columns = std::move(counted);
-    return first;
+    // A line before the edit reads as it did; a line after it keeps its columns when its
+    // output is what it was (most are: only what a line opens or ends flows on).
+    const int lines = static_cast<int>(lineStarts.size());
+    if (added < 0) added = lines;
+    columns.resize(lineStarts.size());
+    int changed = lines;
+    for (int line = 0; line < lines; ++line) {
+        const auto index = static_cast<std::size_t>(line);
+        int old = -1;
+        if (line < from) {
+            old = line;
+        } else if (line >= from + added) {
+            old = line - added + removed;
+        }
+        if (old >= 0 && old < static_cast<int>(oldColumns.size()) &&
+            (line < from || Fragment(xml, xmlStarts, index) ==
+                                Fragment(oldXml, oldStarts, static_cast<std::size_t>(old)))) {
+            columns[index] = oldColumns[static_cast<std::size_t>(old)];
+        } else {
+            columns[index] = FragmentColumns(Fragment(xml, xmlStarts, index));
+        }
+        if (changed == lines && (index >= oldColumns.size() || columns[index] != oldColumns[index]))
+            changed = line;
+    }
+    return changed;
 }
 
 bool PaperText::Holds(int line, QStringView text) const {
@@ -330,11 +371,8 @@ LineLayout PaperText::Layout(int line, QStringView preedit, int preeditAt) const
     layout.length = static_cast<int>(
         QString::fromUtf8(typed.data(), static_cast<qsizetype>(typed.size())).size());
     if (index >= xmlStarts.size()) return layout;
-    const std::size_t from = xmlStarts[index];
-    const std::size_t to = index + 1 < xmlStarts.size() ? xmlStarts[index + 1] : xml.size();
     BlockCollector collector{Aligner(typed), {}, {}, {}, 0};
-    counts::ReadExportText(std::string_view(xml).substr(from, to - from), TextEncoding::Utf8,
-                           collector);
+    counts::ReadExportText(Fragment(xml, xmlStarts, index), TextEncoding::Utf8, collector);
     std::vector<std::vector<PaperChar>>& blocks = collector.blocks;
     if (!blocks.empty() && blocks.back().empty()) blocks.pop_back();
 

@@ -8,6 +8,7 @@
 #include <QStringView>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vertical/LineLayout.h"
@@ -20,6 +21,12 @@ class PaperText {
     // between them) and returns the first line whose columns changed since the last read
     // (Lines() when none did).
     int Read(std::string manuscript);
+    // Lines [from, from + removed) of the text read were replaced by `lines` (UTF-8, LF
+    // between them); reads the text again, and returns as Read does (-1, reading nothing,
+    // when those lines were not there). The whole text is
+    // converted again (a line can change how the lines after it read), but only the lines
+    // whose output changed are counted again.
+    int Replace(int from, int removed, std::string_view lines);
     // Forgets the text (the paper is not shown).
     void Clear();
 
@@ -38,6 +45,10 @@ class PaperText {
     LineLayout Layout(int line, QStringView preedit = {}, int preeditAt = -1) const;
 
   private:
+    int Reread(std::string manuscript, int from, int removed, int added);
+    static std::string_view Fragment(const std::string& output,
+                                     const std::vector<std::size_t>& starts, std::size_t line);
+
     std::string source;                   // the manuscript
     std::vector<std::size_t> lineStarts;  // where each line starts in `source`
     std::string xml;                      // its export document, in UTF-8

@@ -1,6 +1,7 @@
 // Vertical view benchmarks, offscreen, with the markup colours on, on the real 730 KB novel
 // (read from the shared folder beside the repository when it is there) and a generated
 // 1 MB manuscript:
+// each as typed and on manuscript paper (which reads the whole text again at each edit):
 //  - switching from the editor into the vertical view, painted (target: 200 ms);
 //  - a keystroke in the middle of the text, key to repainted view: median and worst of 200
 //    (target: 16 ms);
@@ -49,8 +50,9 @@ double ResidentMegabytes() {
     return 0;
 }
 
-void Measure(const char* name, const QString& text) {
-    std::printf("%s (%lld characters):\n", name, static_cast<long long>(text.size()));
+void Measure(const char* name, const QString& text, bool paper) {
+    std::printf("%s (%lld characters)%s:\n", name, static_cast<long long>(text.size()),
+                paper ? ", on manuscript paper" : "");
     QStackedWidget place;
     auto* editor = new quirtle::EditorPane(&place);
     quirtle::editing::MarkupHighlighter highlighter(editor->document());
@@ -72,6 +74,7 @@ void Measure(const char* name, const QString& text) {
     clock.start();
     place.setCurrentWidget(view);
     view->SetActive(true);
+    view->SetManuscriptPaper(paper);
     view->setFocus();
     view->viewport()->repaint();
     std::printf("  switching into the vertical view, painted: %.1f ms (target <= 200 ms)\n",
@@ -127,12 +130,12 @@ int main(int argc, char** argv) {
         const QByteArray bytes = novel.readAll();
         if (const auto text = quirtle::text::DecodeShiftJis(
                 std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
-            Measure("the real 730 KB novel", *text);
+            for (const bool paper : {false, true}) Measure("the real 730 KB novel", *text, paper);
     } else {
         std::printf("the real novel is not there (%s): skipped\n", QUIRTLE_REALTEXT_DIR);
     }
     const auto generated =
         quirtle::text::DecodeShiftJis(quirtle::GenerateManuscript(1024 * 1024)).value_or(QString());
-    Measure("a generated 1 MB manuscript", generated);
+    for (const bool paper : {false, true}) Measure("a generated 1 MB manuscript", generated, paper);
     return 0;
 }

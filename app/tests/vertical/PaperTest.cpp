@@ -20,6 +20,7 @@ class PaperTest : public QObject {
     void LinesOnPaper();
     void TextBeingComposed();
     void PaperAgreesWithTheCounts();
+    void EditsReadAsTheWholeText();
 };
 
 namespace {
@@ -191,6 +192,43 @@ void PaperTest::PaperAgreesWithTheCounts() {
         QCOMPARE(columns, counts->lines);
         QVERIFY(quirtle::counts::PagesForLines(columns) == counts->pages);
     }
+}
+
+void PaperTest::EditsReadAsTheWholeText() {
+    // Lines replaced one edit after another: the columns and layouts are those of the
+    // whole text read afresh, also where an edit changes how later lines read.
+    // A list opened above lets a nested item below be read, which is then shorter.
+    PaperText text;
+    text.Read(Utf8(u"本文\n-- "_qs + QString(18, u'あ')));
+    QCOMPARE(text.Columns(1), 2);
+    QCOMPARE(text.Replace(0, 1, Utf8(u"- 一"_qs)), 1);
+    QCOMPARE(text.Columns(1), 1);
+
+    QStringList lines = GeneratedManuscript(9, 60).split(u'\n');
+    const QStringList pieces = {u"* "_qs,        u"- "_qs,  u"> "_qs,
+                                u"_"_qs,         u"]"_qs,   u"あいう"_qs,
+                                u"_傘[かさ]"_qs, QString(), u"-- "_qs + QString(20, u'か')};
+    PaperText edited;
+    edited.Read(Utf8(lines.join(u'\n')));
+    std::mt19937 random(10);
+    for (int step = 0; step < 150; ++step) {
+        const int from = static_cast<int>(random() % lines.size());
+        const int removed =
+            1 + static_cast<int>(random() % std::min<qsizetype>(3, lines.size() - from));
+        QStringList added;
+        for (int i = static_cast<int>(random() % 3); i >= 0; --i)
+            added << pieces[static_cast<qsizetype>(random() % pieces.size())] +
+                         lines[static_cast<qsizetype>(random() % lines.size())];
+        for (int i = 0; i < removed; ++i) lines.removeAt(from);
+        for (int i = 0; i < added.size(); ++i) lines.insert(from + i, added[i]);
+        QVERIFY(edited.Replace(from, removed, Utf8(added.join(u'\n'))) >= 0);
+        PaperText fresh;
+        fresh.Read(Utf8(lines.join(u'\n')));
+        QCOMPARE(edited.AllColumns(), fresh.AllColumns());
+        for (int line = from; line < from + static_cast<int>(added.size()); ++line)
+            QCOMPARE(Described(edited.Layout(line)), Described(fresh.Layout(line)));
+    }
+    QCOMPARE(edited.Replace(0, edited.Lines() + 1, "x"), -1);
 }
 
 QTEST_GUILESS_MAIN(PaperTest)
