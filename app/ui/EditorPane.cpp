@@ -1,7 +1,12 @@
 #include "ui/EditorPane.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHelpEvent>
+#include <QInputMethod>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -29,6 +34,40 @@ EditorPane::EditorPane(QWidget* parent) : QPlainTextEdit(parent) {
         colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
     }
     setPalette(colours);
+}
+
+void EditorPane::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
+                        event->text());
+        QPlainTextEdit::keyPressEvent(&plain);
+        event->setAccepted(plain.isAccepted());
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void EditorPane::insertFromMimeData(const QMimeData* source) {
+    if (source && source->hasText()) {
+        QString text = source->text();
+        if (text.contains(QChar::LineSeparator) || text.contains(QChar::ParagraphSeparator)) {
+            text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
+            insertPlainText(text);
+            return;
+        }
+    }
+    QPlainTextEdit::insertFromMimeData(source);
+}
+
+void EditorPane::inputMethodEvent(QInputMethodEvent* event) {
+    // A composition the author cancelled is forgotten by the input method too, so that
+    // nothing of it is committed when the focus moves on.
+    const bool cancelled =
+        composing && event->preeditString().isEmpty() && event->commitString().isEmpty();
+    composing = !event->preeditString().isEmpty();
+    QPlainTextEdit::inputMethodEvent(event);
+    if (cancelled) QGuiApplication::inputMethod()->reset();
 }
 
 bool EditorPane::IsModified() const {

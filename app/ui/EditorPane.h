@@ -58,10 +58,17 @@ class EditorPane : public QPlainTextEdit, public ManuscriptEditor {
   protected:
     void wheelEvent(QWheelEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    // A manuscript has no breaks inside a line (the saved file makes every break a line
+    // break): Shift+Enter breaks the line as Enter does, and pasted line separators are
+    // line breaks.
+    void keyPressEvent(QKeyEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
   private:
     void SetPointSize(int points);
     std::function<QString(int line)> lineToolTip;
+    bool composing = false;  // the input method shows text being composed
 };
 
 }  // namespace quirtle

@@ -56,7 +56,7 @@ void VerticalView::paintEvent(QPaintEvent*) {
     if (caret.column >= first && caret.column < first + shown && hasFocus()) {
         const QRectF rect = CellRect(caret.column, 0);
         painter.fillRect(
-            QRectF(rect.left() - (pitch - cell) / 2 + 1, topMargin, pitch - 2, gridHeight + cell),
+            QRectF(rect.left() - (pitch - cell) / 2 + 1, Top(), pitch - 2, gridHeight + cell),
             QColor(128, 128, 128, 18));
     }
 
@@ -102,9 +102,8 @@ void VerticalView::paintEvent(QPaintEvent*) {
             const QRectF top = CellRect(global, 0);
             if (rejected) {
                 // A line the converter rejects is marked beside its columns.
-                painter.fillRect(
-                    QRectF(top.right() + (pitch - cell) / 2 - 3, topMargin, 2, gridHeight),
-                    QColor(220, 40, 40));
+                painter.fillRect(QRectF(top.right() + (pitch - cell) / 2 - 3, Top(), 2, gridHeight),
+                                 QColor(220, 40, 40));
             }
             const int end = layout.ColumnEnd(column);
             for (int cellIndex = layout.ColumnBegin(column); cellIndex < end; ++cellIndex) {
@@ -138,8 +137,8 @@ void VerticalView::paintEvent(QPaintEvent*) {
                         if (inPreedit >= attribute.start &&
                             inPreedit < attribute.start + attribute.length &&
                             (format.background().style() != Qt::NoBrush ||
-                             format.underlineStyle() == QTextCharFormat::SingleUnderline &&
-                                 format.fontWeight() > QFont::Normal)) {
+                             (format.underlineStyle() == QTextCharFormat::SingleUnderline &&
+                              format.fontWeight() > QFont::Normal))) {
                             clause = true;
                         }
                     }
@@ -193,11 +192,11 @@ void VerticalView::paintEvent(QPaintEvent*) {
             const qreal right = top.right() + (pitch - cell) / 2;
             if (global % static_cast<int>(counts::kLinesPerPage) == 0) {
                 painter.setPen(QPen(rule, 2));
-                painter.drawLine(QPointF(right, topMargin / 2),
-                                 QPointF(right, topMargin + gridHeight + cell));
+                painter.drawLine(QPointF(right, Top() - topMargin / 2),
+                                 QPointF(right, Top() + gridHeight + cell));
                 painter.setPen(QPen(rule, 0));
                 const int page = global / static_cast<int>(counts::kLinesPerPage) + 1;
-                const QRectF label(right - pitch * 3, topMargin + gridHeight + cell * 0.2,
+                const QRectF label(right - pitch * 3, Top() + gridHeight + cell * 0.2,
                                    pitch * 3 - 4, cell * 1.2);
                 painter.drawText(label, Qt::AlignRight | Qt::AlignTop,
                                  page == PaperPages()
@@ -209,8 +208,8 @@ void VerticalView::paintEvent(QPaintEvent*) {
     cells->Flush(painter);
     rubyCells->Flush(painter);
 
-    // The caret: a bar as wide as a cell.
-    if (hasFocus() && caret.column >= first && caret.column < first + shown) {
+    // The caret: a bar as wide as a cell, blinking.
+    if (hasFocus() && caretOn && caret.column >= first && caret.column < first + shown) {
         const QRectF rect = CaretRect();
         painter.fillRect(QRectF(rect.left() - 1, rect.top() - 1, rect.width() + 2, 2), textColour);
     }

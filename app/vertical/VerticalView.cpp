@@ -33,7 +33,9 @@ VerticalView::VerticalView(QPlainTextEdit& editor, QWidget* parent)
     setAttribute(Qt::WA_InputMethodEnabled);
     setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::StyledPanel);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Only manuscript paper in a window lower than its page scrolls up and down.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    verticalScrollBar()->setRange(0, 0);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The text starts at the right: so does the scroll bar.
     horizontalScrollBar()->setInvertedAppearance(true);
@@ -56,7 +58,26 @@ VerticalView::VerticalView(QPlainTextEdit& editor, QWidget* parent)
         if (Active()) viewport()->update();
     });
     editor.installEventFilter(this);
+    blink = new QTimer(this);
+    connect(blink, &QTimer::timeout, this, [this] {
+        caretOn = !caretOn;
+        viewport()->update(CaretRect().adjusted(-2, -2, 2, 2).toAlignedRect());
+    });
     FontChanged();
+}
+
+void VerticalView::RestartBlink() {
+    caretOn = true;
+    const int flash = QApplication::cursorFlashTime();
+    if (flash > 0 && hasFocus()) {
+        blink->start(flash / 2);
+    } else {
+        blink->stop();
+    }
+}
+
+qreal VerticalView::Top() const {
+    return topMargin - verticalScrollBar()->value();
 }
 
 VerticalView::~VerticalView() = default;
@@ -167,6 +188,13 @@ void VerticalView::UpdateScrollBar() {
     bar->setRange(0, std::max(0, index.TotalColumns() - visible));
     bar->setPageStep(visible);
     bar->setSingleStep(1);
+    // The page's height: the grid, a row for a hanging mark and the page number below.
+    const int height =
+        static_cast<int>(std::ceil(2 * topMargin + (index.CellsPerColumn() + 2) * cell));
+    QScrollBar* vertical = verticalScrollBar();
+    vertical->setRange(0, paper ? std::max(0, height - viewport()->height()) : 0);
+    vertical->setPageStep(viewport()->height());
+    vertical->setSingleStep(static_cast<int>(cell));
 }
 
 void VerticalView::ScrollToColumn(int column) {
@@ -184,7 +212,7 @@ qreal VerticalView::ColumnRight(int visibleIndex) const {
 
 QRectF VerticalView::CellRect(int column, int row) const {
     const qreal right = ColumnRight(column - FirstVisibleColumn());
-    return {right - (pitch + cell) / 2, topMargin + row * cell, cell, cell};
+    return {right - (pitch + cell) / 2, Top() + row * cell, cell, cell};
 }
 
 LineLayout::Place VerticalView::PlaceOf(int position) const {
@@ -214,13 +242,24 @@ int VerticalView::PositionAtPlace(int column, int row) const {
 
 int VerticalView::PositionAt(QPointF point) const {
     const int visibleIndex = static_cast<int>(std::floor((ColumnRight(0) - point.x()) / pitch));
-    const int row = static_cast<int>(std::lround((point.y() - topMargin) / cell));
+    const int row = static_cast<int>(std::lround((point.y() - Top()) / cell));
     return PositionAtPlace(FirstVisibleColumn() + std::max(0, visibleIndex), std::max(0, row));
 }
 
 void VerticalView::ShowCaret() {
     if (!index.Active()) return;
     const LineLayout::Place place = PlaceOf(editor.textCursor().position());
+    if (paper) {
+        // A page higher than the window: its row comes into view too.
+        QScrollBar* bar = verticalScrollBar();
+        const QRectF caret = CellRect(place.column, place.row);
+        if (caret.top() < 0) {
+            bar->setValue(bar->value() + static_cast<int>(std::floor(caret.top())));
+        } else if (caret.bottom() > viewport()->height()) {
+            bar->setValue(bar->value() +
+                          static_cast<int>(std::ceil(caret.bottom() - viewport()->height())));
+        }
+    }
     const int first = FirstVisibleColumn();
     const int visible = VisibleColumns();
     if (place.column >= first && place.column < first + visible) return;
@@ -254,6 +293,7 @@ void VerticalView::MoveCursor(QTextCursor cursor, bool keepRow) {
     if (!keepRow) wantedRow = -1;
     editor.setTextCursor(cursor);
     ShowCaret();
+    RestartBlink();
     viewport()->update();
 }
 
@@ -349,15 +389,24 @@ void VerticalView::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     switch (event->key()) {
         case Qt::Key_Backspace:
-            if (modifiers & ~Qt::ShiftModifier) break;
-            cursor.deletePreviousChar();
+        case Qt::Key_Delete: {
+            // With Ctrl, to the start of the word (or the end), as the editor does.
+            const bool control = modifiers == Qt::ControlModifier;
+            if (!control && (modifiers & ~Qt::ShiftModifier)) break;
+            const bool back = event->key() == Qt::Key_Backspace;
+            if (!back && !control && modifiers != Qt::NoModifier) break;
+            if (control && !cursor.hasSelection()) {
+                cursor.movePosition(back ? QTextCursor::PreviousWord : QTextCursor::EndOfWord,
+                                    QTextCursor::KeepAnchor);
+            }
+            if (back) {
+                cursor.deletePreviousChar();
+            } else {
+                cursor.deleteChar();
+            }
             MoveCursor(cursor);
             return;
-        case Qt::Key_Delete:
-            if (modifiers != Qt::NoModifier) break;
-            cursor.deleteChar();
-            MoveCursor(cursor);
-            return;
+        }
         case Qt::Key_Return:
         case Qt::Key_Enter:
             if (modifiers & ~Qt::ShiftModifier) break;
@@ -421,11 +470,13 @@ void VerticalView::wheelEvent(QWheelEvent* event) {
 
 void VerticalView::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
+    RestartBlink();
     viewport()->update();
 }
 
 void VerticalView::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
+    blink->stop();
     viewport()->update();
 }
 
@@ -442,6 +493,8 @@ void VerticalView::inputMethodEvent(QInputMethodEvent* event) {
         cursor.insertText(event->commitString());
         cursor.endEditBlock();
     }
+    const bool cancelled =
+        !preedit.isEmpty() && event->preeditString().isEmpty() && event->commitString().isEmpty();
     preedit = event->preeditString();
     preeditAttributes = event->attributes();
     preeditCursor = static_cast<int>(preedit.size());
@@ -450,6 +503,11 @@ void VerticalView::inputMethodEvent(QInputMethodEvent* event) {
     }
     MoveCursor(cursor);
     event->accept();
+    // The candidate window follows the caret inside the composed text; a composition the
+    // author cancelled is forgotten by the input method too, so that nothing of it is
+    // committed when the focus moves on.
+    QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImQueryInput);
+    if (cancelled) QGuiApplication::inputMethod()->reset();
 }
 
 QVariant VerticalView::inputMethodQuery(Qt::InputMethodQuery query) const {

@@ -6,6 +6,7 @@
 #include <QAbstractScrollArea>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -87,6 +88,9 @@ class VerticalView : public QAbstractScrollArea {
     // The caret's place counts the pre-edit text as typed.
     int ViewportRightEdge() const;
     qreal ColumnRight(int visibleIndex) const;
+    // The top of the grid: on manuscript paper a window lower than the page scrolls it.
+    qreal Top() const;
+    void RestartBlink();
     // Line `block` laid out as the view shows it: as typed, or on manuscript paper; with
     // the text being composed at `preeditAt` when there is one.
     LineLayout LayoutOf(const QTextBlock& block, const QString& text, int preeditAt = -1) const;
@@ -105,6 +109,7 @@ class VerticalView : public QAbstractScrollArea {
     qreal rightMargin = 8;
     int wantedRow = -1;  // the row ← and → keep while moving between columns
     bool caretOn = true;
+    QTimer* blink = nullptr;
     QString preedit;
     QList<QInputMethodEvent::Attribute> preeditAttributes;
     int preeditCursor = 0;

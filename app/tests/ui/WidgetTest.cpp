@@ -93,6 +93,20 @@ class WidgetTest : public QObject {
         QVERIFY(!editor.document()->toHtml().contains(QStringLiteral("font-style:italic")));
     }
 
+    // The saved file has only line breaks: Shift+Enter and pasted separators make lines.
+    void EditorBreaksOnlyLines() {
+        EditorPane editor;
+        editor.show();
+        editor.insertPlainText(QStringLiteral("あ"));
+        QTest::keyClick(&editor, Qt::Key_Return, Qt::ShiftModifier);
+        auto* data = new QMimeData;
+        data->setText(QStringLiteral("い\u2028う\u2029え"));
+        QGuiApplication::clipboard()->setMimeData(data);
+        editor.paste();
+        QCOMPARE(editor.document()->blockCount(), 4);
+        QCOMPARE(editor.Text(), QStringLiteral("あ\nい\nう\nえ"));
+    }
+
     void EditorSelection() {
         EditorPane editor;
         editor.ReplaceText(QStringLiteral("one two"));

@@ -174,6 +174,15 @@ void ViewTest::TypingAndUndo() {
     QTest::keyClick(&window.view, Qt::Key_Down, Qt::ShiftModifier);
     QTest::keyClicks(&window.view, u"X"_qs);
     QCOMPARE(window.editor.toPlainText(), u"Xb\nう"_qs);
+    // Ctrl+Backspace and Ctrl+Delete take a word.
+    window.editor.setPlainText(u"one two three"_qs);
+    window.SetPosition(7);
+    QTest::keyClick(&window.view, Qt::Key_Backspace, Qt::ControlModifier);
+    QCOMPARE(window.editor.toPlainText(), u"one  three"_qs);
+    QTest::keyClick(&window.view, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(window.editor.toPlainText(), u"one three"_qs);
+    window.editor.setPlainText(u"あい\nう"_qs);
+    QTest::keyClicks(&window.view, u"X"_qs);
     while (window.editor.document()->isUndoAvailable()) window.editor.undo();
     QCOMPARE(window.editor.toPlainText(), u"あい\nう"_qs);
 }
@@ -257,8 +266,18 @@ void ViewTest::ManuscriptPaperColumns() {
         }
     }
     QVERIFY(checked > 20);
+    // The page is higher than the window: it scrolls, and follows the caret down a column.
+    QVERIFY(window.view.verticalScrollBar()->maximum() > 0);
+    window.editor.setPlainText(QString(30, u'あ'));
+    window.SetPosition(0);
+    for (int i = 0; i < 12; ++i) QTest::keyClick(&window.view, Qt::Key_Down);
+    const LineLayout::Place place = window.view.PlaceOf(window.Position());
+    QCOMPARE(place.row, 13);
+    QVERIFY(window.view.viewport()->rect().contains(
+        window.view.CellRect(place.column, place.row).toAlignedRect()));
     window.view.SetManuscriptPaper(false);
     QCOMPARE(window.view.CellsPerColumn(), fitting);
+    QCOMPARE(window.view.verticalScrollBar()->maximum(), 0);
 }
 
 void ViewTest::JumpsAndReflowsShowTheCaret() {
