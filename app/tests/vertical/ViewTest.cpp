@@ -55,6 +55,21 @@ std::vector<int> Recounted(const QTextDocument& document, int perColumn) {
     return columns;
 }
 
+// One random edit: a short stretch removed, or one of `pieces` typed, somewhere.
+template <std::size_t N>
+void RandomEdit(QTextDocument& document, QRandomGenerator& random, const QString (&pieces)[N]) {
+    QTextCursor cursor(&document);
+    const int length = document.characterCount() - 1;
+    cursor.setPosition(static_cast<int>(random.bounded(length + 1)));
+    if (random.bounded(3) == 0) {
+        cursor.setPosition(std::min(length, cursor.position() + int(random.bounded(12))),
+                           QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    } else {
+        cursor.insertText(pieces[random.bounded(static_cast<quint32>(N))]);
+    }
+}
+
 }  // namespace
 
 void ViewTest::IndexFollowsEdits() {
@@ -67,16 +82,7 @@ void ViewTest::IndexFollowsEdits() {
     const QString pieces[] = {u"あ"_qs,   u"\n"_qs,     u"かきくけこさし"_qs,
                               u"。」"_qs, u"x\ny\n"_qs, u"12"_qs};
     for (int step = 0; step < 300; ++step) {
-        QTextCursor cursor(&document);
-        const int length = document.characterCount() - 1;
-        cursor.setPosition(static_cast<int>(random.bounded(length + 1)));
-        if (random.bounded(3) == 0) {
-            cursor.setPosition(std::min(length, cursor.position() + int(random.bounded(12))),
-                               QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-        } else {
-            cursor.insertText(pieces[random.bounded(6)]);
-        }
+        RandomEdit(document, random, pieces);
         const std::vector<int> expected = Recounted(document, 4);
         QCOMPARE(index.Lines(), static_cast<int>(expected.size()));
         int first = 0;
@@ -232,16 +238,7 @@ void ViewTest::ManuscriptPaperColumns() {
     const QString pieces[] = {u"あ"_qs,   u"\n"_qs, u"_傘[かさ]"_qs, u"* "_qs,          u"- "_qs,
                               u"。」"_qs, u"_"_qs,  u"["_qs,         QString(25, u'か')};
     for (int step = 0; step < 200; ++step) {
-        QTextCursor cursor = window.editor.textCursor();
-        const int length = window.editor.document()->characterCount() - 1;
-        cursor.setPosition(static_cast<int>(random.bounded(length + 1)));
-        if (random.bounded(3) == 0) {
-            cursor.setPosition(std::min(length, cursor.position() + int(random.bounded(12))),
-                               QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-        } else {
-            cursor.insertText(pieces[random.bounded(9)]);
-        }
+        RandomEdit(*window.editor.document(), random, pieces);
         const QByteArray utf8 = window.editor.toPlainText().toUtf8();
         const auto counts = quirtle::counts::CountManuscript(
             std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
