@@ -206,6 +206,21 @@ class MainFrameTest : public QObject {
         frame.RunCommand(command::kManuscriptPaper);
         QVERIFY(paper->isChecked());
         QCOMPARE(view.CellsPerColumn(), 20);
+        // Its last page number is the status bar's page count.
+        const QTextCursor kept = editor.textCursor();
+        QString more;
+        for (int line = 0; line < 30; ++line)
+            more += u"\n「_吾輩[わがはい]は猫である」と"_qs + QString(line % 25, u'猫');
+        QTextCursor end = editor.textCursor();
+        end.movePosition(QTextCursor::End);
+        end.insertText(more);
+        editor.setTextCursor(end);  // no selection: the whole text counts
+        frame.PreviewTick();
+        QVERIFY(view.PaperPages() > 1);
+        QTRY_COMPARE(probe.Counts().PagesLabel()->text(),
+                     QStringLiteral("原稿用紙 %1 枚").arg(view.PaperPages()));
+        frame.RunCommand(command::kUndo);
+        editor.setTextCursor(kept);
 
         // And back: the same text, selection, history and flag.
         frame.RunCommand(command::kVertical);
