@@ -276,6 +276,55 @@ void VerticalView::ShowCaret() {
     }
 }
 
+int VerticalView::PaperStop(int position, bool forward) const {
+    // The caret stops before each character the paper shows and at the end of each line,
+    // and steps over the markup between them.
+    const QTextBlock block = editor.document()->findBlock(position);
+    if (!block.isValid()) return position;
+    const int inLine = position - block.position();
+    const LineLayout layout = LayoutOf(block, block.text());
+    if (forward) {
+        for (const Cell& cell : layout.cells) {
+            if (cell.shown >= 0 && cell.start > inLine) return block.position() + cell.start;
+        }
+        if (inLine < layout.length) return block.position() + layout.length;
+        const QTextBlock next = block.next();
+        if (!next.isValid()) return position;
+        for (const Cell& cell : LayoutOf(next, next.text()).cells) {
+            if (cell.shown >= 0) return next.position() + cell.start;
+        }
+        return next.position();
+    }
+    for (auto cell = layout.cells.rbegin(); cell != layout.cells.rend(); ++cell) {
+        if (cell->shown >= 0 && cell->start < inLine) return block.position() + cell->start;
+    }
+    const QTextBlock previous = block.previous();
+    if (!previous.isValid()) return block.position();
+    return previous.position() + previous.length() - 1;
+}
+
+std::pair<int, int> VerticalView::PaperCharacter(int position, bool before) const {
+    const QTextBlock block = editor.document()->findBlock(position);
+    if (!block.isValid()) return {position, position};
+    const int inLine = position - block.position();
+    const LineLayout layout = LayoutOf(block, block.text());
+    const Cell* found = nullptr;
+    for (const Cell& cell : layout.cells) {
+        if (cell.shown < 0 || cell.length == 0) continue;
+        if (before ? cell.start < inLine : cell.start >= inLine) {
+            found = &cell;
+            if (!before) break;
+        }
+    }
+    // None on this side of the caret in the line: the line break goes, as in the editor.
+    if (!found) {
+        if (before) return {std::max(0, block.position() - 1), block.position()};
+        const int end = block.position() + block.length() - 1;
+        return {end, block.next().isValid() ? end + 1 : end};
+    }
+    return {block.position() + found->start, block.position() + found->start + found->length};
+}
+
 QRectF VerticalView::CaretRect() const {
     const QTextCursor cursor = editor.textCursor();
     LineLayout::Place place = PlaceOf(cursor.position());
@@ -313,15 +362,18 @@ bool VerticalView::MoveByKey(QKeyEvent* event) {
     };
     switch (event->key()) {
         case Qt::Key_Down:
+        case Qt::Key_Up: {
             if (control) return false;
-            cursor.movePosition(QTextCursor::NextCharacter, mode);
+            const bool down = event->key() == Qt::Key_Down;
+            if (paper) {
+                cursor.setPosition(PaperStop(cursor.position(), down), mode);
+            } else {
+                cursor.movePosition(
+                    down ? QTextCursor::NextCharacter : QTextCursor::PreviousCharacter, mode);
+            }
             MoveCursor(cursor);
             return true;
-        case Qt::Key_Up:
-            if (control) return false;
-            cursor.movePosition(QTextCursor::PreviousCharacter, mode);
-            MoveCursor(cursor);
-            return true;
+        }
         case Qt::Key_Left:
             if (control) return false;
             if (place.column + 1 >= index.TotalColumns()) {
@@ -398,6 +450,17 @@ void VerticalView::keyPressEvent(QKeyEvent* event) {
             if (control && !cursor.hasSelection()) {
                 cursor.movePosition(back ? QTextCursor::PreviousWord : QTextCursor::EndOfWord,
                                     QTextCursor::KeepAnchor);
+            } else if (paper && !cursor.hasSelection()) {
+                // On manuscript paper a character the paper shows goes, not the markup
+                // around it.
+                const auto [from, to] = PaperCharacter(cursor.position(), back);
+                if (to > from) {
+                    cursor.setPosition(from);
+                    cursor.setPosition(to, QTextCursor::KeepAnchor);
+                    cursor.removeSelectedText();
+                }
+                MoveCursor(cursor);
+                return;
             }
             if (back) {
                 cursor.deletePreviousChar();

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "vertical/ColumnIndex.h"
 #include "vertical/LineLayout.h"
@@ -85,6 +86,10 @@ class VerticalView : public QAbstractScrollArea {
     void MoveCursor(QTextCursor cursor, bool keepRow = false);
     bool MoveByKey(QKeyEvent* event);
     QRectF CaretRect() const;
+    // On manuscript paper: the caret's next stop down (or up) from `position`, and the
+    // characters of the cell before (or after) it, [from, to) in the document.
+    int PaperStop(int position, bool forward) const;
+    std::pair<int, int> PaperCharacter(int position, bool before) const;
     // The caret's place counts the pre-edit text as typed.
     int ViewportRightEdge() const;
     qreal ColumnRight(int visibleIndex) const;

@@ -24,6 +24,8 @@ class ViewTest : public QObject {
     void TypingAndUndo();
     void InputMethod();
     void ManuscriptPaperColumns();
+    void ManuscriptPaperKeys_data();
+    void ManuscriptPaperKeys();
     void JumpsAndReflowsShowTheCaret();
 };
 
@@ -224,6 +226,42 @@ void ViewTest::InputMethod() {
     window.editor.setTextCursor(cursor);
     QCOMPARE(window.view.inputMethodQuery(Qt::ImCurrentSelection).toString(), u"あい"_qs);
     QCOMPARE(window.view.inputMethodQuery(Qt::ImAnchorPosition).toInt(), 0);
+}
+
+void ViewTest::ManuscriptPaperKeys_data() {
+    // 0: "前", 2..13: "_学校[がっこう]がある" (学 3, 校 4, が 11, end 14), 15..: "* 章" (章 17)
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("text");
+    const QString text = u"前\n_学校[がっこう]がある\n* 章"_qs;
+    QTest::newRow("down over the reading") << 4 << int(Qt::Key_Down) << 11 << text;
+    QTest::newRow("down to the line end") << 13 << int(Qt::Key_Down) << 14 << text;
+    QTest::newRow("down past the marker") << 14 << int(Qt::Key_Down) << 17 << text;
+    QTest::newRow("up over the reading") << 11 << int(Qt::Key_Up) << 4 << text;
+    QTest::newRow("up past the marker") << 3 << int(Qt::Key_Up) << 1 << text;
+    QTest::newRow("backspace takes the base, not the bracket")
+        << 11 << int(Qt::Key_Backspace) << 4 << u"前\n_学[がっこう]がある\n* 章"_qs;
+    QTest::newRow("delete takes the base")
+        << 3 << int(Qt::Key_Delete) << 3 << u"前\n_校[がっこう]がある\n* 章"_qs;
+    QTest::newRow("backspace at the first character joins the lines")
+        << 17 << int(Qt::Key_Backspace) << 14 << u"前\n_学校[がっこう]がある* 章"_qs;
+    QTest::newRow("delete at the line end joins the lines")
+        << 14 << int(Qt::Key_Delete) << 14 << u"前\n_学校[がっこう]がある* 章"_qs;
+    QTest::newRow("backspace at the very start") << 0 << int(Qt::Key_Backspace) << 0 << text;
+}
+
+void ViewTest::ManuscriptPaperKeys() {
+    QFETCH(int, from);
+    QFETCH(int, key);
+    QFETCH(int, to);
+    QFETCH(QString, text);
+    Window window(u"前\n_学校[がっこう]がある\n* 章"_qs);
+    window.view.SetManuscriptPaper(true);
+    window.SetPosition(from);
+    QTest::keyClick(&window.view, static_cast<Qt::Key>(key));
+    QCOMPARE(window.Position(), to);
+    QCOMPARE(window.editor.toPlainText(), text);
 }
 
 void ViewTest::ManuscriptPaperColumns() {
