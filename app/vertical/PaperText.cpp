@@ -8,6 +8,7 @@
 #include "Utf8Repair.h"
 #include "counts/ExportText.h"
 #include "counts/TextCounts.h"
+#include "vertical/TypedLineAligner.h"
 
 namespace quirtle::vertical {
 
@@ -59,150 +60,9 @@ struct PaperChar {
     int reading = -1;  // the ruby it is a base character of
 };
 
-int Units(char32_t code) {
-    return code > 0xFFFF ? 2 : 1;
-}
-
-// Walks the typed line alongside the reader's text, to find where each character the
-// paper shows was typed. The markup between them (markers, readings, command heads) is
-// stepped over: readings and heads explicitly, since their characters could otherwise be
-// taken for the text that follows them.
-class Aligner {
-  public:
-    explicit Aligner(std::string_view line) : line(line) {}
-
-    // Where `code` was typed, at or after the current place; moves past it. A character
-    // not found (none should be) stands at the current place and takes no units.
-    std::pair<int, int> Find(char32_t code) {
-        if (misses < kMaxMisses) {
-            std::size_t at = byte;
-            int units = unit;
-            while (at < line.size()) {
-                char32_t found = 0;
-                const std::size_t length = Decode(at, found);
-                if (found == code) {
-                    byte = at + length;
-                    unit = units + Units(found);
-                    return {units, Units(found)};
-                }
-                at += length;
-                units += Units(found);
-            }
-            ++misses;
-        }
-        return {unit, 0};
-    }
-
-    // Past the next `marker` byte (the '*' that closes an emphasis).
-    void SkipPast(char marker) {
-        if (line.find(marker, byte) == std::string_view::npos) return;
-        while (byte < line.size() && line[byte] != marker) Step();
-        Step();
-    }
-
-    // Past the reading of a ruby: the next '[' up to its ']', backslashes escaping.
-    void SkipReading() {
-        if (line.find('[', byte) == std::string_view::npos) return;
-        while (byte < line.size() && line[byte] != '[') Step();
-        Step();
-        while (byte < line.size() && line[byte] != ']') {
-            if (line[byte] == '\\') Step();
-            Step();
-        }
-        Step();
-    }
-
-    // Past the head of an inline command: the next '{' up to its '}', quotes kept whole.
-    void SkipHead() {
-        if (line.find('{', byte) == std::string_view::npos) return;
-        while (byte < line.size() && line[byte] != '{') Step();
-        bool quoted = false;
-        while (byte < line.size() && (quoted || line[byte] != '}')) {
-            if (line[byte] == '"') quoted = !quoted;
-            Step();
-        }
-        Step();
-    }
-
-  private:
-    static constexpr int kMaxMisses = 4;  // each miss reads the rest of the line
-
-    std::size_t Decode(std::size_t at, char32_t& code) const {
-        const std::size_t length =
-            utf8::DecodeChar(line.data() + at, line.data() + line.size(), code);
-        if (length == 0) {
-            code = 0xFFFD;
-            return 1;
-        }
-        return length;
-    }
-    void Step() {
-        if (byte >= line.size()) return;
-        char32_t code = 0;
-        byte += Decode(byte, code);
-        unit += Units(code);
-    }
-
-    std::string_view line;
-    std::size_t byte = 0;
-    int unit = 0;
-    int misses = 0;
-};
-
-// The decoded value of an entity the converter writes ("&amp;", "&#x2014;", ...).
-char32_t EntityValue(std::string_view entity) {
-    if (entity == "&amp;") return U'&';
-    if (entity == "&lt;") return U'<';
-    if (entity == "&gt;") return U'>';
-    if (entity == "&quot;") return U'"';
-    if (entity == "&apos;") return U'\'';
-    if (entity.size() > 3 && entity[1] == '#') {
-        const bool hex = entity[2] == 'x' || entity[2] == 'X';
-        char32_t value = 0;
-        for (std::size_t i = hex ? 3 : 2; i < entity.size() && entity[i] != ';'; ++i) {
-            const char c = entity[i];
-            const int digit = c >= '0' && c <= '9'          ? c - '0'
-                              : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
-                              : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                            : -1;
-            if (digit < 0 || value > 0x10FFFF) return 0xFFFD;
-            value = value * (hex ? 16 : 10) + static_cast<char32_t>(digit);
-        }
-        return value <= 0x10FFFF ? value : 0xFFFD;
-    }
-    return 0xFFFD;
-}
-
-// The value of attribute param0 of a start tag, entities read.
-QString ParamZero(std::string_view tag) {
-    constexpr std::string_view name = " param0=\"";
-    const std::size_t at = tag.find(name);
-    if (at == std::string_view::npos) return {};
-    const std::size_t from = at + name.size();
-    const std::size_t to = tag.find('"', from);
-    const std::string_view value = tag.substr(from, to == std::string_view::npos ? to : to - from);
-    QString text;
-    for (std::size_t i = 0; i < value.size();) {
-        if (value[i] == '&') {
-            const std::size_t semicolon = value.find(';', i);
-            const std::size_t end =
-                semicolon == std::string_view::npos ? value.size() : semicolon + 1;
-            const char32_t code = EntityValue(value.substr(i, end - i));
-            text += QString::fromUcs4(&code, 1);
-            i = end;
-        } else {
-            const std::size_t next = value.find('&', i);
-            const std::size_t end = next == std::string_view::npos ? value.size() : next;
-            text += QString::fromUtf8(value.data() + i, static_cast<qsizetype>(end - i));
-            i = end;
-        }
-    }
-    return text;
-}
-
 // Collects the blocks of one line's output, each character placed in the typed line.
 struct BlockCollector {
-    Aligner aligner;
+    TypedLineAligner aligner;
     std::vector<std::vector<PaperChar>> blocks;
     std::vector<QString> readings;
     std::vector<int> rubies;  // the readings of the rubies open, innermost last
@@ -371,7 +231,7 @@ LineLayout PaperText::Layout(int line, QStringView preedit, int preeditAt) const
     layout.length = static_cast<int>(
         QString::fromUtf8(typed.data(), static_cast<qsizetype>(typed.size())).size());
     if (index >= xmlStarts.size()) return layout;
-    BlockCollector collector{Aligner(typed), {}, {}, {}, 0};
+    BlockCollector collector{TypedLineAligner(typed), {}, {}, {}, 0};
     counts::ReadExportText(Fragment(xml, xmlStarts, index), TextEncoding::Utf8, collector);
     std::vector<std::vector<PaperChar>>& blocks = collector.blocks;
     if (!blocks.empty() && blocks.back().empty()) blocks.pop_back();
