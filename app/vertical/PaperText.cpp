@@ -140,6 +140,7 @@ std::string_view LineOf(const std::string& text, const std::vector<std::size_t>&
 }  // namespace
 
 void PaperText::Clear() {
+    last = {};
     source = std::string();
     xml = std::string();
     lineStarts = {};
@@ -175,6 +176,7 @@ std::string_view PaperText::Fragment(const std::string& output,
 }
 
 int PaperText::Reread(std::string manuscript, int from, int removed, int added) {
+    last = {};
     const std::string oldXml = std::exchange(xml, std::string());
     const std::vector<std::size_t> oldStarts = std::exchange(xmlStarts, {});
     const std::vector<int> oldColumns = std::exchange(columns, {});
@@ -224,6 +226,13 @@ bool PaperText::Holds(int line, QStringView text) const {
 }
 
 LineLayout PaperText::Layout(int line, QStringView preedit, int preeditAt) const {
+    if (last.line == line && last.preeditAt == preeditAt && last.preedit == preedit)
+        return last.layout;
+    last = {line, preedit.toString(), preeditAt, LayOut(line, preedit, preeditAt)};
+    return last.layout;
+}
+
+LineLayout PaperText::LayOut(int line, QStringView preedit, int preeditAt) const {
     LineLayout layout;
     layout.paper = true;
     const auto index = static_cast<std::size_t>(line);

@@ -46,6 +46,7 @@ class PaperText {
 
   private:
     int Reread(std::string manuscript, int from, int removed, int added);
+    LineLayout LayOut(int line, QStringView preedit, int preeditAt) const;
     static std::string_view Fragment(const std::string& output,
                                      const std::vector<std::size_t>& starts, std::size_t line);
 
@@ -54,6 +55,14 @@ class PaperText {
     std::string xml;                      // its export document, in UTF-8
     std::vector<std::size_t> xmlStarts;   // where each line's output starts in `xml`
     std::vector<int> columns;
+    // The line laid out last: painting and moving the caret ask for the same line often.
+    struct Laid {
+        int line = -1;
+        QString preedit;
+        int preeditAt = -1;
+        LineLayout layout;
+    };
+    mutable Laid last;
 };
 
 }  // namespace quirtle::vertical
