@@ -282,7 +282,12 @@ LineLayout PaperText::LayOut(int line, QStringView preedit, int preeditAt) const
             const int cell = static_cast<int>(layout.cells.size());
             layout.cells.push_back({shown.position, shown.length, GlyphOf(shown.code),
                                     static_cast<int>(layout.shown.size()), shown.emphasis});
-            layout.shown += QString::fromUcs4(&shown.code, 1);
+            if (QChar::requiresSurrogates(shown.code)) {
+                layout.shown += QChar(QChar::highSurrogate(shown.code));
+                layout.shown += QChar(QChar::lowSurrogate(shown.code));
+            } else {
+                layout.shown += QChar(static_cast<char16_t>(shown.code));
+            }
             if (shown.reading >= 0 && shown.reading == reading) {
                 ++layout.readings.back().cells;
             } else if (shown.reading >= 0) {
