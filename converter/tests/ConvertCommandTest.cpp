@@ -10,55 +10,21 @@
 #include <iterator>
 #include <string>
 
+#include "CommandRun.h"
+
 namespace {
 
-namespace fs = std::filesystem;
+using namespace quirtle::testing;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary);
-    file << bytes;
-}
-
-class ConvertCommand : public ::testing::Test {
+class ConvertCommand : public CommandTest {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quirtle-convert-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     // Runs the program through the shell with the given arguments and standard input.
     Outcome Convert(const std::string& args, const std::string& input = "") {
-        const fs::path in = dir / "stdin.bin";
-        const fs::path out = dir / "stdout.bin";
-        const fs::path err = dir / "stderr.bin";
-        WriteFile(in, input);
-        const std::string command = std::string("'") + QUIRTLE_CONVERT_EXE + "' " + args + " <'" +
-                                    in.string() + "' >'" + out.string() + "' 2>'" + err.string() +
-                                    "'";
-        const int status = std::system(command.c_str());
-        Outcome run;
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadFile(out);
-        run.err = ReadFile(err);
-        return run;
+        return Run(QUIRTLE_CONVERT_EXE, args, input);
     }
 
     static std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
 
-    fs::path dir;
     const fs::path testdata = QUIRTLE_TESTDATA_DIR;
 };
 
@@ -239,7 +205,9 @@ TEST_F(ConvertCommand, AnExistingOutputKeepsItsModeOwnerAndLink) {
     ASSERT_EQ(::chmod(output.c_str(), 0640), 0);
     // Only root can hand a file to someone else; the output must then stay theirs.
     const bool root = ::geteuid() == 0;
-    if (root) ASSERT_EQ(::chown(output.c_str(), 65534, 65534), 0);
+    if (root) {
+        ASSERT_EQ(::chown(output.c_str(), 65534, 65534), 0);
+    }
     const fs::path link = dir / "link.xml";
     fs::create_symlink(output, link);
 

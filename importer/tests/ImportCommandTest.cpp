@@ -9,48 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "CommandRun.h"
+
 namespace {
 
-namespace fs = std::filesystem;
+using namespace quirtle::testing;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary);
-    file << bytes;
-}
-
-class ImportCommand : public ::testing::Test {
+class ImportCommand : public CommandTest {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quirtle-import-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     Outcome Import(const std::string& args, const std::string& input = "") {
-        const fs::path in = dir / "stdin.bin";
-        const fs::path out = dir / "stdout.bin";
-        const fs::path err = dir / "stderr.bin";
-        WriteFile(in, input);
-        const std::string command = std::string("'") + QUIRTLE_IMPORT_EXE + "' " + args + " <'" +
-                                    in.string() + "' >'" + out.string() + "' 2>'" + err.string() +
-                                    "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+        return Run(QUIRTLE_IMPORT_EXE, args, input);
     }
-
-    fs::path dir;
 };
 
 TEST_F(ImportCommand, WritesShiftJisOrUtf8) {
