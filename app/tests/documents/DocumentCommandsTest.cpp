@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "DocumentFixture.h"
 #include "TestFiles.h"
 #include "documents/DocumentFiles.h"
 #include "support/PlainTextEditor.h"
@@ -31,15 +32,8 @@ const std::string kLine2 = "\x93\xf1\x8d\x73\x96\xda";
 
 }  // namespace
 
-class DocumentCommandsTest : public QObject {
+class DocumentCommandsTest : public DocumentFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<PlainTextEditor> editor_;
-    std::unique_ptr<ScriptedPrompts> prompts_;
-    std::unique_ptr<DocumentFiles> files_;
-
-    QString Path(const QString& name) const { return dir_->filePath(name); }
 
     // Puts the editor into the state "named, no unsaved changes" on a file holding bytes.
     void OpenNamed(const QString& path, const std::string& bytes) {
@@ -65,13 +59,7 @@ class DocumentCommandsTest : public QObject {
     }
 
   private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        editor_ = std::make_unique<PlainTextEditor>();
-        prompts_ = std::make_unique<ScriptedPrompts>();
-        files_ = std::make_unique<DocumentFiles>(*editor_, *prompts_, nullptr);
-    }
+    void init() { Reset(); }
 
     void saveOnUntitledAsksForANameThenSavesInPlace() {
         editor_->Type(QStringLiteral("一行目"));

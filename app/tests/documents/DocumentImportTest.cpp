@@ -4,6 +4,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "DocumentFixture.h"
 #include "TestFiles.h"
 #include "documents/DocumentFiles.h"
 #include "support/PlainTextEditor.h"
@@ -15,24 +16,11 @@ using quirtle::testing::PlainTextEditor;
 using quirtle::testing::ScriptedPrompts;
 using quirtle::testing::WriteBytes;
 
-class DocumentImportTest : public QObject {
+class DocumentImportTest : public DocumentFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<PlainTextEditor> editor_;
-    std::unique_ptr<ScriptedPrompts> prompts_;
-    std::unique_ptr<DocumentFiles> files_;
-
-    QString Path(const QString& name) const { return dir_->filePath(name); }
-
   private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        editor_ = std::make_unique<PlainTextEditor>();
-        prompts_ = std::make_unique<ScriptedPrompts>();
-        files_ = std::make_unique<DocumentFiles>(*editor_, *prompts_, nullptr);
-    }
+    void init() { Reset(); }
 
     void importsTheGuessedNotationAsANewUntitledText() {
         // Shift_JIS 青空文庫 text: 題 / 著者 / (blank) / 猫［＃「猫」に傍点］

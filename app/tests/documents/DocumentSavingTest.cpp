@@ -12,6 +12,7 @@
 #include <csignal>
 #include <memory>
 
+#include "DocumentFixture.h"
 #include "TestFiles.h"
 #include "documents/DocumentFiles.h"
 #include "support/PlainTextEditor.h"
@@ -85,15 +86,8 @@ class FileSizeLimit {
 
 }  // namespace
 
-class DocumentSavingTest : public QObject {
+class DocumentSavingTest : public DocumentFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<PlainTextEditor> editor_;
-    std::unique_ptr<ScriptedPrompts> prompts_;
-    std::unique_ptr<DocumentFiles> files_;
-
-    QString Path(const QString& name) const { return dir_->filePath(name); }
 
     void OpenNamed(const QString& path) {
         prompts_->fileAnswers.push_back(path);
@@ -159,13 +153,7 @@ class DocumentSavingTest : public QObject {
     }
 
   private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        editor_ = std::make_unique<PlainTextEditor>();
-        prompts_ = std::make_unique<ScriptedPrompts>();
-        files_ = std::make_unique<DocumentFiles>(*editor_, *prompts_, nullptr);
-    }
+    void init() { Reset(); }
 
     void saveReplacesTheFileKeepingItsPermissions() {
         const QString target = Path("m.txt");
