@@ -123,17 +123,25 @@ std::optional<QString> DecodeShiftJis(std::string_view bytes) {
     const size_t count =
         static_cast<size_t>(out - reinterpret_cast<char*>(units.data())) / sizeof(char16_t);
 
-    // CR LF and lone CR become '\n', compacting the buffer in place.
-    size_t kept = 0;
-    for (size_t i = 0; i < count; ++i) {
-        char16_t c = units[i];
+    QString text(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(count));
+    UnifyLineBreaks(text);
+    return text;
+}
+
+void UnifyLineBreaks(QString& text) {
+    if (!text.contains(u'\r')) return;
+    QChar* const begin = text.data();
+    const qsizetype size = text.size();
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        QChar c = begin[i];
         if (c == u'\r') {
-            if (i + 1 < count && units[i + 1] == u'\n') ++i;
+            if (i + 1 < size && begin[i + 1] == u'\n') ++i;
             c = u'\n';
         }
-        units[kept++] = c;
+        begin[kept++] = c;
     }
-    return QString(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(kept));
+    text.truncate(kept);
 }
 
 std::optional<std::u16string> ConvertToUtf16(const char* charset, std::string_view bytes) {

@@ -29,6 +29,9 @@ EncodedText EncodeShiftJis(QStringView text);
 // one line. Returns nothing when the bytes are not valid CP932.
 std::optional<QString> DecodeShiftJis(std::string_view bytes);
 
+// Makes every CR LF and lone CR of the text a '\n', in place.
+void UnifyLineBreaks(QString& text);
+
 // Converts the editor's text into another character set (an iconv name such as "UTF-8" or
 // "EUC-JP"), CR LF line breaks, in the same way: characters the set cannot hold become '?'
 // and the first one is reported.

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "Utf8Repair.h"
+#include "text/ShiftJis.h"
 
 namespace quirtle::text {
 namespace {
@@ -123,19 +124,7 @@ std::optional<QString> FromUtf8WithLf(std::string_view bytes) {
     QString text =
         decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     if (decoder.hasError()) return std::nullopt;
-    if (!text.contains(u'\r')) return text;
-    QChar* const begin = text.data();
-    const qsizetype size = text.size();
-    qsizetype kept = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        QChar c = begin[i];
-        if (c == u'\r') {
-            if (i + 1 < size && begin[i + 1] == u'\n') ++i;
-            c = u'\n';
-        }
-        begin[kept++] = c;
-    }
-    text.truncate(kept);
+    UnifyLineBreaks(text);
     return text;
 }
 
