@@ -94,9 +94,12 @@ class ScriptedPrompts : public Prompts {
                             : QStringLiteral("unexpected open dialog"));
             return std::nullopt;
         }
-        auto answer = fileAnswers.front();
+        // Taken whole (has_value, then the name): a plain copy of the optional makes GCC
+        // warn of a name it thinks uninitialised.
+        const bool given = fileAnswers.front().has_value();
+        const QString name = given ? *fileAnswers.front() : QString();
         fileAnswers.pop_front();
-        return answer;
+        return given ? std::optional<QString>(name) : std::nullopt;
     }
 };
 
