@@ -49,6 +49,12 @@ QStringList MenuTexts(QMenu* menu) {
 // A main window whose Export menu holds two scripts unless a test gives another list.
 struct Window : TestWindow {
     explicit Window(const QByteArray& scripts = TwoScripts()) : TestWindow(scripts) {}
+    // Shows the window and waits until it is the active one.
+    bool ShowActive() {
+        frame->show();
+        frame->activateWindow();
+        return QTest::qWaitForWindowActive(frame.get(), 15000);
+    }
 };
 
 // Counts conversions instead of converting.
@@ -162,9 +168,7 @@ class MainFrameTest : public QObject {
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
         WindowProbe probe(frame);
-        frame.show();
-        frame.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&frame, 15000));
+        QVERIFY(window.ShowActive());
         EditorPane& editor = probe.Editor();
         vertical::VerticalView& view = probe.Vertical();
         QAction* paper = probe.MenuAction(command::kManuscriptPaper);
@@ -240,9 +244,7 @@ class MainFrameTest : public QObject {
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
         WindowProbe probe(frame);
-        frame.show();
-        frame.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&frame, 15000));
+        QVERIFY(window.ShowActive());
         EditorPane& editor = probe.Editor();
         QString text;
         for (int chapter = 1; chapter <= 5; ++chapter)
@@ -546,9 +548,7 @@ class MainFrameTest : public QObject {
         QVERIFY(window.Create());
         MainFrame& frame = *window.frame;
         WindowProbe probe(frame);
-        frame.show();
-        frame.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&frame, 15000));
+        QVERIFY(window.ShowActive());
 
         // Neither pane has the focus before the user clicks into one.
         QWidget* focus = QApplication::focusWidget();
