@@ -4,7 +4,6 @@
 // Then manuscripts made to be hard (one very long line, deep nesting, long runs of
 // backslashes, quotes and open brackets) at growing sizes: the time must grow linearly.
 #include <benchmark/benchmark.h>
-#include <iconv.h>
 
 #include <string>
 
@@ -63,33 +62,12 @@ void ThroughputRuns(benchmark::internal::Benchmark* benchmark) {
 BENCHMARK(ConvertToHtml)->Apply(ThroughputRuns);
 BENCHMARK(ConvertToXml)->Apply(ThroughputRuns);
 
-// The generated Shift_JIS manuscript in UTF-8 (empty when it cannot be recoded).
-std::string InUtf8(const std::string& shiftJis) {
-    iconv_t recoder = iconv_open("UTF-8", "CP932");
-    if (recoder == reinterpret_cast<iconv_t>(-1)) {
-        return {};
-    }
-    std::string input = shiftJis;
-    std::string output(input.size() * 2, '\0');
-    char* in = input.data();
-    char* out = output.data();
-    std::size_t inLeft = input.size();
-    std::size_t outLeft = output.size();
-    const std::size_t done = iconv(recoder, &in, &inLeft, &out, &outLeft);
-    iconv_close(recoder);
-    if (done == static_cast<std::size_t>(-1)) {
-        return {};
-    }
-    output.resize(output.size() - outLeft);
-    return output;
-}
-
 // The same manuscripts in UTF-8. Bytes per second count the UTF-8 bytes; "per_shift_jis_byte"
 // is the rate in bytes of the Shift_JIS manuscript, for comparing like with like.
 void ConvertUtf8(benchmark::State& state, OutputMode mode) {
     const std::string shiftJis =
         quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
-    const std::string manuscript = InUtf8(shiftJis);
+    const std::string manuscript = quirtle::InUtf8(shiftJis);
     if (manuscript.empty()) {
         state.SkipWithError("the manuscript cannot be recoded to UTF-8");
         return;

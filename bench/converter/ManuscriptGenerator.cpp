@@ -1,5 +1,7 @@
 #include "ManuscriptGenerator.h"
 
+#include <iconv.h>
+
 #include <cstdint>
 
 namespace quirtle {
@@ -111,6 +113,26 @@ std::string GenerateManuscript(std::size_t size) {
         out.append("\r\n");
     }
     return out;
+}
+
+std::string InUtf8(const std::string& shiftJis) {
+    iconv_t recoder = iconv_open("UTF-8", "CP932");
+    if (recoder == reinterpret_cast<iconv_t>(-1)) {
+        return {};
+    }
+    std::string input = shiftJis;
+    std::string output(input.size() * 2, '\0');
+    char* in = input.data();
+    char* out = output.data();
+    std::size_t inLeft = input.size();
+    std::size_t outLeft = output.size();
+    const std::size_t done = iconv(recoder, &in, &inLeft, &out, &outLeft);
+    iconv_close(recoder);
+    if (done == static_cast<std::size_t>(-1)) {
+        return {};
+    }
+    output.resize(output.size() - outLeft);
+    return output;
 }
 
 }  // namespace quirtle

@@ -10,4 +10,7 @@ namespace quirtle {
 // less); the same size always gives the same bytes.
 std::string GenerateManuscript(std::size_t size);
 
+// A generated Shift_JIS manuscript in UTF-8 (empty when it cannot be recoded).
+std::string InUtf8(const std::string& shiftJis);
+
 }  // namespace quirtle

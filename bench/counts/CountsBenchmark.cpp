@@ -2,7 +2,6 @@
 // window runs at a preview tick: convert to the export document, then count it; and the
 // counting alone.
 #include <benchmark/benchmark.h>
-#include <iconv.h>
 
 #include <string>
 
@@ -12,12 +11,12 @@
 
 namespace {
 
-void CountManuscript(benchmark::State& state) {
-    const std::string manuscript =
-        quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
+// Counts `manuscript` in `encoding` again and again.
+void MeasureCounting(benchmark::State& state, const std::string& manuscript,
+                     quirtle::TextEncoding encoding) {
     quirtle::counts::TextCounts counts;
     for (auto _ : state) {
-        const auto result = quirtle::counts::CountManuscript(manuscript);
+        const auto result = quirtle::counts::CountManuscript(manuscript, encoding);
         if (!result) {
             state.SkipWithError("conversion failed");
             break;
@@ -31,33 +30,16 @@ void CountManuscript(benchmark::State& state) {
     state.counters["pages"] = static_cast<double>(counts.pages);
 }
 
+void CountManuscript(benchmark::State& state) {
+    MeasureCounting(state, quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0))),
+                    quirtle::TextEncoding::ShiftJis);
+}
+
 // The same manuscript in UTF-8, as the editor hands its text over.
 void CountManuscriptUtf8(benchmark::State& state) {
-    const std::string shiftJis =
-        quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0)));
-    std::string manuscript(shiftJis.size() * 2, '\0');
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    char* in = const_cast<char*>(shiftJis.data());
-    std::size_t inLeft = shiftJis.size();
-    char* out = manuscript.data();
-    std::size_t outLeft = manuscript.size();
-    iconv(cd, &in, &inLeft, &out, &outLeft);
-    iconv_close(cd);
-    manuscript.resize(manuscript.size() - outLeft);
-    quirtle::counts::TextCounts counts;
-    for (auto _ : state) {
-        const auto result =
-            quirtle::counts::CountManuscript(manuscript, quirtle::TextEncoding::Utf8);
-        if (!result) {
-            state.SkipWithError("conversion failed");
-            break;
-        }
-        counts = *result;
-        benchmark::DoNotOptimize(counts);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(manuscript.size()));
-    state.counters["characters"] = static_cast<double>(counts.characters);
+    const std::string manuscript =
+        quirtle::InUtf8(quirtle::GenerateManuscript(static_cast<std::size_t>(state.range(0))));
+    MeasureCounting(state, manuscript, quirtle::TextEncoding::Utf8);
 }
 
 // The counting step alone, on the export document of the same manuscript.
