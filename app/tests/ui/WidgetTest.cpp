@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -105,6 +106,28 @@ class WidgetTest : public QObject {
         editor.paste();
         QCOMPARE(editor.document()->blockCount(), 4);
         QCOMPARE(editor.Text(), QStringLiteral("あ\nい\nう\nえ"));
+    }
+
+    // Text composed through an input method: a commit goes in once, a cancelled
+    // composition leaves nothing.
+    void EditorTakesComposedText() {
+        EditorPane editor;
+        editor.show();
+        editor.setFocus();
+        QInputMethodEvent composing(QStringLiteral("にほん"), {});
+        QApplication::sendEvent(&editor, &composing);
+        QCOMPARE(editor.Text(), QString());
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("日本"));
+        QApplication::sendEvent(&editor, &commit);
+        QCOMPARE(editor.Text(), QStringLiteral("日本"));
+        QInputMethodEvent again(QStringLiteral("ご"), {});
+        QApplication::sendEvent(&editor, &again);
+        QInputMethodEvent cancel;
+        QApplication::sendEvent(&editor, &cancel);
+        QCOMPARE(editor.Text(), QStringLiteral("日本"));
+        editor.undo();
+        QCOMPARE(editor.Text(), QString());
     }
 
     void EditorSelection() {
